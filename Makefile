@@ -1,0 +1,39 @@
+# Front door for people: every target installs what is missing first.
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build test demo bench fuzz package install screenshots clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@scripts/demo $(BUILD)
+
+bench: build
+	@scripts/bench $(BUILD)
+
+fuzz: deps
+	@scripts/fuzz
+
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
+screenshots: build
+	@scripts/screenshots $(BUILD)
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz

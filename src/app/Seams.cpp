@@ -1,0 +1,54 @@
+#include "app/Seams.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+
+namespace rollcall::app {
+
+namespace {
+
+void showMessageBox(QWidget *parent, const UserMessage &message)
+{
+    const auto icon = message.icon == UserMessage::Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning;
+    QMessageBox box(icon, ApplicationTitle, message.text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QString chooseFileWithDialog(QWidget *parent, const QString &title, const QString &startFile,
+                             const QString &startFolder, const QString &filter)
+{
+    QFileDialog dialog(parent, title, startFolder, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!startFile.isEmpty())
+        dialog.selectFile(startFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return startFile;
+    return dialog.selectedFiles().constFirst();
+}
+
+bool startDetached(const QString &program, const QStringList &arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+Seams makeDefaults()
+{
+    return Seams{&showMessageBox, &chooseFileWithDialog, &startDetached};
+}
+
+} // namespace
+
+Seams &seams()
+{
+    static Seams instance = makeDefaults();
+    return instance;
+}
+
+void resetSeams()
+{
+    seams() = makeDefaults();
+}
+
+} // namespace rollcall::app

@@ -1,0 +1,36 @@
+#pragma once
+
+// The few places where a window blocks on the user or starts another program. Production
+// code calls through seams(); headless tests replace a member and restore it afterwards.
+
+#include "UserMessage.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace rollcall::app {
+
+struct Seams
+{
+    // A modal box titled "Rollcall" with one OK button.
+    std::function<void(QWidget *parent, const UserMessage &message)> showMessage;
+    // An open-file dialog; returns the chosen file, or startFile when cancelled.
+    std::function<QString(QWidget *parent, const QString &title, const QString &startFile,
+                          const QString &startFolder, const QString &filter)>
+        chooseFile;
+    // Starts a program without waiting for it; false when it could not be started.
+    std::function<bool(const QString &program, const QStringList &arguments)> startProcess;
+};
+
+Seams &seams();
+
+// Puts back the production behaviour of every seam.
+void resetSeams();
+
+inline const QString ApplicationTitle = QStringLiteral("Rollcall");
+
+} // namespace rollcall::app

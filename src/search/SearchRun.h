@@ -1,0 +1,66 @@
+#pragma once
+
+// One search, from the master's list to the last players reply, without any window.
+// It owns the master client and the query pool and reports what the results page shows.
+// Every handler finishes updating the run's state before it emits anything, and a user
+// message is always the last thing it emits: a window shows it in a modal box whose nested
+// event loop may deliver other sockets' events or even a new start().
+
+#include "UserMessage.h"
+#include "search/ResultRow.h"
+#include "search/SearchCriteria.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace rollcall::search {
+
+class SearchRun final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SearchRun)
+
+public:
+    explicit SearchRun(QObject *parent = nullptr);
+    ~SearchRun() override;
+
+    // Starts a fresh run: resets the texts, creates the query sockets, asks the master.
+    void start(const SearchCriteria &criteria);
+    // "Stop": ends the query phase at once; outstanding queries are abandoned.
+    void stop();
+    // Leaving the results page: drops the master exchange and every query socket, touches no text.
+    void tearDown();
+
+    // The texts and visibility of the progress labels, as last reported.
+    QString heading() const;     // Label13
+    QString status() const;      // lblStatus
+    QString totalText() const;   // lblTotal
+    QString leftText() const;    // lblLeft
+    bool isQuerying() const;     // lblTotal and lblLeft shown
+    int handedOutPercent() const; // 100 minus the "Servers Left" percentage
+    int rowCount() const;        // rows reported in this run
+
+    // Figures for tools and benchmarks.
+    int serverCount() const;
+    int peakOutstanding() const;
+
+Q_SIGNALS:
+    void headingChanged(const QString &text);
+    void statusChanged(const QString &text);
+    void totalChanged(const QString &text, bool visible);
+    void leftChanged(const QString &text, bool visible, int handedOutPercent);
+    void rowsFound(const QList<rollcall::search::ResultRow> &rows);
+    // The end of the run was reported (first socket to find the list exhausted, Stop, no
+    // servers, or a failed master exchange). It may come again as late replies add rows.
+    void searchDone();
+    void failed(const rollcall::UserMessage &message);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace rollcall::search

@@ -1,0 +1,86 @@
+#include "search/ServerSocket.h"
+
+#include <QNetworkDatagram>
+#include <QPointer>
+#include <QUdpSocket>
+
+namespace rollcall::search {
+
+ServerSocket::ServerSocket(QObject *parent)
+    : QObject(parent)
+{
+}
+
+ServerSocket::~ServerSocket() = default;
+
+void ServerSocket::aim(const QString &address, qint64 port)
+{
+    m_addressText = address;
+    m_port = port;
+    QHostAddress parsed;
+    // Only plain dotted IPv4 is a server address here; anything else leaves the aim invalid.
+    if (parsed.setAddress(address) && parsed.protocol() == QAbstractSocket::IPv4Protocol)
+        m_address = parsed;
+    else
+        m_address.clear();
+    m_reassembler.reset();
+}
+
+bool ServerSocket::send(const QByteArray &datagram)
+{
+    if (m_address.isNull() || m_port < 1 || m_port > 65535)
+        return false;
+    if (!m_socket) {
+        m_socket = new QUdpSocket(this);
+        if (!m_socket->bind(QHostAddress::AnyIPv4, 0)) {
+            close();
+            return false;
+        }
+        connect(m_socket, &QUdpSocket::readyRead, this, &ServerSocket::readPending);
+    }
+    return m_socket->writeDatagram(datagram, m_address, quint16(m_port)) == datagram.size();
+}
+
+void ServerSocket::close()
+{
+    // A fresh socket on the next send gets a fresh port: nothing meant for the old one arrives.
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->close();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    m_reassembler.reset();
+}
+
+bool ServerSocket::isOpen() const
+{
+    return m_socket != nullptr;
+}
+
+void ServerSocket::readPending()
+{
+    QPointer<ServerSocket> self(this);
+    QUdpSocket *socket = m_socket;
+    while (self && socket == m_socket && socket && socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        if (!datagram.isValid())
+            break;
+        QHostAddress sender = datagram.senderAddress();
+        if (sender.protocol() == QAbstractSocket::IPv6Protocol) {
+            bool ok = false;
+            const quint32 v4 = sender.toIPv4Address(&ok);
+            if (ok)
+                sender = QHostAddress(v4);
+        }
+        if (sender != m_address || datagram.senderPort() != m_port)
+            continue;
+        std::optional<QByteArray> reply = m_reassembler.feed(datagram.data());
+        if (!reply)
+            continue;
+        m_lastSender = sender.toString();
+        Q_EMIT replyReceived(*reply);
+    }
+}
+
+} // namespace rollcall::search

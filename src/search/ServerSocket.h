@@ -1,0 +1,57 @@
+#pragma once
+
+// One UDP socket aimed at one game server. It hands over only whole replies from that
+// server: datagrams from any other address or port are dropped unread (anyone on the
+// network could otherwise inject rows), and split replies are reassembled first.
+
+#include "protocol/SplitReassembler.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+class QUdpSocket;
+
+namespace rollcall::search {
+
+class ServerSocket final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ServerSocket)
+
+public:
+    explicit ServerSocket(QObject *parent = nullptr);
+    ~ServerSocket() override;
+
+    // Sets where the next send goes. The address is dotted IPv4 text as a row or the master
+    // list gives it; text that is not one makes later sends fail (quietly, as a silent server).
+    void aim(const QString &address, qint64 port);
+
+    // Binds afresh when closed. False when the datagram could not leave.
+    bool send(const QByteArray &datagram);
+
+    // Drops unread datagrams and any half-received split reply; the aim is kept.
+    void close();
+
+    bool isOpen() const;
+    QString aimedAddress() const { return m_addressText; }
+    qint64 aimedPort() const { return m_port; }
+    // The IP address that the last accepted reply came from; empty before the first.
+    QString lastSenderAddress() const { return m_lastSender; }
+
+Q_SIGNALS:
+    // A whole reply from the aimed server. A receiver may close or even delete the socket.
+    void replyReceived(const QByteArray &reply);
+
+private:
+    void readPending();
+
+    QUdpSocket *m_socket = nullptr;
+    QString m_addressText;
+    QHostAddress m_address;
+    qint64 m_port = 0;
+    QString m_lastSender;
+    protocol::SplitReassembler m_reassembler;
+};
+
+} // namespace rollcall::search

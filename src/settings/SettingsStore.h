@@ -1,0 +1,50 @@
+#pragma once
+
+// The thirteen persistent options, their order, defaults and ranges.
+
+#include "settings/SettingsBackend.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace rollcall::settings {
+
+inline const QString DefaultExecutablePath = QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe");
+
+// What the options page and the executable path hold. Numbers are the boxes' texts: a load
+// gives a validated plain decimal, a save writes what the box shows, unvalidated.
+struct SettingsValues
+{
+    bool EnableSearch2 = false;
+    bool UseWildcards1 = false;
+    bool UseWildcards2 = false;
+    QString PlayerName1;
+    QString PlayerName2;
+    QString MaxConnections = QStringLiteral("80");
+    QString QueryTimeout = QStringLiteral("1000");
+    QString MasterServer;
+    bool EnableMaxServers = false;
+    QString MaxServerAmount = QStringLiteral("5000");
+    QString GameFilter;
+    QString MapFilter;
+    QString ExecutablePath = DefaultExecutablePath;
+
+    friend bool operator==(const SettingsValues &, const SettingsValues &) = default;
+};
+
+// Reads all thirteen values in order, applying defaults; firstPresetMaster stands in for an
+// empty master server.
+SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPresetMaster);
+// Writes all thirteen values in order.
+void SaveSettings(SettingsBackend &backend, const SettingsValues &values);
+
+// Leading blanks skipped, digits (and one decimal point, an exponent) up to the first
+// character that cannot continue a number, no digits gives 0, ties round to even;
+// nullopt outside the 32-bit signed range.
+std::optional<qint32> ParseStoredNumber(const QString &text);
+
+// The part before the first NUL, or the whole text.
+QString TrimAtNul(const QString &text);
+
+} // namespace rollcall::settings
