@@ -28,7 +28,6 @@ public:
     bool isSplitPiece(QByteArrayView datagram) const;
 
 private:
-    struct Pending;
     // Held pieces of the one reply in progress; a piece of another id replaces it.
     quint32 m_id = 0;
     int m_count = 0;
