@@ -54,10 +54,12 @@ void CopySelection(QLineEdit *box)
 
 void CopySelection(QPlainTextEdit *box)
 {
-    // QTextCursor::selectedText() turns line ends into U+2029; the clipboard must get CR LF as typed.
+    // A multi-line box breaks its lines with CR LF, as the lists' copy text is written; the
+    // document underneath keeps bare line feeds, so put the CR back.
     const QTextCursor cursor = box->textCursor();
-    const QString all = box->toPlainText();
-    putOnClipboard(all.mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()));
+    QString selected = box->toPlainText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
+    selected.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    putOnClipboard(selected);
 }
 
 } // namespace rollcall::app

@@ -19,7 +19,7 @@ void ToggleFlatHeader(QTreeView *list);
 void SetPlainButtonStyle(QAbstractButton *button);
 
 // Copies the box's current selection to the clipboard as plain text, replacing what was
-// there; an empty selection copies nothing.
+// there; an empty selection copies nothing. A multi-line box copies its line breaks as CR LF.
 void CopySelection(QLineEdit *box);
 void CopySelection(QPlainTextEdit *box);
 
