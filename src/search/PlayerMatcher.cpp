@@ -165,8 +165,8 @@ bool PlayerMatcher::matches(QByteArrayView playerName) const
     return false;
 }
 
-QList<ResultRow> AddMatchingRows(QByteArrayView reply, const QString &serverIp, qint32 port, qint16 ping,
-                                 const PlayerMatcher &matcher)
+QList<ResultRow> AddMatchingRows(
+    QByteArrayView reply, const QString &serverIp, qint32 port, qint16 ping, const PlayerMatcher &matcher)
 {
     const protocol::PlayersReply players = protocol::DecodePlayersReply(reply);
     QList<ResultRow> rows;

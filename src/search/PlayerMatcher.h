@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
-
 #include <bitset>
 #include <optional>
 #include <vector>
@@ -39,8 +38,8 @@ public:
 private:
     struct Step
     {
-        bool star = false;          // any run of characters
-        std::bitset<256> accepts;   // otherwise: exactly one character from this set
+        bool star = false; // any run of characters
+        std::bitset<256> accepts; // otherwise: exactly one character from this set
     };
     std::vector<Step> m_steps;
     bool m_valid = false;
@@ -66,7 +65,7 @@ private:
 };
 
 // The rows for the matching players of one players reply, in reply order.
-QList<ResultRow> AddMatchingRows(QByteArrayView reply, const QString &serverIp, qint32 port, qint16 ping,
-                                 const PlayerMatcher &matcher);
+QList<ResultRow> AddMatchingRows(
+    QByteArrayView reply, const QString &serverIp, qint32 port, qint16 ping, const PlayerMatcher &matcher);
 
 } // namespace rollcall::search

@@ -2,7 +2,6 @@
 
 #include <QRandomGenerator>
 #include <QTest>
-
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -18,7 +17,7 @@ QByteArray bytes(const char *text)
 
 NameSlot slot(bool enabled, bool wildcards, const QByteArray &name)
 {
-    return NameSlot{enabled, wildcards, name};
+    return NameSlot { enabled, wildcards, name };
 }
 
 // One players reply on the wire: header, 'D', count, then index, name, frags, float time.
@@ -297,7 +296,7 @@ void tst_PlayerMatcher::invalidPattern()
     QVERIFY(!WildcardPattern(lowered).isValid());
     QVERIFY(!WildcardMatch(name, lowered));
     // A slot holding it finds nobody, not everybody.
-    const PlayerMatcher matcher({slot(true, true, pattern), slot(false, false, {})});
+    const PlayerMatcher matcher({ slot(true, true, pattern), slot(false, false, {}) });
     QVERIFY(!matcher.matches(name));
     QVERIFY(!matcher.matches(QByteArray()));
 }
@@ -318,7 +317,7 @@ void tst_PlayerMatcher::randomPatternsAgreeWithReference()
         for (int i = 0; i < nameLength; ++i)
             name.append(nameChars[random.bounded(int(sizeof nameChars) - 1)]);
         QVERIFY2(WildcardMatch(name, pattern) == referenceMatch(name, pattern),
-                 QByteArray(QByteArray("pattern '") + pattern + "' name '" + name + "'").constData());
+            QByteArray(QByteArray("pattern '") + pattern + "' name '" + name + "'").constData());
     }
 }
 
@@ -344,7 +343,7 @@ void tst_PlayerMatcher::hostilePatternCompletes()
     // A backtracking matcher needs about 2000^30 steps here; the test's time-out catches one.
     const QByteArray name(2000, 'a');
     QVERIFY(!WildcardMatch(name, pattern));
-    const PlayerMatcher matcher({slot(true, true, pattern), slot(false, false, {})});
+    const PlayerMatcher matcher({ slot(true, true, pattern), slot(false, false, {}) });
     QVERIFY(!matcher.matches(name));
 }
 
@@ -368,8 +367,10 @@ void tst_PlayerMatcher::slotRules_data()
     QTest::newRow("substring_starLiteral") << slot(true, false, "bo*") << off << bytes("xBO*x") << true;
     QTest::newRow("substring_bracketIsPlain") << slot(true, false, "[z-a]") << off << bytes("x[Z-A]") << true;
     QTest::newRow("substring_trailingBlank") << slot(true, false, "bob ") << off << bytes("jimbob") << false;
-    QTest::newRow("substring_trailingBlankInside") << slot(true, false, "bob ") << off << bytes("bob x") << true;
-    QTest::newRow("substring_latin1Capital") << slot(true, false, "\xc9ric") << off << bytes("\xe9RIC") << true;
+    QTest::newRow("substring_trailingBlankInside")
+        << slot(true, false, "bob ") << off << bytes("bob x") << true;
+    QTest::newRow("substring_latin1Capital")
+        << slot(true, false, "\xc9ric") << off << bytes("\xe9RIC") << true;
     QTest::newRow("substring_thornSmall") << slot(true, false, "\xde") << off << bytes("\xfe") << true;
     QTest::newRow("substring_timesNotDivide") << slot(true, false, "\xd7") << off << bytes("\xf7") << false;
     QTest::newRow("substring_sharpSNotY") << slot(true, false, "\xdf") << off << bytes("\xff") << false;
@@ -382,16 +383,17 @@ void tst_PlayerMatcher::slotRules_data()
     QTest::newRow("wildcard_inside") << slot(true, true, "*bob*") << off << bytes("xXbobXx") << true;
     QTest::newRow("wildcard_question") << slot(true, true, "a?c") << off << bytes("A1C") << true;
     QTest::newRow("wildcard_upperRange") << slot(true, true, "[A-C]*") << off << bytes("carl") << true;
-    QTest::newRow("wildcard_upperRangeUpperName") << slot(true, true, "[A-C]*") << off << bytes("Alice") << true;
+    QTest::newRow("wildcard_upperRangeUpperName")
+        << slot(true, true, "[A-C]*") << off << bytes("Alice") << true;
     QTest::newRow("wildcard_upperRangeOutside") << slot(true, true, "[A-C]*") << off << bytes("Dan") << false;
     QTest::newRow("wildcard_negatedUpperName") << slot(true, true, "[!a-m]*") << off << bytes("Bob") << false;
     QTest::newRow("wildcard_starEmptyName") << slot(true, true, "*") << off << bytes("") << true;
 
     QTest::newRow("second_matches") << slot(true, false, "alice") << bob << bytes("Bob") << true;
-    QTest::newRow("second_disabledIgnored") << slot(true, false, "alice") << slot(false, false, "bob")
-                                            << bytes("Bob") << false;
-    QTest::newRow("second_disabledWildcardIgnored") << slot(true, false, "alice") << slot(false, true, "*")
-                                                    << bytes("Bob") << false;
+    QTest::newRow("second_disabledIgnored")
+        << slot(true, false, "alice") << slot(false, false, "bob") << bytes("Bob") << false;
+    QTest::newRow("second_disabledWildcardIgnored")
+        << slot(true, false, "alice") << slot(false, true, "*") << bytes("Bob") << false;
     QTest::newRow("second_afterInvalidFirst") << slot(true, true, "[z-a]") << bob << bytes("Bob") << true;
     QTest::newRow("first_disabled") << slot(false, false, "bob") << off << bytes("Bob") << false;
     QTest::newRow("empty_substringNamesNobody") << slot(true, false, "") << off << bytes("Bob") << false;
@@ -405,14 +407,16 @@ void tst_PlayerMatcher::slotRules()
     QFETCH(QByteArray, player);
     QFETCH(bool, matches);
 
-    const PlayerMatcher matcher({first, second});
+    const PlayerMatcher matcher({ first, second });
     QCOMPARE(matcher.matches(player), matches);
 }
 
 void tst_PlayerMatcher::rowCells()
 {
-    const PlayerMatcher matcher({slot(true, false, "b"), slot(false, false, {})});
-    const QByteArray reply = playersReply({{"B\xf6" "b\xff", -2, 3725.9f}});
+    const PlayerMatcher matcher({ slot(true, false, "b"), slot(false, false, {}) });
+    const QByteArray reply = playersReply({ { "B\xf6"
+                                              "b\xff",
+        -2, 3725.9f } });
 
     const QList<ResultRow> rows = AddMatchingRows(reply, QStringLiteral("10.0.0.1"), 27015, 42, matcher);
     QCOMPARE(rows.size(), 1);
@@ -424,8 +428,8 @@ void tst_PlayerMatcher::rowCells()
     QCOMPARE(row.cell(ResultRow::Frags), QStringLiteral("-2"));
     QCOMPARE(row.cell(ResultRow::Time), QStringLiteral("01:02:05"));
 
-    const QList<ResultRow> later = AddMatchingRows(playersReply({{"bob", 300, 360000.f}}),
-                                                   QStringLiteral("192.0.2.7"), 65535, 999, matcher);
+    const QList<ResultRow> later = AddMatchingRows(
+        playersReply({ { "bob", 300, 360000.f } }), QStringLiteral("192.0.2.7"), 65535, 999, matcher);
     QCOMPARE(later.size(), 1);
     QCOMPARE(later.first().cell(ResultRow::Port), QStringLiteral("65535"));
     QCOMPARE(later.first().cell(ResultRow::Ping), QStringLiteral("999"));
@@ -435,28 +439,29 @@ void tst_PlayerMatcher::rowCells()
 
 void tst_PlayerMatcher::rowsInReplyOrderOnlyMatching()
 {
-    const PlayerMatcher matcher({slot(true, false, "bob"), slot(true, true, "a*")});
-    const QByteArray reply = playersReply({{"Alice", 1, 1}, {"Carl", 2, 2}, {"BOBBY", 3, 3}, {"", 4, 4}, {"ann", 5, 5}});
+    const PlayerMatcher matcher({ slot(true, false, "bob"), slot(true, true, "a*") });
+    const QByteArray reply = playersReply(
+        { { "Alice", 1, 1 }, { "Carl", 2, 2 }, { "BOBBY", 3, 3 }, { "", 4, 4 }, { "ann", 5, 5 } });
 
     const QList<ResultRow> rows = AddMatchingRows(reply, QStringLiteral("127.0.0.1"), 27015, 5, matcher);
     QStringList names;
     for (const ResultRow &row : rows)
         names << row.cell(ResultRow::PlayerName);
-    QCOMPARE(names, QStringList({QStringLiteral("Alice"), QStringLiteral("BOBBY"), QStringLiteral("ann")}));
+    QCOMPARE(names, QStringList({ QStringLiteral("Alice"), QStringLiteral("BOBBY"), QStringLiteral("ann") }));
 }
 
 void tst_PlayerMatcher::oneRowWhenBothSlotsMatch()
 {
-    const PlayerMatcher matcher({slot(true, false, "bob"), slot(true, true, "*bob*")});
-    const QList<ResultRow> rows =
-        AddMatchingRows(playersReply({{"Bobby", 0, 0}}), QStringLiteral("127.0.0.1"), 27015, 1, matcher);
+    const PlayerMatcher matcher({ slot(true, false, "bob"), slot(true, true, "*bob*") });
+    const QList<ResultRow> rows = AddMatchingRows(
+        playersReply({ { "Bobby", 0, 0 } }), QStringLiteral("127.0.0.1"), 27015, 1, matcher);
     QCOMPARE(rows.size(), 1);
 }
 
 void tst_PlayerMatcher::cutReplyGivesCompleteRecordsOnly()
 {
-    const PlayerMatcher matcher({slot(true, true, "*"), slot(false, false, {})});
-    QByteArray reply = playersReply({{"one", 1, 1}, {"two", 2, 2}}, 3);
+    const PlayerMatcher matcher({ slot(true, true, "*"), slot(false, false, {}) });
+    QByteArray reply = playersReply({ { "one", 1, 1 }, { "two", 2, 2 } }, 3);
     reply.chop(3); // inside the second record's time
 
     const QList<ResultRow> rows = AddMatchingRows(reply, QStringLiteral("127.0.0.1"), 27015, 1, matcher);
@@ -466,9 +471,10 @@ void tst_PlayerMatcher::cutReplyGivesCompleteRecordsOnly()
 
 void tst_PlayerMatcher::emptyOrForeignReplyGivesNoRows()
 {
-    const PlayerMatcher matcher({slot(true, true, "*"), slot(false, false, {})});
+    const PlayerMatcher matcher({ slot(true, true, "*"), slot(false, false, {}) });
     QVERIFY(AddMatchingRows(QByteArray(), QStringLiteral("127.0.0.1"), 1, 1, matcher).isEmpty());
-    QVERIFY(AddMatchingRows(QByteArray::fromHex("ffffffff44"), QStringLiteral("127.0.0.1"), 1, 1, matcher).isEmpty());
+    QVERIFY(AddMatchingRows(QByteArray::fromHex("ffffffff44"), QStringLiteral("127.0.0.1"), 1, 1, matcher)
+                .isEmpty());
     QVERIFY(AddMatchingRows(playersReply({}), QStringLiteral("127.0.0.1"), 1, 1, matcher).isEmpty());
 }
 
