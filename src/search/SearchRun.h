@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace rollcall::search {
@@ -44,10 +45,18 @@ public:
     int rowCount() const;        // rows reported in this run
 
     // Figures for tools and benchmarks.
-    int serverCount() const;
-    int peakOutstanding() const;
+    int serverCount() const;      // servers the master listed in this run (after the cap)
+    int peakOutstanding() const;  // most queries in flight at once in this run
+    int outstanding() const;      // queries in flight now (late replies may still add rows)
+    // From start() to the first end report, stop() or tearDown().
+    bool isActive() const;
+
+    // The master download's overall time limit (30 s); tests shorten it.
+    void setMasterTimeout(std::chrono::milliseconds timeout);
 
 Q_SIGNALS:
+    // A new run began: rows of the previous one are no longer part of it.
+    void runStarted();
     void headingChanged(const QString &text);
     void statusChanged(const QString &text);
     void totalChanged(const QString &text, bool visible);
@@ -57,6 +66,10 @@ Q_SIGNALS:
     // servers, or a failed master exchange). It may come again as late replies add rows.
     void searchDone();
     void failed(const rollcall::UserMessage &message);
+
+    // Per server, for tools: a reply (also a late one) and a query given up.
+    void serverAnswered(const QString &ip, qint32 port, int ping);
+    void serverTimedOut(const QString &ip, qint32 port);
 
 private:
     struct Private;

@@ -75,7 +75,8 @@ void ServerSocket::readPending()
         }
         if (sender != m_address || datagram.senderPort() != m_port)
             continue;
-        std::optional<QByteArray> reply = m_reassembler.feed(datagram.data());
+        std::optional<QByteArray> reply =
+            m_reassemble ? m_reassembler.feed(datagram.data()) : std::optional<QByteArray>(datagram.data());
         if (!reply)
             continue;
         m_lastSender = sender.toString();

@@ -34,6 +34,10 @@ public:
     void close();
 
     bool isOpen() const;
+
+    // The master speaks a protocol without split replies: its datagrams are handed over as
+    // they come, so a reply of the wrong shape is seen (and refused) rather than held.
+    void setReassembleSplitReplies(bool on) { m_reassemble = on; }
     QString aimedAddress() const { return m_addressText; }
     qint64 aimedPort() const { return m_port; }
     // The IP address that the last accepted reply came from; empty before the first.
@@ -52,6 +56,7 @@ private:
     qint64 m_port = 0;
     QString m_lastSender;
     protocol::SplitReassembler m_reassembler;
+    bool m_reassemble = true;
 };
 
 } // namespace rollcall::search

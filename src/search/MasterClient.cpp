@@ -1,0 +1,156 @@
+#include "search/MasterClient.h"
+
+#include "search/ServerSocket.h"
+
+#include <QHostInfo>
+#include <QPointer>
+
+namespace rollcall::search {
+
+MasterClient::MasterClient(QObject *parent)
+    : QObject(parent)
+    , m_socket(new ServerSocket(this))
+{
+    m_socket->setReassembleSplitReplies(false);
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(DefaultTimeout);
+    connect(&m_timer, &QTimer::timeout, this, &MasterClient::timedOut);
+    connect(m_socket, &ServerSocket::replyReceived, this, &MasterClient::replyReceived);
+}
+
+MasterClient::~MasterClient()
+{
+    abort();
+}
+
+void MasterClient::start(const QString &masterServer, const QByteArray &filterText, std::optional<qint32> cap)
+{
+    abort();
+    m_done = false;
+    m_filter = filterText;
+    m_cap = cap;
+    m_servers.clear();
+    // Started before the name is even looked up: a resolver that hangs is bounded too.
+    m_timer.start();
+
+    const protocol::MasterAddress address = protocol::SplitMasterAddress(masterServer);
+    m_port = address.Port;
+    if (m_port < 1 || m_port > 65535 || address.Host.trimmed().isEmpty()) {
+        failLater(Failure::Unreachable);
+        return;
+    }
+    const quint64 generation = m_generation;
+    m_lookupId = QHostInfo::lookupHost(address.Host.trimmed(), this, [this, generation](const QHostInfo &info) {
+        hostResolved(generation, info.addresses());
+    });
+}
+
+void MasterClient::abort()
+{
+    ++m_generation;
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    m_timer.stop();
+    m_socket->close();
+    m_done = true;
+}
+
+void MasterClient::failLater(Failure failure)
+{
+    // Never from inside start(): the caller is still setting up its own run.
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, failure] {
+            if (generation == m_generation && !m_done)
+                fail(failure);
+        },
+        Qt::QueuedConnection);
+}
+
+void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &addresses)
+{
+    if (generation != m_generation || m_done)
+        return;
+    m_lookupId = -1;
+    // The master protocol carries IPv4 only, and "localhost" often lists ::1 first.
+    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const QHostAddress &a) {
+        return a.protocol() == QAbstractSocket::IPv4Protocol;
+    });
+    if (v4 == addresses.cend()) {
+        fail(Failure::Unreachable);
+        return;
+    }
+    m_socket->aim(v4->toString(), m_port);
+    const QByteArray request = protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter);
+    // A lost first request is left to the time-out, like a lost reply.
+    if (!m_socket->send(request))
+        m_socket->send(request);
+}
+
+void MasterClient::replyReceived(const QByteArray &datagram)
+{
+    if (m_done)
+        return;
+    // The next request goes out on a fresh port: nothing more of this page can arrive.
+    m_socket->close();
+
+    const protocol::MasterReply reply = protocol::ParseMasterReply(datagram);
+    if (reply.Status == protocol::MasterReplyStatus::BadHeader) {
+        fail(Failure::BadHeader);
+        return;
+    }
+    if (reply.Status != protocol::MasterReplyStatus::Ok) {
+        fail(Failure::Unknown);
+        return;
+    }
+
+    QByteArray key = reply.NextKey;
+    qsizetype take = reply.Entries.size();
+    if (m_cap && take > 0 && m_servers.size() + take >= *m_cap) {
+        // Counted after each server taken, so a cap below one still takes the first.
+        take = qMax<qsizetype>(1, *m_cap - m_servers.size());
+        key = protocol::FirstMasterKey();
+    }
+    m_servers.append(reply.Entries.first(take));
+    const bool added = take > 0;
+
+    if (protocol::IsFinalMasterKey(key)) {
+        finish(added);
+        return;
+    }
+    if (!m_socket->send(protocol::BuildMasterRequest(key, m_filter))) {
+        fail(Failure::Unknown);
+        return;
+    }
+    if (added)
+        Q_EMIT progress(int(m_servers.size()));
+}
+
+void MasterClient::timedOut()
+{
+    if (m_done)
+        return;
+    finish(false);
+}
+
+void MasterClient::finish(bool lastDatagramAdded)
+{
+    m_done = true;
+    m_timer.stop();
+    m_socket->close();
+    Q_EMIT finished(m_servers, lastDatagramAdded);
+}
+
+void MasterClient::fail(Failure failure)
+{
+    m_done = true;
+    m_timer.stop();
+    m_socket->close();
+    m_lookupId = -1;
+    Q_EMIT failed(failure);
+}
+
+} // namespace rollcall::search

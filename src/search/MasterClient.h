@@ -1,0 +1,78 @@
+#pragma once
+
+// The paged exchange with a master server that yields the list of game servers to ask.
+// It reports one terminal signal per exchange (finished or failed), always after its own state
+// is final, and nothing at all after abort().
+
+#include "MasterProtocol.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <optional>
+
+namespace rollcall::search {
+
+class ServerSocket;
+
+class MasterClient final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MasterClient)
+
+public:
+    enum class Failure {
+        Unreachable, // the host does not resolve to an IPv4 address, or the port is out of range
+        BadHeader,
+        Unknown, // a reply that breaks off, or a follow-up request that cannot be sent
+    };
+    Q_ENUM(Failure)
+
+    static constexpr std::chrono::milliseconds DefaultTimeout{30000};
+
+    explicit MasterClient(QObject *parent = nullptr);
+    ~MasterClient() override;
+
+    // The whole download must end within this time, all pages included (never restarted).
+    void setTimeoutInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }
+
+    // Drops any exchange in progress and starts a new one. `cap` limits the servers taken.
+    void start(const QString &masterServer, const QByteArray &filterText, std::optional<qint32> cap);
+    // Ends the exchange silently: closes the socket, stops the time-out, emits nothing more.
+    void abort();
+
+    bool isDone() const { return m_done; }
+    int serverCount() const { return int(m_servers.size()); }
+
+Q_SIGNALS:
+    // A datagram added servers and more pages are coming; `count` servers so far.
+    void progress(int count);
+    // The list is complete: last page, cap reached, or time-out. `lastDatagramAdded` tells
+    // whether the datagram that ended it brought servers (false after a time-out).
+    void finished(const QList<rollcall::protocol::ServerEntry> &servers, bool lastDatagramAdded);
+    void failed(rollcall::search::MasterClient::Failure failure);
+
+private:
+    void hostResolved(quint64 generation, const QList<QHostAddress> &addresses);
+    void replyReceived(const QByteArray &datagram);
+    void timedOut();
+    void fail(Failure failure);
+    void finish(bool lastDatagramAdded);
+    void failLater(Failure failure);
+
+    ServerSocket *m_socket = nullptr;
+    QTimer m_timer;
+    quint64 m_generation = 0;
+    int m_lookupId = -1;
+    qint64 m_port = 0;
+    QByteArray m_filter;
+    std::optional<qint32> m_cap;
+    QList<protocol::ServerEntry> m_servers;
+    bool m_done = true;
+};
+
+} // namespace rollcall::search

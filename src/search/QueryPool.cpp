@@ -1,0 +1,145 @@
+#include "search/QueryPool.h"
+
+#include "QueryProtocol.h"
+#include "search/ServerSocket.h"
+
+#include <QTimer>
+
+namespace rollcall::search {
+
+namespace {
+
+// A ping that does not fit the column's 16 bits shows as 0, as it always has.
+int PingOf(qint64 elapsedMs)
+{
+    return elapsedMs > 32767 || elapsedMs < 0 ? 0 : int(elapsedMs);
+}
+
+} // namespace
+
+QueryPool::QueryPool(QObject *parent)
+    : QObject(parent)
+{
+}
+
+QueryPool::~QueryPool()
+{
+    destroy();
+}
+
+void QueryPool::create(int connections, int timeoutMs, const PlayerMatcher &matcher)
+{
+    destroy();
+    m_matcher = matcher;
+    m_servers.clear();
+    m_next = 0;
+    m_outstanding = 0;
+    m_peak = 0;
+    m_slots.resize(size_t(qMax(connections, 0)));
+    for (size_t k = 0; k < m_slots.size(); ++k) {
+        Slot &slot = m_slots[k];
+        slot.socket = new ServerSocket(this);
+        slot.watch = new QTimer(this);
+        slot.watch->setSingleShot(true);
+        slot.watch->setInterval(qMax(timeoutMs, 0));
+        connect(slot.socket, &ServerSocket::replyReceived, this,
+                [this, k](const QByteArray &reply) { replyReceived(k, reply); });
+        connect(slot.watch, &QTimer::timeout, this, [this, k] { watchElapsed(k); });
+    }
+}
+
+void QueryPool::destroy()
+{
+    ++m_generation;
+    // Deferred deletion: this may run inside one of these sockets' or watches' own signals.
+    for (Slot &slot : m_slots) {
+        slot.watch->stop();
+        slot.watch->disconnect(this);
+        slot.socket->disconnect(this);
+        slot.socket->close();
+        slot.watch->deleteLater();
+        slot.socket->deleteLater();
+    }
+    m_slots.clear();
+    m_outstanding = 0;
+}
+
+int QueryPool::begin(const QList<protocol::ServerEntry> &servers)
+{
+    m_servers = servers;
+    int handed = 0;
+    for (Slot &slot : m_slots) {
+        if (m_next >= serverCount())
+            break;
+        ++m_next;
+        queryNext(slot, false);
+        ++handed;
+    }
+    return handed;
+}
+
+void QueryPool::queryNext(Slot &slot, bool closeAfterWatchStarts)
+{
+    const protocol::ServerEntry &server = entry(m_next);
+    slot.watch->start();
+    if (closeAfterWatchStarts)
+        slot.socket->close();
+    slot.clock.start();
+    slot.socket->aim(server.Address, server.Port);
+    m_peak = qMax(m_peak, ++m_outstanding);
+    // A failed send is not retried: the watch, already running, moves the socket on.
+    slot.socket->send(protocol::BuildQueryRequest(protocol::QueryKind::Players));
+}
+
+void QueryPool::replyReceived(size_t k, const QByteArray &reply)
+{
+    Slot &slot = m_slots[k];
+    const QString ip = slot.socket->lastSenderAddress();
+    const qint32 port = qint32(slot.socket->aimedPort());
+    slot.socket->close();
+    // A late reply to a query that already timed out was counted down then.
+    if (slot.watch->isActive())
+        --m_outstanding;
+    slot.watch->stop();
+    const int ping = PingOf(slot.clock.elapsed());
+    const QList<ResultRow> rows = AddMatchingRows(reply, ip, port, qint16(ping), *m_matcher);
+
+    ++m_next;
+    const bool exhausted = m_next > serverCount();
+    if (!exhausted)
+        queryNext(slot, false);
+
+    const quint64 generation = m_generation;
+    Q_EMIT serverAnswered(ip, port, ping, rows);
+    if (generation != m_generation)
+        return;
+    if (exhausted)
+        Q_EMIT listExhausted();
+    else
+        Q_EMIT querySent(entry(m_next));
+}
+
+void QueryPool::watchElapsed(size_t k)
+{
+    Slot &slot = m_slots[k];
+    const QString ip = slot.socket->aimedAddress();
+    const qint32 port = qint32(slot.socket->aimedPort());
+    slot.watch->stop();
+    --m_outstanding;
+    ++m_next;
+    // With the list exhausted the socket stays aimed: a late answer still brings its rows.
+    const bool exhausted = m_next > serverCount();
+    if (!exhausted)
+        queryNext(slot, true);
+
+    const quint64 generation = m_generation;
+    Q_EMIT serverTimedOut(ip, port);
+    if (generation != m_generation)
+        return;
+    if (exhausted)
+        Q_EMIT listExhausted();
+    else
+        Q_EMIT querySent(entry(m_next));
+}
+
+} // namespace rollcall::search

@@ -1,0 +1,82 @@
+#pragma once
+
+// N sockets asking the listed servers for their players, one query per socket at a time, each
+// watched by its own time-out. The list position is the whole schedule: every entry is handed
+// out exactly once, a silent server is skipped and never asked again.
+
+#include "MasterProtocol.h"
+#include "search/PlayerMatcher.h"
+#include "search/ResultRow.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QTimer;
+
+namespace rollcall::search {
+
+class ServerSocket;
+
+class QueryPool final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(QueryPool)
+
+public:
+    explicit QueryPool(QObject *parent = nullptr);
+    ~QueryPool() override;
+
+    // Sockets 1 to `connections`, each with a stopped watch of `timeoutMs`.
+    void create(int connections, int timeoutMs, const PlayerMatcher &matcher);
+    // Abandons every query: nothing of this pool is reported afterwards, not even a late reply.
+    void destroy();
+    // The first round: one entry to each socket in order, until the list runs out.
+    // Returns how many were handed out; reports nothing itself.
+    int begin(const QList<protocol::ServerEntry> &servers);
+
+    bool exists() const { return !m_slots.empty(); }
+    int socketCount() const { return int(m_slots.size()); }
+    int serverCount() const { return int(m_servers.size()); }
+    // 1-based position of the last entry handed out; grows past serverCount() as queries end
+    // after the list ran out.
+    int nextServerIndex() const { return m_next; }
+    const protocol::ServerEntry &entry(int index) const { return m_servers.at(index - 1); }
+    int outstanding() const { return m_outstanding; }
+    int peakOutstanding() const { return m_peak; }
+
+Q_SIGNALS:
+    // A reply came in (also a late one after the list ran out). Rows may be empty.
+    void serverAnswered(const QString &ip, qint32 port, int ping, const QList<rollcall::search::ResultRow> &rows);
+    void serverTimedOut(const QString &ip, qint32 port);
+    // The socket that just ended moved on to entry nextServerIndex().
+    void querySent(const rollcall::protocol::ServerEntry &server);
+    // The socket that just ended found the list exhausted.
+    void listExhausted();
+
+private:
+    struct Slot
+    {
+        ServerSocket *socket = nullptr;
+        QTimer *watch = nullptr;
+        QElapsedTimer clock;
+    };
+
+    void replyReceived(size_t slot, const QByteArray &reply);
+    void watchElapsed(size_t slot);
+    void queryNext(Slot &slot, bool closeAfterWatchStarts);
+
+    std::vector<Slot> m_slots;
+    QList<protocol::ServerEntry> m_servers;
+    std::optional<PlayerMatcher> m_matcher;
+    quint64 m_generation = 0;
+    int m_next = 0;
+    int m_outstanding = 0;
+    int m_peak = 0;
+};
+
+} // namespace rollcall::search
