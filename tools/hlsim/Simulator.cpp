@@ -1,0 +1,336 @@
+#include "Simulator.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <queue>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace rollcall::hlsim {
+
+namespace {
+
+constexpr quint64 MasterTag = ~quint64(0);
+constexpr quint64 TimerTag = ~quint64(0) - 1;
+constexpr quint64 SignalTag = ~quint64(0) - 2;
+
+qint64 nowNs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+int openUdp(quint32 address, int port, QString *error)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = QStringLiteral("cannot create a socket: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        return -1;
+    }
+    sockaddr_in sa {};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(address);
+    sa.sin_port = htons(quint16(port));
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof(sa)) != 0) {
+        *error = QStringLiteral("cannot listen on port %1: %2").arg(port).arg(QString::fromLocal8Bit(strerror(errno)));
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int boundPort(int fd)
+{
+    sockaddr_in sa {};
+    socklen_t len = sizeof(sa);
+    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len) != 0)
+        return 0;
+    return ntohs(sa.sin_port);
+}
+
+struct Pending
+{
+    qint64 dueNs;
+    quint64 sequence; // keeps replies due at the same instant in arrival order
+    int server;
+    RequestKind kind;
+    sockaddr_in to;
+
+    bool operator>(const Pending &other) const
+    {
+        return dueNs != other.dueNs ? dueNs > other.dueNs : sequence > other.sequence;
+    }
+};
+
+} // namespace
+
+struct Simulator::Private
+{
+    int epollFd = -1;
+    int timerFd = -1;
+    int signalFd = -1;
+    int masterFd = -1;
+    std::vector<int> serverFds;
+    std::vector<std::array<QList<QByteArray>, 3>> replies; // info, rules, players datagrams
+    std::priority_queue<Pending, std::vector<Pending>, std::greater<>> pending;
+    std::priority_queue<qint64, std::vector<qint64>, std::greater<>> silentHolds;
+    QHash<QByteArray, QList<MasterEntry>> filtered;
+    qint64 armedNs = 0;
+    quint64 sequence = 0;
+};
+
+Simulator::Simulator(QList<SimServer> servers, const SimulatorOptions &options)
+    : d(new Private)
+    , m_servers(std::move(servers))
+    , m_options(options)
+{
+}
+
+Simulator::~Simulator()
+{
+    for (int fd : d->serverFds)
+        ::close(fd);
+    for (int fd : {d->epollFd, d->timerFd, d->signalFd, d->masterFd}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    delete d;
+}
+
+QString Simulator::addressText() const
+{
+    in_addr a {};
+    a.s_addr = htonl(m_options.BindAddress);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a, text, sizeof(text));
+    return QString::fromLatin1(text);
+}
+
+QList<int> Simulator::serverPorts() const
+{
+    QList<int> ports;
+    for (int fd : d->serverFds)
+        ports.append(boundPort(fd));
+    return ports;
+}
+
+bool Simulator::open(QString *error)
+{
+    d->epollFd = epoll_create1(EPOLL_CLOEXEC);
+    d->timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    sigset_t blockedSignals;
+    sigemptyset(&blockedSignals);
+    sigaddset(&blockedSignals, SIGINT);
+    sigaddset(&blockedSignals, SIGTERM);
+    d->signalFd = signalfd(-1, &blockedSignals, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (d->epollFd < 0 || d->timerFd < 0 || d->signalFd < 0) {
+        *error = QStringLiteral("cannot set up the event loop: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        return false;
+    }
+    const auto watch = [this](int fd, quint64 tag) {
+        epoll_event ev {};
+        ev.events = EPOLLIN;
+        ev.data.u64 = tag;
+        return epoll_ctl(d->epollFd, EPOLL_CTL_ADD, fd, &ev) == 0;
+    };
+    watch(d->timerFd, TimerTag);
+    watch(d->signalFd, SignalTag);
+
+    d->masterFd = openUdp(m_options.BindAddress, m_options.MasterPort, error);
+    if (d->masterFd < 0) {
+        *error = QStringLiteral("master: ") + *error;
+        return false;
+    }
+    m_masterPort = boundPort(d->masterFd);
+    watch(d->masterFd, MasterTag);
+
+    d->serverFds.reserve(size_t(m_servers.size()));
+    for (qsizetype i = 0; i < m_servers.size(); ++i) {
+        const int port = m_options.FirstPort == 0 ? 0 : m_options.FirstPort + int(i);
+        const int fd = openUdp(m_options.BindAddress, port, error);
+        if (fd < 0) {
+            *error = QStringLiteral("server %1: ").arg(i + 1) + *error;
+            return false;
+        }
+        d->serverFds.push_back(fd);
+        if (!watch(fd, quint64(i))) {
+            *error = QStringLiteral("cannot watch socket %1: %2").arg(i + 1).arg(QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+    }
+
+    // Replies are built once: answering then costs one sendto per datagram.
+    const QByteArray address = addressText().toLatin1();
+    d->replies.resize(size_t(m_servers.size()));
+    for (qsizetype i = 0; i < m_servers.size(); ++i) {
+        const SimServer &server = m_servers[i];
+        const QByteArray own = address + ':' + QByteArray::number(boundPort(d->serverFds[size_t(i)]));
+        const quint32 id = quint32(i) * 2654435761u + 1;
+        auto &out = d->replies[size_t(i)];
+        out[0] = SplitReply(EncodeInfoReply(server, own), id);
+        out[1] = SplitReply(EncodeRulesReply(server), id + 1);
+        out[2] = SplitReply(EncodePlayersReply(server), id + 2);
+    }
+    return true;
+}
+
+void Simulator::run()
+{
+    const qint64 started = nowNs();
+    const qint64 endNs = m_options.DurationSeconds > 0 ? started + qint64(m_options.DurationSeconds * 1e9) : 0;
+    std::vector<epoll_event> events(1024);
+    char buffer[2048];
+
+    const auto send = [&](int server, RequestKind kind, const sockaddr_in &to) {
+        const int slot = kind == RequestKind::Info ? 0 : kind == RequestKind::Rules ? 1 : 2;
+        for (const QByteArray &datagram : d->replies[size_t(server)][size_t(slot)]) {
+            const ssize_t n = ::sendto(d->serverFds[size_t(server)], datagram.constData(), size_t(datagram.size()), 0,
+                                       reinterpret_cast<const sockaddr *>(&to), sizeof(to));
+            if (n == datagram.size())
+                ++m_stats.Datagrams;
+            else
+                ++m_stats.DroppedSends;
+        }
+    };
+
+    const auto outstanding = [&]() { return quint64(d->pending.size() + d->silentHolds.size()); };
+
+    const auto handleQuery = [&](int server, const char *data, ssize_t size, const sockaddr_in &from, qint64 now) {
+        const RequestKind kind = ClassifyRequest(QByteArrayView(data, size));
+        ++m_stats.Queries[size_t(kind)];
+        if (kind == RequestKind::Other)
+            return;
+        while (!d->silentHolds.empty() && d->silentHolds.top() <= now)
+            d->silentHolds.pop();
+        const SimServer &sim = m_servers[server];
+        if (sim.Silent) {
+            d->silentHolds.push(now + qint64(m_options.SilentHoldMs) * 1000000);
+        } else if (sim.LatencyMs <= 0) {
+            m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding() + 1);
+            send(server, kind, from);
+            return;
+        } else {
+            d->pending.push({now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, kind, from});
+        }
+        m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding());
+    };
+
+    const auto handleMaster = [&](const char *data, ssize_t size, const sockaddr_in &from) {
+        ++m_stats.MasterRequests;
+        MasterRequest request;
+        if (!ParseMasterRequest(QByteArrayView(data, size), &request))
+            return;
+        const QByteArray filterKey = request.Filter.GameDirectory.toLower() + '\\' + request.Filter.MapName.toLower()
+            + '\\' + (request.Filter.NotEmpty ? '1' : '0');
+        auto it = d->filtered.find(filterKey);
+        if (it == d->filtered.end()) {
+            QList<MasterEntry> list;
+            for (qsizetype i = 0; i < m_servers.size(); ++i) {
+                if (request.Filter.accepts(m_servers[i]))
+                    list.append({m_options.BindAddress, quint16(boundPort(d->serverFds[size_t(i)]))});
+            }
+            it = d->filtered.insert(filterKey, list);
+        }
+        // The key is the index of the page's first entry: opaque to clients, and never zero
+        // after the first page.
+        const qsizetype start = std::min<qsizetype>(request.Key, it->size());
+        const qsizetype end = std::min<qsizetype>(start + m_options.PageSize, it->size());
+        const quint32 next = end < it->size() ? quint32(end) : 0;
+        const QByteArray page = EncodeMasterPage(next, it->mid(start, end - start));
+        if (::sendto(d->masterFd, page.constData(), size_t(page.size()), 0, reinterpret_cast<const sockaddr *>(&from),
+                     sizeof(from))
+            == page.size())
+            ++m_stats.Datagrams;
+        else
+            ++m_stats.DroppedSends;
+    };
+
+    const auto drain = [&](int fd, quint64 tag) {
+        // A bounded batch per socket keeps one chatty client from starving the rest.
+        for (int i = 0; i < 64; ++i) {
+            sockaddr_in from {};
+            socklen_t len = sizeof(from);
+            const ssize_t n = ::recvfrom(fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr *>(&from), &len);
+            if (n < 0)
+                return;
+            if (tag == MasterTag)
+                handleMaster(buffer, n, from);
+            else
+                handleQuery(int(tag), buffer, n, from, nowNs());
+        }
+    };
+
+    for (;;) {
+        int timeoutMs = -1;
+        if (endNs) {
+            const qint64 left = endNs - nowNs();
+            if (left <= 0)
+                return;
+            timeoutMs = int(std::min<qint64>((left + 999999) / 1000000, 1000000));
+        }
+        const int ready = epoll_wait(d->epollFd, events.data(), int(events.size()), timeoutMs);
+        if (ready < 0 && errno != EINTR)
+            return;
+        for (int i = 0; i < ready; ++i) {
+            const quint64 tag = events[size_t(i)].data.u64;
+            if (tag == SignalTag) {
+                return;
+            } else if (tag == TimerTag) {
+                quint64 expirations = 0;
+                [[maybe_unused]] const ssize_t n = ::read(d->timerFd, &expirations, sizeof(expirations));
+            } else if (tag == MasterTag) {
+                drain(d->masterFd, tag);
+            } else {
+                drain(d->serverFds[size_t(tag)], tag);
+            }
+        }
+        const qint64 now = nowNs();
+        while (!d->pending.empty() && d->pending.top().dueNs <= now) {
+            const Pending p = d->pending.top();
+            d->pending.pop();
+            send(p.server, p.kind, p.to);
+        }
+        const qint64 due = d->pending.empty() ? 0 : d->pending.top().dueNs;
+        if (due != d->armedNs) {
+            itimerspec spec {};
+            spec.it_value.tv_sec = due / 1000000000;
+            spec.it_value.tv_nsec = due % 1000000000;
+            timerfd_settime(d->timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+            d->armedNs = due;
+        }
+    }
+}
+
+double ScheduleFloorMs(const QList<SimServer> &servers, int connections, int timeoutMs)
+{
+    std::priority_queue<double, std::vector<double>, std::greater<>> freeAt;
+    for (int i = 0; i < connections; ++i)
+        freeAt.push(0.0);
+    double makespan = 0.0;
+    for (const SimServer &server : servers) {
+        if (server.Players.isEmpty())
+            continue; // the master never lists it: clients always ask for non-empty servers
+        const double start = freeAt.top();
+        freeAt.pop();
+        const double end = start + (server.Silent ? timeoutMs : server.LatencyMs);
+        makespan = std::max(makespan, end);
+        freeAt.push(end);
+    }
+    return makespan;
+}
+
+} // namespace rollcall::hlsim
