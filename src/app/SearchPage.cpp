@@ -1,0 +1,172 @@
+#include "app/SearchPage.h"
+
+#include "UserMessage.h"
+#include "app/Icons.h"
+#include "app/Seams.h"
+#include "app/WindowHelpers.h"
+#include "results/ResultsModel.h"
+#include "search/SearchRun.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace rollcall::app {
+
+namespace {
+
+constexpr double TwipsPerPixel = 15.0;
+
+int pixels(int twips)
+{
+    return qRound(twips / TwipsPerPixel);
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+} // namespace
+
+SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
+    : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *header = new QHBoxLayout;
+    m_heading = makeLabel(this, "Label13", QStringLiteral("Searching For Players..."));
+    QFont headingFont = m_heading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
+    m_heading->setFont(headingFont);
+    auto *logo = makeLabel(this, "AppLogo_2", QString());
+    logo->setPixmap(IconPixmap(1));
+    logo->setAccessibleName(QStringLiteral("Rollcall"));
+    header->addWidget(m_heading, 1);
+    header->addWidget(logo);
+    layout->addLayout(header);
+
+    m_status = makeLabel(this, "lblStatus", QStringLiteral("Status: Downloading Server List..."));
+    m_total = makeLabel(this, "lblTotal", QStringLiteral("Total Servers:"));
+    m_left = makeLabel(this, "lblLeft", QStringLiteral("Servers Left:"));
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("prgServersAsked"));
+    m_progress->setAccessibleName(QStringLiteral("Servers asked"));
+    m_progress->setRange(0, 100);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(m_progress->fontMetrics().height());
+    for (QWidget *w : {static_cast<QWidget *>(m_status), static_cast<QWidget *>(m_total),
+                       static_cast<QWidget *>(m_left), static_cast<QWidget *>(m_progress)})
+        layout->addWidget(w);
+    m_total->hide();
+    m_left->hide();
+    m_progress->hide();
+
+    buildList(model);
+    auto *found = makeLabel(this, "Label17", QStringLiteral("&Players Found:"));
+    found->setBuddy(m_list);
+    layout->addWidget(found);
+    layout->addWidget(m_list, 1);
+
+    auto *buttons = new QHBoxLayout;
+    m_launch = makeButton("Command1", QStringLiteral("&Launch"),
+                          QStringLiteral("Launch Half-Life and connect to selected ip address"));
+    QIcon launchIcon = Icon(2);
+    launchIcon.addPixmap(IconPixmap(2), QIcon::Disabled);
+    m_launch->setIcon(launchIcon);
+    m_launch->setIconSize(QSize(32, 32));
+    m_refresh = makeButton("Command4", QStringLiteral("&Refresh"), QString());
+    m_stop = makeButton("Command5", QStringLiteral("&Stop"), QString());
+    m_viewInfo = makeButton("Command6", QStringLiteral("&View Info..."), QStringLiteral("View info about the server"));
+    m_copy = makeButton("Command7", QStringLiteral("&Copy"), QStringLiteral("Copy ip address to clipboard"));
+    m_ping = makeButton("Command8", QStringLiteral("P&ing Server"), QStringLiteral("Ping the selected server"));
+    for (QPushButton *b : {m_viewInfo, m_refresh, m_ping, m_copy, m_stop})
+        SetPlainButtonStyle(b);
+    for (QPushButton *b : {m_launch, m_refresh, m_stop, m_viewInfo, m_copy, m_ping})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    disableCommands();
+
+    m_copyBox = new QLineEdit(this);
+    m_copyBox->setObjectName(QStringLiteral("txtCopy"));
+    m_copyBox->hide();
+}
+
+void SearchPage::buildList(results::ResultsModel *model)
+{
+    m_list = new QTreeView(this);
+    m_list->setObjectName(QStringLiteral("LVPlayersFound"));
+    m_list->setAccessibleName(QStringLiteral("Players found"));
+    m_list->setModel(model);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setItemsExpandable(false);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setMinimumSize(pixels(7815), pixels(3495));
+    ToggleFullRowSelect(m_list);
+    QHeaderView *header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    const int widths[] = {1500, 400, 400, 2450, 400, 600};
+    for (int c = 0; c < 6; ++c)
+        header->resizeSection(c, pixels(widths[c]));
+}
+
+QPushButton *SearchPage::makeButton(const char *name, const QString &caption, const QString &tip)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    if (!tip.isEmpty())
+        button->setToolTip(tip);
+    return button;
+}
+
+void SearchPage::disableCommands()
+{
+    for (QPushButton *b : {m_viewInfo, m_refresh, m_ping, m_copy, m_stop, m_launch})
+        b->setEnabled(false);
+}
+
+void SearchPage::resetProgress()
+{
+    m_heading->setText(QStringLiteral("Searching For Players..."));
+    m_status->setText(QStringLiteral("Status: Downloading Server List..."));
+    m_total->hide();
+    m_left->hide();
+    m_progress->hide();
+    m_progress->setValue(0);
+}
+
+void SearchPage::bind(search::SearchRun *run)
+{
+    auto *model = static_cast<results::ResultsModel *>(m_list->model());
+    connect(run, &search::SearchRun::headingChanged, m_heading, &QLabel::setText);
+    connect(run, &search::SearchRun::statusChanged, m_status, &QLabel::setText);
+    connect(run, &search::SearchRun::totalChanged, this, [this](const QString &text, bool visible) {
+        m_total->setText(text);
+        m_total->setVisible(visible);
+    });
+    connect(run, &search::SearchRun::leftChanged, this, [this](const QString &text, bool visible, int percent) {
+        m_left->setText(text);
+        m_left->setVisible(visible);
+        m_progress->setValue(qBound(0, percent, 100));
+        m_progress->setVisible(visible);
+    });
+    connect(run, &search::SearchRun::rowsFound, model, &results::ResultsModel::appendRows);
+    connect(run, &search::SearchRun::searchDone, m_stop, [this] { m_stop->setEnabled(false); });
+    connect(run, &search::SearchRun::failed, this,
+            [this](const UserMessage &message) { seams().showMessage(window(), message); });
+}
+
+} // namespace rollcall::app

@@ -1,0 +1,15 @@
+#include "app/Icons.h"
+#include "app/MainForm.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Rollcall"));
+    QApplication::setWindowIcon(rollcall::app::Icon(1));
+
+    rollcall::app::MainForm window;
+    window.show();
+    return QApplication::exec();
+}
