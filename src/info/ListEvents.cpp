@@ -1,0 +1,34 @@
+#include "info/ListEvents.h"
+
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTreeView>
+
+namespace rollcall::info {
+
+ListEvents::ListEvents(QTreeView *list)
+    : QObject(list)
+    , m_list(list)
+{
+    list->installEventFilter(this);
+    list->viewport()->installEventFilter(this);
+}
+
+bool ListEvents::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_F5) {
+            Q_EMIT refreshKeyPressed();
+            return true;
+        }
+    } else if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QItemSelectionModel *selection = m_list->selectionModel();
+        if (mouse->button() == Qt::RightButton && selection && selection->hasSelection())
+            Q_EMIT menuWanted(mouse->globalPosition().toPoint());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace rollcall::info

@@ -1,0 +1,51 @@
+#include "launch/GameCommandLine.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace rollcall::launch {
+
+bool IsSafeGameDirectory(const QString &directory)
+{
+    if (directory.isEmpty() || directory.startsWith(QLatin1Char('-')) || directory.startsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : directory) {
+        const char16_t u = c.unicode();
+        const bool allowed = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')
+            || u == u'_' || u == u'-' || u == u'.';
+        if (!allowed)
+            return false;
+    }
+    return true;
+}
+
+LaunchCommand BuildLaunchCommand(const QString &executable, const QString &gameDirectory,
+                                 const QString &address)
+{
+    return {executable,
+            {QStringLiteral("-console"), QStringLiteral("-game"), gameDirectory, QStringLiteral("+connect"),
+             address}};
+}
+
+QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address)
+{
+    return executable + QStringLiteral(" -console -game ") + gameDirectory + QStringLiteral(" +connect ")
+        + address;
+}
+
+QString BrowseStartFolder(const QString &currentPath)
+{
+    if (!currentPath.isEmpty()) {
+        const QFileInfo file(QDir::fromNativeSeparators(currentPath));
+        const QDir folder = file.dir();
+        if (folder.exists() && !file.path().isEmpty() && file.path() != QLatin1String("."))
+            return QDir::toNativeSeparators(folder.absolutePath());
+    }
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\SIERRA\\Half-Life");
+#else
+    return QDir::homePath();
+#endif
+}
+
+} // namespace rollcall::launch

@@ -1,0 +1,34 @@
+#pragma once
+
+// The game client's command line, and the guard in front of it: the game directory comes
+// from the network, so only a plain folder name may reach the game's arguments.
+
+#include <QString>
+#include <QStringList>
+
+namespace rollcall::launch {
+
+struct LaunchCommand
+{
+    QString program;
+    QStringList arguments;
+
+    friend bool operator==(const LaunchCommand &, const LaunchCommand &) = default;
+};
+
+// Letters, digits, '_', '-' and '.', not empty, not starting with '-' or '.': anything else
+// could smuggle an option ("-dev", "cstrike +exec x") or a path ("..") into the game.
+bool IsSafeGameDirectory(const QString &directory);
+
+// The program and its arguments, passed without a shell.
+LaunchCommand BuildLaunchCommand(const QString &executable, const QString &gameDirectory,
+                                 const QString &address);
+
+// The same as one line, the form a process start on Windows takes.
+QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address);
+
+// Where the browse dialog opens: the folder of the current path when it exists, else the
+// usual install folder on Windows and the home folder elsewhere.
+QString BrowseStartFolder(const QString &currentPath);
+
+} // namespace rollcall::launch

@@ -1,0 +1,330 @@
+#include "results/ResultsPage.h"
+
+#include "app/Icons.h"
+#include "app/Seams.h"
+#include "app/WindowHelpers.h"
+#include "info/InfoForm.h"
+#include "launch/LaunchForm.h"
+#include "ping/Ping.h"
+#include "protocol/QueryProtocol.h"
+#include "search/ServerSocket.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include <chrono>
+
+namespace rollcall::results {
+
+using namespace std::chrono_literals;
+using search::ResultRow;
+
+namespace {
+
+constexpr int DefaultPicture = 2;
+constexpr int BlankPicture = 9;
+const QString DefaultLaunchIcon = QStringLiteral("3");
+
+// Notes whether a mouse press changed the selection, so that its click is not handled twice.
+class PressWatcher final : public QObject
+{
+public:
+    PressWatcher(QObject *parent, bool *flag) : QObject(parent), m_flag(flag) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            *m_flag = false;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool *m_flag;
+};
+
+} // namespace
+
+qint32 LeadingNumber(const QString &text)
+{
+    qint64 value = 0;
+    for (const QChar c : text.trimmed()) {
+        if (!c.isDigit() || c.unicode() > u'9')
+            break;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > std::numeric_limits<qint32>::max())
+            return 0;
+    }
+    return qint32(value);
+}
+
+ResultsPage::ResultsPage(const ResultsPageWidgets &widgets, QString *executablePath, QObject *parent)
+    : QObject(parent)
+    , m_w(widgets)
+    , m_executablePath(executablePath)
+{
+    m_infoSocket = new search::ServerSocket(this);
+    m_infoSocket->setObjectName(QStringLiteral("WS_GameInfo"));
+    m_refreshSocket = new search::ServerSocket(this);
+    m_refreshSocket->setObjectName(QStringLiteral("WS_RefreshServer"));
+    m_gameInfoTimer = new QTimer(this);
+    m_gameInfoTimer->setObjectName(QStringLiteral("GameInfoTimer"));
+    m_gameInfoTimer->setSingleShot(true);
+    m_gameInfoTimer->setInterval(1500ms);
+
+    connect(m_infoSocket, &search::ServerSocket::replyReceived, this, &ResultsPage::gameInfoArrived);
+    connect(m_refreshSocket, &search::ServerSocket::replyReceived, this, &ResultsPage::refreshArrived);
+    connect(m_gameInfoTimer, &QTimer::timeout, this, &ResultsPage::gameInfoTimedOut);
+
+    // The list sorts only through the header rule below, never by the view's own toggling.
+    m_w.list->setSortingEnabled(false);
+    m_w.list->header()->setSectionsClickable(true);
+    m_w.model->setSorting(false, m_w.model->sortColumn(), Qt::DescendingOrder);
+    connect(m_w.list->header(), &QHeaderView::sectionClicked, this, &ResultsPage::headerClicked);
+    connect(m_w.list, &QAbstractItemView::doubleClicked, this, [this] {
+        if (m_w.viewInfo->isEnabled())
+            refresh();
+    });
+    // A click on the row already selected counts as a selection too; a press that changed the
+    // selection has been handled by then.
+    m_w.list->viewport()->installEventFilter(new PressWatcher(this, &m_selectionChangedByPress));
+    connect(m_w.list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_w.list->selectionModel()->hasSelection())
+            return;
+        m_selectionChangedByPress = true;
+        rowSelected();
+    });
+    connect(m_w.list, &QAbstractItemView::clicked, this, [this] {
+        if (!m_selectionChangedByPress)
+            rowSelected();
+        m_selectionChangedByPress = false;
+    });
+
+    connect(m_w.refresh, &QPushButton::clicked, this, &ResultsPage::refresh);
+    connect(m_w.launch, &QPushButton::clicked, this, &ResultsPage::launch);
+    connect(m_w.viewInfo, &QPushButton::clicked, this, &ResultsPage::viewInfo);
+    connect(m_w.copy, &QPushButton::clicked, this, &ResultsPage::copy);
+    connect(m_w.ping, &QPushButton::clicked, this, &ResultsPage::ping);
+
+    setLaunchPicture(DefaultPicture);
+}
+
+ResultsPage::~ResultsPage() = default;
+
+launch::LaunchForm *ResultsPage::launchWindow() const
+{
+    return m_launchForm;
+}
+
+void ResultsPage::searchStarted()
+{
+    m_w.model->setSorting(false, m_w.model->sortColumn(), Qt::DescendingOrder);
+    m_w.list->header()->setSortIndicatorShown(false);
+    for (QPushButton *button : {m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch})
+        button->setEnabled(false);
+    setLaunchPicture(DefaultPicture);
+}
+
+void ResultsPage::tearDown()
+{
+    m_refreshSocket->close();
+    m_infoSocket->close();
+    m_gameInfoTimer->stop();
+}
+
+std::optional<ResultsPage::SelectedServer> ResultsPage::selectedServer() const
+{
+    const QItemSelectionModel *selection = m_w.list->selectionModel();
+    if (!selection)
+        return std::nullopt;
+    const QModelIndexList indexes = selection->selectedIndexes();
+    if (indexes.isEmpty())
+        return std::nullopt;
+    const int row = indexes.constFirst().row();
+    const auto cell = [this, row](int column) { return m_w.model->index(row, column).data().toString(); };
+    SelectedServer server;
+    server.id = m_w.model->rowId(row);
+    server.address = cell(ResultRow::ServerIp);
+    server.portText = cell(ResultRow::Port);
+    server.port = LeadingNumber(server.portText);
+    return server;
+}
+
+void ResultsPage::rowSelected()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    for (QPushButton *button : {m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy})
+        button->setEnabled(true);
+    if (!m_w.total->isHidden())
+        m_w.stop->setEnabled(true);
+    if (!m_w.launch->isEnabled())
+        m_w.launch->setEnabled(true);
+
+    // The server that answered the last info query, on the port last asked: nothing new to learn.
+    if (server->port == m_infoSocket->aimedPort() && server->address == m_infoSocket->lastSenderAddress())
+        return;
+    setLaunchPicture(BlankPicture);
+    setTag(DefaultLaunchIcon);
+    m_gameInfoTimer->start();
+    m_infoSocket->close();
+    m_infoSocket->aim(server->address, server->port);
+    m_infoSocket->send(protocol::BuildQueryRequest(protocol::QueryKind::Info));
+}
+
+void ResultsPage::headerClicked(int column)
+{
+    if (!m_w.viewInfo->isEnabled())
+        return;
+    const Qt::SortOrder order =
+        m_w.model->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_w.model->setSorting(true, column, order);
+    m_w.list->header()->setSortIndicatorShown(true);
+    m_w.list->header()->setSortIndicator(column, order);
+}
+
+void ResultsPage::setLaunchPicture(int picture)
+{
+    m_picture = picture;
+    QIcon icon;
+    icon.addPixmap(app::IconPixmap(picture, 32), QIcon::Normal);
+    icon.addPixmap(app::IconPixmap(DefaultPicture, 32), QIcon::Disabled);
+    m_w.launch->setIcon(icon);
+    m_w.launch->setProperty("picture", picture);
+}
+
+void ResultsPage::setTag(const QString &tag)
+{
+    m_tag = tag;
+    m_w.launch->setProperty("tag", tag);
+}
+
+void ResultsPage::gameInfoArrived(const QByteArray &reply)
+{
+    m_infoSocket->close();
+    m_gameInfoTimer->stop();
+    const protocol::InfoReply info = protocol::DecodeInfoReply(reply);
+    if (!info.GameDirectory)
+        return;
+    const QByteArray game = info.GameDirectory->toLower();
+    if (game == "tfc") {
+        setLaunchPicture(4);
+        setTag(QStringLiteral("4"));
+    } else if (game == "cstrike") {
+        setLaunchPicture(5);
+        setTag(QStringLiteral("6"));
+    } else if (game == "dmc") {
+        setLaunchPicture(7);
+        setTag(QStringLiteral("8"));
+    } else {
+        setLaunchPicture(DefaultPicture);
+    }
+}
+
+void ResultsPage::gameInfoTimedOut()
+{
+    m_gameInfoTimer->stop();
+    m_infoSocket->close();
+    setLaunchPicture(DefaultPicture);
+}
+
+void ResultsPage::refresh()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    m_refreshClock.start();
+    m_refreshRow = server->id;
+    m_refreshPlayerName = m_w.model->rowById(server->id).value_or(ResultRow{}).cell(ResultRow::PlayerName);
+    m_refreshSocket->close();
+    m_refreshSocket->aim(server->address, server->port);
+    m_refreshSocket->send(protocol::BuildQueryRequest(protocol::QueryKind::Players));
+}
+
+void ResultsPage::refreshArrived(const QByteArray &reply)
+{
+    m_refreshSocket->close();
+    const protocol::PlayersReply players = protocol::DecodePlayersReply(reply);
+    const QString ping = QString::number(m_refreshClock.elapsed());
+    if (m_w.model->rowOf(m_refreshRow) < 0)
+        return;
+    for (const protocol::PlayerRecord &player : players.Players) {
+        if (protocol::Latin1(player.Name) != m_refreshPlayerName)
+            continue;
+        m_w.model->setCell(m_refreshRow, ResultRow::Ping, ping);
+        m_w.model->setCell(m_refreshRow, ResultRow::Frags, QString::number(player.Frags));
+        m_w.model->setCell(m_refreshRow, ResultRow::Time, protocol::FormatPlayTime(player.Time));
+        return;
+    }
+    // A reply cut off before the player could still hold them: only a whole one says "gone".
+    if (!players.Complete)
+        return;
+    m_w.model->setCell(m_refreshRow, ResultRow::Ping, ping);
+    m_w.model->setCell(m_refreshRow, ResultRow::Frags, QStringLiteral("-"));
+    m_w.model->setCell(m_refreshRow, ResultRow::Time, QStringLiteral("-"));
+}
+
+void ResultsPage::launch()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    if (!m_launchForm)
+        m_launchForm = new launch::LaunchForm(m_executablePath, m_w.window);
+    m_launchForm->GetInfo(server->address, server->port);
+    m_launchForm->setWindowIcon(app::Icon(LeadingNumber(m_tag)));
+    // Modal without a nested event loop: the main window takes no input until it closes.
+    m_launchForm->setWindowModality(Qt::ApplicationModal);
+    m_launchForm->show();
+    m_launchForm->raise();
+    m_launchForm->activateWindow();
+}
+
+void ResultsPage::viewInfo()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    auto *window = new info::InfoForm(m_w.window);
+    window->GetInfo(server->address, server->port);
+    window->show();
+}
+
+void ResultsPage::copy()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    m_w.copyBox->setText(server->address + QLatin1Char(':') + server->portText);
+    m_w.copyBox->setSelection(0, int(m_w.copyBox->text().size()));
+    app::CopySelection(m_w.copyBox);
+}
+
+void ResultsPage::ping()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ping::PingResult result = ping::pinger()(server->address, [this](const UserMessage &message) {
+        app::seams().showMessage(m_w.window, message);
+    });
+    QApplication::restoreOverrideCursor();
+    if (result.status == ping::Status::Success)
+        m_w.model->setCell(server->id, ResultRow::Ping, QString::number(result.roundTrip));
+    else if (result.status == ping::Status::RequestTimedOut)
+        m_w.model->setCell(server->id, ResultRow::Ping, QStringLiteral("9999"));
+    else if (result.status != ping::Status::SocketsUnavailable)
+        app::seams().showMessage(m_w.window, {UserMessage::Icon::Exclamation,
+                                              QStringLiteral("Ping error: ") + result.statusText});
+}
+
+} // namespace rollcall::results
