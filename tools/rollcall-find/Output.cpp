@@ -1,0 +1,172 @@
+#include "Output.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace rollcall::find {
+
+namespace {
+
+const char *const ColumnKeys[search::ResultRow::ColumnCount] = {"ip", "port", "ping", "name", "frags", "time"};
+const char *const ColumnCaptions[search::ResultRow::ColumnCount] = {"Server IP",   "Port",  "Ping",
+                                                                     "Player Name", "Frags", "Time"};
+
+QByteArray line(std::initializer_list<QByteArray> cells)
+{
+    QByteArray out;
+    bool first = true;
+    for (const QByteArray &cell : cells) {
+        if (!first)
+            out += '\t';
+        out += cell;
+        first = false;
+    }
+    out += '\n';
+    return out;
+}
+
+template<typename T>
+QByteArray tsvNumber(const std::optional<T> &value)
+{
+    return value ? QByteArray::number(*value) : QByteArray(AbsentTsv);
+}
+
+QByteArray tsvText(const std::optional<QByteArray> &value)
+{
+    return value ? EscapeTsvCell(protocol::Latin1(*value)) : QByteArray(AbsentTsv);
+}
+
+template<typename T>
+QJsonValue jsonNumber(const std::optional<T> &value)
+{
+    return value ? QJsonValue(int(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue jsonText(const std::optional<QByteArray> &value)
+{
+    return value ? QJsonValue(protocol::Latin1(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+QByteArray complete(bool value)
+{
+    return line({"Complete", value ? "true" : "false"});
+}
+
+} // namespace
+
+QByteArray EscapeTsvCell(const QString &cell)
+{
+    const QByteArray utf8 = cell.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 4);
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QByteArray RowsHeaderTsv()
+{
+    QByteArray out;
+    for (int i = 0; i < search::ResultRow::ColumnCount; ++i) {
+        if (i)
+            out += '\t';
+        out += ColumnCaptions[i];
+    }
+    out += '\n';
+    return out;
+}
+
+QByteArray RowTsv(const search::ResultRow &row)
+{
+    QByteArray out;
+    for (int i = 0; i < search::ResultRow::ColumnCount; ++i) {
+        if (i)
+            out += '\t';
+        out += EscapeTsvCell(row.cell(i));
+    }
+    out += '\n';
+    return out;
+}
+
+QByteArray RowsJson(const QList<search::ResultRow> &rows)
+{
+    QJsonArray array;
+    for (const search::ResultRow &row : rows) {
+        QJsonObject object;
+        for (int i = 0; i < search::ResultRow::ColumnCount; ++i)
+            object.insert(QLatin1StringView(ColumnKeys[i]), row.cell(i));
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+QByteArray InfoText(const protocol::InfoReply &reply, Format format)
+{
+    if (format == Format::Json) {
+        const QJsonObject record {
+            {QStringLiteral("HostName"), jsonText(reply.HostName)},
+            {QStringLiteral("MapName"), jsonText(reply.MapName)},
+            {QStringLiteral("GameDirectory"), jsonText(reply.GameDirectory)},
+            {QStringLiteral("GameDescription"), jsonText(reply.GameDescription)},
+            {QStringLiteral("PlayerCount"), jsonNumber(reply.PlayerCount)},
+            {QStringLiteral("MaxPlayers"), jsonNumber(reply.MaxPlayers)},
+            {QStringLiteral("ProtocolVersion"), jsonNumber(reply.ProtocolVersion)},
+        };
+        return QJsonDocument(QJsonObject {{QStringLiteral("InfoReply"), record}}).toJson(QJsonDocument::Indented);
+    }
+    return line({"Field", "Value"}) + line({"HostName", tsvText(reply.HostName)})
+        + line({"MapName", tsvText(reply.MapName)}) + line({"GameDirectory", tsvText(reply.GameDirectory)})
+        + line({"GameDescription", tsvText(reply.GameDescription)})
+        + line({"PlayerCount", tsvNumber(reply.PlayerCount)}) + line({"MaxPlayers", tsvNumber(reply.MaxPlayers)})
+        + line({"ProtocolVersion", tsvNumber(reply.ProtocolVersion)});
+}
+
+QByteArray RulesText(const protocol::RulesReply &reply, Format format)
+{
+    if (format == Format::Json) {
+        QJsonArray rules;
+        for (const protocol::ServerRule &rule : reply.Rules) {
+            rules.append(QJsonObject {{QStringLiteral("Name"), protocol::Latin1(rule.Name)},
+                                      {QStringLiteral("Value"), protocol::Latin1(rule.Value)}});
+        }
+        const QJsonObject record {{QStringLiteral("Complete"), reply.Complete}, {QStringLiteral("Rules"), rules}};
+        return QJsonDocument(QJsonObject {{QStringLiteral("RulesReply"), record}}).toJson(QJsonDocument::Indented);
+    }
+    QByteArray out = complete(reply.Complete) + line({"Name", "Value"});
+    for (const protocol::ServerRule &rule : reply.Rules)
+        out += line({EscapeTsvCell(protocol::Latin1(rule.Name)), EscapeTsvCell(protocol::Latin1(rule.Value))});
+    return out;
+}
+
+QByteArray PlayersText(const protocol::PlayersReply &reply, Format format)
+{
+    if (format == Format::Json) {
+        QJsonArray players;
+        for (const protocol::PlayerRecord &player : reply.Players) {
+            players.append(QJsonObject {{QStringLiteral("Index"), int(player.Index)},
+                                        {QStringLiteral("Name"), protocol::Latin1(player.Name)},
+                                        {QStringLiteral("Frags"), player.Frags},
+                                        {QStringLiteral("Time"), player.Time},
+                                        {QStringLiteral("TimeText"), protocol::FormatPlayTime(player.Time)}});
+        }
+        const QJsonObject record {{QStringLiteral("Complete"), reply.Complete}, {QStringLiteral("Players"), players}};
+        return QJsonDocument(QJsonObject {{QStringLiteral("PlayersReply"), record}}).toJson(QJsonDocument::Indented);
+    }
+    QByteArray out = complete(reply.Complete) + line({"Index", "Name", "Frags", "Time", "TimeText"});
+    for (const protocol::PlayerRecord &player : reply.Players) {
+        out += line({QByteArray::number(player.Index), EscapeTsvCell(protocol::Latin1(player.Name)),
+                     QByteArray::number(player.Frags), QByteArray::number(player.Time),
+                     protocol::FormatPlayTime(player.Time).toUtf8()});
+    }
+    return out;
+}
+
+} // namespace rollcall::find
