@@ -28,8 +28,8 @@ public:
     virtual void endSave() {}
 };
 
-// The platform's own backend: QSettings(IniFormat, UserScope, "Rollcall", "Half-Life"),
-// that is $XDG_CONFIG_HOME/Rollcall/Half-Life.conf; the registry on Windows.
+// The platform's own backend: the INI file $XDG_CONFIG_HOME/Rollcall/Half-Life.conf (where
+// QSettings puts the per-user "Rollcall", "Half-Life" settings on Linux); the registry on Windows.
 std::unique_ptr<SettingsBackend> CreateDefaultBackend();
 
 } // namespace rollcall::settings

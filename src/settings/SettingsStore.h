@@ -2,6 +2,7 @@
 
 // The thirteen persistent options, their order, defaults and ranges.
 
+#include "settings/Registry.h"
 #include "settings/SettingsBackend.h"
 
 #include <QString>
@@ -43,8 +44,5 @@ void SaveSettings(SettingsBackend &backend, const SettingsValues &values);
 // character that cannot continue a number, no digits gives 0, ties round to even;
 // nullopt outside the 32-bit signed range.
 std::optional<qint32> ParseStoredNumber(const QString &text);
-
-// The part before the first NUL, or the whole text.
-QString TrimAtNul(const QString &text);
 
 } // namespace rollcall::settings
