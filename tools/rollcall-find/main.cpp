@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QNetworkProxy>
 #include <QTimer>
 
 #include <cstdio>
@@ -253,10 +254,11 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         progress.finish();
         std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
         // An empty list is an answer ("nobody to find"); anything else means the exchange failed.
-        if (status < 0) {
-            status = message.text.startsWith(QStringLiteral("No servers received")) ? NothingFound : Failed;
-            QCoreApplication::exit(0);
-        }
+        // The end of the run may have been reported just before its message: the message wins.
+        const bool empty = message.text.startsWith(QStringLiteral("No servers received"));
+        if (status < 0 || !empty)
+            status = empty ? NothingFound : Failed;
+        QCoreApplication::exit(0);
     });
 
     run.start(criteria);
@@ -274,6 +276,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rollcall-find"));
+    // UDP queries never go through a proxy, yet every fresh socket would otherwise ask the
+    // system's proxy resolver (a round trip to its helper thread) before binding.
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
