@@ -34,7 +34,7 @@ WildcardPattern::WildcardPattern(QByteArrayView pattern)
         Step step;
         if (c == '*') {
             ++i;
-            // A run of stars is one star; keeping one keeps the matcher's worst case at n x m.
+            // A run of stars matches what one star matches; one step is cheaper to back off to.
             if (!m_steps.empty() && m_steps.back().star)
                 continue;
             step.star = true;
