@@ -3,7 +3,6 @@
 // Shared by the fuzz targets: the input as a byte view, and a check that stops the run loudly.
 
 #include <QByteArrayView>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,12 +15,12 @@ inline QByteArrayView bytes(const uint8_t *data, size_t size)
 }
 
 // An assert that stays on in every build type: a broken invariant is a finding.
-#define ROLLCALL_FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                                 \
-        if (!(condition)) {                                                                              \
-            std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                                \
-        }                                                                                                \
+#define ROLLCALL_FUZZ_CHECK(condition)                                                                       \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            std::fprintf(stderr, "invariant broken at %s:%d: %s\n", __FILE__, __LINE__, #condition);         \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (false)
 
 } // namespace rollcall::fuzz

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArrayView input = rollcall::fuzz::bytes(data, size);
     SplitReassembler reassembler;
     while (input.size() >= 2) {
-        const qsizetype length = std::min<qsizetype>(quint8(input[0]) | quint8(input[1]) << 8, input.size() - 2);
+        const qsizetype length
+            = std::min<qsizetype>(quint8(input[0]) | quint8(input[1]) << 8, input.size() - 2);
         const QByteArrayView datagram = input.sliced(2, length);
         input = input.sliced(2 + length);
 

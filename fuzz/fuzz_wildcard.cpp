@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ROLLCALL_FUZZ_CHECK(WildcardMatch(name, "*"));
 
     // Without special characters a pattern is plain text and matches exactly itself.
-    if (pattern.indexOf('?') < 0 && pattern.indexOf('*') < 0 && pattern.indexOf('#') < 0 && pattern.indexOf('[') < 0) {
+    if (pattern.indexOf('?') < 0 && pattern.indexOf('*') < 0 && pattern.indexOf('#') < 0
+        && pattern.indexOf('[') < 0) {
         ROLLCALL_FUZZ_CHECK(valid);
         ROLLCALL_FUZZ_CHECK(WildcardMatch(pattern, pattern));
     }

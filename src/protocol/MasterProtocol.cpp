@@ -78,7 +78,8 @@ QByteArray BuildMasterRequest(QByteArrayView key, QByteArrayView filterText)
 MasterReply ParseMasterReply(QByteArrayView datagram)
 {
     MasterReply reply;
-    if (datagram.size() < 5 || !datagram.startsWith("\xFF\xFF\xFF\xFF") || (datagram[4] != 'f' && datagram[4] != 'F')) {
+    if (datagram.size() < 5 || !datagram.startsWith("\xFF\xFF\xFF\xFF")
+        || (datagram[4] != 'f' && datagram[4] != 'F')) {
         reply.Status = MasterReplyStatus::BadHeader;
         return reply;
     }

@@ -15,8 +15,7 @@ public:
     Reader(QByteArrayView data, qsizetype pos)
         : m_data(data)
         , m_pos(pos)
-    {
-    }
+    { }
 
     bool has(qsizetype bytes) const { return m_pos <= m_data.size() && m_data.size() - m_pos >= bytes; }
 
@@ -166,7 +165,10 @@ QString FormatPlayTime(qint64 seconds)
     const qint64 minutes = rest / 60;
     const qint64 secs = rest - minutes * 60;
     const QChar zero(u'0');
-    return QStringLiteral("%1:%2:%3").arg(hours, 2, 10, zero).arg(minutes, 2, 10, zero).arg(secs, 2, 10, zero);
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours, 2, 10, zero)
+        .arg(minutes, 2, 10, zero)
+        .arg(secs, 2, 10, zero);
 }
 
 } // namespace rollcall::protocol

@@ -32,8 +32,8 @@ std::optional<QByteArray> SplitReassembler::feed(QByteArrayView datagram)
         return std::nullopt;
 
     const auto byteAt = [&](qsizetype i) { return static_cast<quint8>(datagram[i]); };
-    const quint32 id = quint32(byteAt(4)) | quint32(byteAt(5)) << 8 | quint32(byteAt(6)) << 16
-        | quint32(byteAt(7)) << 24;
+    const quint32 id
+        = quint32(byteAt(4)) | quint32(byteAt(5)) << 8 | quint32(byteAt(6)) << 16 | quint32(byteAt(7)) << 24;
     const int number = byteAt(8) >> 4;
     const int count = byteAt(8) & 0x0F;
     const QByteArrayView share = datagram.sliced(HeaderSize);

@@ -21,8 +21,8 @@ inline QByteArray describe(const std::optional<quint8> &value)
 
 inline char *toString(const InfoReply &r)
 {
-    const QByteArray text = "InfoReply{host " + describe(r.HostName) + ", map " + describe(r.MapName) + ", dir "
-        + describe(r.GameDirectory) + ", desc " + describe(r.GameDescription) + ", players "
+    const QByteArray text = "InfoReply{host " + describe(r.HostName) + ", map " + describe(r.MapName)
+        + ", dir " + describe(r.GameDirectory) + ", desc " + describe(r.GameDescription) + ", players "
         + describe(r.PlayerCount) + "/" + describe(r.MaxPlayers) + ", protocol " + describe(r.ProtocolVersion)
         + "}";
     return qstrdup(text.constData());

@@ -2,7 +2,6 @@
 #include "ProtocolPrinters.h"
 
 #include <QTest>
-
 #include <limits>
 
 using namespace rollcall::protocol;
@@ -20,7 +19,8 @@ ServerEntry entry(const char *address, qint32 port)
 }
 
 // Header, one byte the client never looks at, key 01 02 03 04, then two entries.
-const QByteArray TwoEntryReply = hex("FFFFFFFF660A") + hex("01020304") + hex("C0A800016987") + hex("0A0000056A05");
+const QByteArray TwoEntryReply
+    = hex("FFFFFFFF660A") + hex("01020304") + hex("C0A800016987") + hex("0A0000056A05");
 
 } // namespace
 
@@ -56,11 +56,12 @@ void tst_MasterProtocol::filterText_data()
     QTest::newRow("ok_noFilters") << QString() << QString() << QByteArray("\\empty\\1");
     QTest::newRow("ok_gameOnly") << QStringLiteral("cstrike") << QString()
                                  << QByteArray("\\gamedir\\cstrike\\empty\\1");
-    QTest::newRow("ok_mapOnly") << QString() << QStringLiteral("de_dust2") << QByteArray("\\map\\de_dust2\\empty\\1");
+    QTest::newRow("ok_mapOnly") << QString() << QStringLiteral("de_dust2")
+                                << QByteArray("\\map\\de_dust2\\empty\\1");
     QTest::newRow("ok_both") << QStringLiteral("tfc") << QStringLiteral("2fort")
                              << QByteArray("\\gamedir\\tfc\\map\\2fort\\empty\\1");
-    QTest::newRow("ok_latin1OneByte") << QStringLiteral("caf\u00e9") << QString()
-                                      << QByteArray("\\gamedir\\caf\xe9\\empty\\1");
+    QTest::newRow("ok_latin1OneByte")
+        << QStringLiteral("caf\u00e9") << QString() << QByteArray("\\gamedir\\caf\xe9\\empty\\1");
 }
 
 void tst_MasterProtocol::filterText()
@@ -77,15 +78,16 @@ void tst_MasterProtocol::request_data()
     QTest::addColumn<QByteArray>("filter");
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("ok_firstCstrike") << FirstMasterKey() << MasterFilterText(QStringLiteral("cstrike"), QString())
+    QTest::newRow("ok_firstCstrike") << FirstMasterKey()
+                                     << MasterFilterText(QStringLiteral("cstrike"), QString())
                                      << QByteArray(hex("3100000000") + "\\gamedir\\cstrike\\empty\\1" + '\0');
     QTest::newRow("ok_continuation") << hex("01020304") << QByteArray("\\empty\\1")
                                      << QByteArray(hex("3101020304") + "\\empty\\1" + '\0');
-    QTest::newRow("ok_keyBytesVerbatim") << hex("FF00FE80") << QByteArray("\\empty\\1")
-                                         << QByteArray(hex("31FF00FE80") + "\\empty\\1" + '\0');
+    QTest::newRow("ok_keyBytesVerbatim")
+        << hex("FF00FE80") << QByteArray("\\empty\\1") << QByteArray(hex("31FF00FE80") + "\\empty\\1" + '\0');
     // A key of the wrong size must not shift the filter text into the key's place.
-    QTest::newRow("odd_shortKeyPadded") << hex("0102") << QByteArray("\\empty\\1")
-                                        << QByteArray(hex("3101020000") + "\\empty\\1" + '\0');
+    QTest::newRow("odd_shortKeyPadded")
+        << hex("0102") << QByteArray("\\empty\\1") << QByteArray(hex("3101020000") + "\\empty\\1" + '\0');
     QTest::newRow("odd_longKeyCut") << hex("0102030405") << QByteArray("\\empty\\1")
                                     << QByteArray(hex("3101020304") + "\\empty\\1" + '\0');
 }
@@ -131,16 +133,16 @@ void tst_MasterProtocol::parse_data()
                                           << QList<ServerEntry> { entry("192.168.0.1", 27015) };
     QTest::newRow("ok_upperCaseF") << hex("FFFFFFFF460A00000000C0A800016987") << Ok << hex("00000000")
                                    << QList<ServerEntry> { entry("192.168.0.1", 27015) };
-    QTest::newRow("ok_twoEntriesWithKey") << TwoEntryReply << Ok << hex("01020304")
-                                          << QList<ServerEntry> { entry("192.168.0.1", 27015),
-                                                 entry("10.0.0.5", 27141) };
-    QTest::newRow("ok_noEntries") << hex("FFFFFFFF660A00000000") << Ok << hex("00000000") << QList<ServerEntry> {};
-    QTest::newRow("ok_byteFiveAnything") << hex("FFFFFFFF66FF00000000") << Ok << hex("00000000")
-                                         << QList<ServerEntry> {};
-    QTest::newRow("ok_extremeEntries") << hex("FFFFFFFF660A00000000") + hex("000000000000") + hex("FFFFFFFFFFFF")
-                                       << Ok << hex("00000000")
-                                       << QList<ServerEntry> { entry("0.0.0.0", 0),
-                                              entry("255.255.255.255", 65535) };
+    QTest::newRow("ok_twoEntriesWithKey")
+        << TwoEntryReply << Ok << hex("01020304")
+        << QList<ServerEntry> { entry("192.168.0.1", 27015), entry("10.0.0.5", 27141) };
+    QTest::newRow("ok_noEntries") << hex("FFFFFFFF660A00000000") << Ok << hex("00000000")
+                                  << QList<ServerEntry> {};
+    QTest::newRow("ok_byteFiveAnything")
+        << hex("FFFFFFFF66FF00000000") << Ok << hex("00000000") << QList<ServerEntry> {};
+    QTest::newRow("ok_extremeEntries")
+        << hex("FFFFFFFF660A00000000") + hex("000000000000") + hex("FFFFFFFFFFFF") << Ok << hex("00000000")
+        << QList<ServerEntry> { entry("0.0.0.0", 0), entry("255.255.255.255", 65535) };
     QTest::newRow("ok_portHighByteFirst") << hex("FFFFFFFF660A000000000102030400FF") << Ok << hex("00000000")
                                           << QList<ServerEntry> { entry("1.2.3.4", 255) };
 
@@ -151,11 +153,11 @@ void tst_MasterProtocol::parse_data()
     QTest::newRow("bad_playersReply") << hex("FFFFFFFF4400") << Bad << QByteArray() << QList<ServerEntry> {};
     QTest::newRow("bad_splitPiece") << hex("FEFFFFFF660A00000000C0A800016987") << Bad << QByteArray()
                                     << QList<ServerEntry> {};
-    QTest::newRow("bad_oneHeaderByteOff") << hex("FFFFFF7F660A00000000C0A800016987") << Bad << QByteArray()
-                                          << QList<ServerEntry> {};
+    QTest::newRow("bad_oneHeaderByteOff")
+        << hex("FFFFFF7F660A00000000C0A800016987") << Bad << QByteArray() << QList<ServerEntry> {};
 
-    QTest::newRow("malformed_insideKey") << hex("FFFFFFFF660A0102") << Malformed << QByteArray()
-                                         << QList<ServerEntry> {};
+    QTest::newRow("malformed_insideKey")
+        << hex("FFFFFFFF660A0102") << Malformed << QByteArray() << QList<ServerEntry> {};
     QTest::newRow("malformed_insideSecondEntry") << TwoEntryReply.chopped(1) << Malformed << hex("01020304")
                                                  << QList<ServerEntry> { entry("192.168.0.1", 27015) };
 }
@@ -185,12 +187,14 @@ void tst_MasterProtocol::parseTruncated_data()
         if (length < 5) {
             QTest::addRow("bad_cutHeader_%d", length) << length << MasterReplyStatus::BadHeader << 0;
         } else if (length < 10) {
-            QTest::addRow("malformed_cutBeforeKeyEnd_%d", length) << length << MasterReplyStatus::Malformed << 0;
+            QTest::addRow("malformed_cutBeforeKeyEnd_%d", length)
+                << length << MasterReplyStatus::Malformed << 0;
         } else if ((length - 10) % 6 != 0) {
             QTest::addRow("malformed_cutInsideEntry_%d", length)
                 << length << MasterReplyStatus::Malformed << (length - 10) / 6;
         } else {
-            QTest::addRow("ok_cutAtEntryEnd_%d", length) << length << MasterReplyStatus::Ok << (length - 10) / 6;
+            QTest::addRow("ok_cutAtEntryEnd_%d", length)
+                << length << MasterReplyStatus::Ok << (length - 10) / 6;
         }
     }
 }
@@ -217,23 +221,28 @@ void tst_MasterProtocol::splitAddress_data()
     QTest::addColumn<qint64>("port");
 
     QTest::newRow("ok_noColon") << QStringLiteral("10.0.0.5") << QStringLiteral("10.0.0.5") << qint64(27010);
-    QTest::newRow("ok_port") << QStringLiteral("10.0.0.5:27011") << QStringLiteral("10.0.0.5") << qint64(27011);
+    QTest::newRow("ok_port") << QStringLiteral("10.0.0.5:27011") << QStringLiteral("10.0.0.5")
+                             << qint64(27011);
     QTest::newRow("ok_name") << QStringLiteral("master.example:27012") << QStringLiteral("master.example")
                              << qint64(27012);
-    QTest::newRow("ok_hostKeptAsIs") << QStringLiteral(" 10.0.0.5 :1") << QStringLiteral(" 10.0.0.5 ") << qint64(1);
-    QTest::newRow("default_colonAlone") << QStringLiteral("10.0.0.5:") << QStringLiteral("10.0.0.5") << qint64(27010);
-    QTest::newRow("default_zero") << QStringLiteral("10.0.0.5:0") << QStringLiteral("10.0.0.5") << qint64(27010);
-    QTest::newRow("default_noNumber") << QStringLiteral("10.0.0.5:abc") << QStringLiteral("10.0.0.5")
-                                      << qint64(27010);
+    QTest::newRow("ok_hostKeptAsIs") << QStringLiteral(" 10.0.0.5 :1") << QStringLiteral(" 10.0.0.5 ")
+                                     << qint64(1);
+    QTest::newRow("default_colonAlone")
+        << QStringLiteral("10.0.0.5:") << QStringLiteral("10.0.0.5") << qint64(27010);
+    QTest::newRow("default_zero") << QStringLiteral("10.0.0.5:0") << QStringLiteral("10.0.0.5")
+                                  << qint64(27010);
+    QTest::newRow("default_noNumber")
+        << QStringLiteral("10.0.0.5:abc") << QStringLiteral("10.0.0.5") << qint64(27010);
     QTest::newRow("default_empty") << QString() << QString() << qint64(27010);
-    QTest::newRow("leading_digitsThenText") << QStringLiteral("h:27011x9") << QStringLiteral("h") << qint64(27011);
+    QTest::newRow("leading_digitsThenText")
+        << QStringLiteral("h:27011x9") << QStringLiteral("h") << qint64(27011);
     QTest::newRow("leading_blanks") << QStringLiteral("h:  27011") << QStringLiteral("h") << qint64(27011);
     QTest::newRow("leading_firstColonSplits") << QStringLiteral("h:1:2") << QStringLiteral("h") << qint64(1);
     QTest::newRow("leading_emptyHost") << QStringLiteral(":27011") << QString() << qint64(27011);
     QTest::newRow("range_aboveMaxPort") << QStringLiteral("h:99999") << QStringLiteral("h") << qint64(99999);
     QTest::newRow("range_negative") << QStringLiteral("h:-5") << QStringLiteral("h") << qint64(-5);
-    QTest::newRow("range_hugeSaturates") << QStringLiteral("h:999999999999999999999999999999")
-                                         << QStringLiteral("h") << qint64(4294967296);
+    QTest::newRow("range_hugeSaturates")
+        << QStringLiteral("h:999999999999999999999999999999") << QStringLiteral("h") << qint64(4294967296);
 }
 
 void tst_MasterProtocol::splitAddress()

@@ -35,8 +35,8 @@ InfoReply fullInfoExample()
 }
 
 // Two players: Bob, 5 frags, 60.0 s; a nameless one, -3 frags, 3725.9 s.
-const QByteArray PlayersExample = hex("FFFFFFFF4402") + hex("00") + z("Bob") + hex("0500000000007042") + hex("01")
-    + z("") + hex("FDFFFFFF66DE6845");
+const QByteArray PlayersExample = hex("FFFFFFFF4402") + hex("00") + z("Bob") + hex("0500000000007042")
+    + hex("01") + z("") + hex("FDFFFFFF66DE6845");
 
 PlayerRecord player(quint8 index, const QByteArray &name, qint32 frags, qint32 time)
 {
@@ -130,8 +130,8 @@ void tst_QueryProtocol::info_data()
     high.HostName = hex("80C4E9FF");
     high.PlayerCount = 255;
     QTest::newRow("ok_highBytesKept") << hex("FFFFFFFF43") + z("1.2.3.4:5") + hex("80C4E9FF00") + z("map1")
-            + z("valve") + z("Half-Life") + hex("FF102F")
-                                      << high;
+            + z("valve") + z("Half-Life")
+            + hex("FF102F") << high;
 
     // Whatever arrives on an info socket is read by the info layout, type byte or not.
     InfoReply fromPlayers;
@@ -211,34 +211,35 @@ void tst_QueryProtocol::players_data()
     const PlayerRecord nameless = player(1, "", -3, 3725);
     QTest::newRow("ok_twoPlayers") << PlayersExample << playersReply({ bob, nameless }, true);
     QTest::newRow("ok_zeroRecords") << hex("FFFFFFFF4400") << playersReply({}, true);
-    QTest::newRow("ok_recordsBeyondCountIgnored") << hex("FFFFFFFF4401") + PlayersExample.sliced(6)
-                                                  << playersReply({ bob }, true);
-    QTest::newRow("ok_trailingBytesIgnored") << PlayersExample + "junk" << playersReply({ bob, nameless }, true);
+    QTest::newRow("ok_recordsBeyondCountIgnored")
+        << hex("FFFFFFFF4401") + PlayersExample.sliced(6) << playersReply({ bob }, true);
+    QTest::newRow("ok_trailingBytesIgnored")
+        << PlayersExample + "junk" << playersReply({ bob, nameless }, true);
 
     const QByteArray highName = hex("C0DEFF80");
     QTest::newRow("ok_highBytesInName") << hex("FFFFFFFF4401") + hex("07") + highName + hex("00")
-            + hex("2C0100000000C03F")
-                                        << playersReply({ player(7, highName, 300, 1) }, true);
-    QTest::newRow("ok_fragsSpan") << hex("FFFFFFFF4403") + hex("01") + z("a") + hex("FFFFFFFF00000000") + hex("02")
-            + z("b") + hex("0001000000000000") + hex("FF") + z("c") + hex("0000008000000000")
-                                  << playersReply({ player(1, "a", -1, 0), player(2, "b", 256, 0),
-                                                 player(255, "c", std::numeric_limits<qint32>::min(), 0) },
+            + hex("2C0100000000C03F") << playersReply({ player(7, highName, 300, 1) }, true);
+    QTest::newRow("ok_fragsSpan") << hex("FFFFFFFF4403") + hex("01") + z("a") + hex("FFFFFFFF00000000")
+            + hex("02") + z("b") + hex("0001000000000000") + hex("FF") + z("c") + hex("0000008000000000")
+                                  << playersReply(
+                                         { player(1, "a", -1, 0), player(2, "b", 256, 0),
+                                             player(255, "c", std::numeric_limits<qint32>::min(), 0) },
                                          true);
 
     QTest::newRow("cut_headerOnly") << hex("FFFFFFFF44") << playersReply({}, false);
     QTest::newRow("cut_empty") << QByteArray() << playersReply({}, false);
-    QTest::newRow("cut_insideSecondNameOfThree") << hex("FFFFFFFF4403") + hex("00") + z("Bob")
-            + hex("0500000000007042") + hex("01") + "Ali"
-                                                 << playersReply({ bob }, false);
-    QTest::newRow("cut_countPromisesMore") << hex("FFFFFFFF44FF") + PlayersExample.sliced(6)
-                                           << playersReply({ bob, nameless }, false);
+    QTest::newRow("cut_insideSecondNameOfThree")
+        << hex("FFFFFFFF4403") + hex("00") + z("Bob") + hex("0500000000007042") + hex("01") + "Ali"
+        << playersReply({ bob }, false);
+    QTest::newRow("cut_countPromisesMore")
+        << hex("FFFFFFFF44FF") + PlayersExample.sliced(6) << playersReply({ bob, nameless }, false);
 
     // An info reply on a players socket: its bytes are taken for player fields.
     // The time fields here are text bytes that make huge floats.
-    QTest::newRow("garbage_infoReply") << InfoExample
-                                       << playersReply({ player('0', ".0.0.1:27015", 0x74736554, 0),
-                                                           player('1', "", 0x766C6176, 0) },
-                                              false);
+    QTest::newRow("garbage_infoReply")
+        << InfoExample
+        << playersReply(
+               { player('0', ".0.0.1:27015", 0x74736554, 0), player('1', "", 0x766C6176, 0) }, false);
 }
 
 void tst_QueryProtocol::players()
@@ -300,8 +301,8 @@ void tst_QueryProtocol::playerTime()
 {
     QFETCH(QByteArray, timeBytes);
     QFETCH(qint32, seconds);
-    const PlayersReply decoded
-        = DecodePlayersReply(QByteArray(hex("FFFFFFFF4401") + hex("00") + z("p") + hex("00000000") + timeBytes));
+    const PlayersReply decoded = DecodePlayersReply(
+        QByteArray(hex("FFFFFFFF4401") + hex("00") + z("p") + hex("00000000") + timeBytes));
     QVERIFY(decoded.Complete);
     QCOMPARE(decoded.Players.size(), 1);
     QCOMPARE(decoded.Players.first().Time, seconds);
@@ -318,8 +319,8 @@ void tst_QueryProtocol::rules_data()
     QTest::newRow("ok_zeroRules") << hex("FFFFFFFF450000") << rulesReply({}, true);
     QTest::newRow("ok_emptyValueThenNextName") << hex("FFFFFFFF450200") + z("a") + z("") + z("b") + z("2")
                                                << rulesReply({ { "a", "" }, { "b", "2" } }, true);
-    QTest::newRow("ok_pairsBeyondCountIgnored") << hex("FFFFFFFF450100") + RulesExample.sliced(7)
-                                                << rulesReply({ gravity }, true);
+    QTest::newRow("ok_pairsBeyondCountIgnored")
+        << hex("FFFFFFFF450100") + RulesExample.sliced(7) << rulesReply({ gravity }, true);
     QTest::newRow("ok_highBytes") << hex("FFFFFFFF450100") + hex("E9FF00") + hex("8000")
                                   << rulesReply({ { hex("E9FF"), hex("80") } }, true);
 
@@ -331,8 +332,8 @@ void tst_QueryProtocol::rules_data()
         manyRules.append({ name, "1" });
     }
     QTest::newRow("ok_count300") << many << rulesReply(manyRules, true);
-    QTest::newRow("cut_count300TwoSent") << hex("FFFFFFFF452C01") + RulesExample.sliced(7)
-                                         << rulesReply({ gravity, logfile }, false);
+    QTest::newRow("cut_count300TwoSent")
+        << hex("FFFFFFFF452C01") + RulesExample.sliced(7) << rulesReply({ gravity, logfile }, false);
     QTest::newRow("cut_valueWithoutZero") << RulesExample.chopped(1) << rulesReply({ gravity }, false);
     QTest::newRow("cut_empty") << QByteArray() << rulesReply({}, false);
     QTest::newRow("cut_halfCount") << hex("FFFFFFFF4502") << rulesReply({}, false);

@@ -45,13 +45,14 @@ void tst_SplitReassembler::sequence_data()
 
     QTest::newRow("ok_inOrder") << List { piece(7, 0, 2, "AB"), piece(7, 1, 2, "CD") } << List { "ABCD" };
     QTest::newRow("ok_reversed") << List { piece(7, 1, 2, "CD"), piece(7, 0, 2, "AB") } << List { "ABCD" };
-    QTest::newRow("ok_shuffledThree") << List { piece(9, 2, 3, "E"), piece(9, 0, 3, "A"), piece(9, 1, 3, "C") }
-                                      << List { "ACE" };
+    QTest::newRow("ok_shuffledThree")
+        << List { piece(9, 2, 3, "E"), piece(9, 0, 3, "A"), piece(9, 1, 3, "C") } << List { "ACE" };
     QTest::newRow("ok_singlePiece") << List { piece(1, 0, 1, "whole") } << List { "whole" };
-    QTest::newRow("ok_plainBetweenPieces") << List { piece(7, 0, 2, "AB"), plain, piece(7, 1, 2, "CD") }
-                                           << List { plain, "ABCD" };
-    QTest::newRow("ok_twoRepliesInTurn") << List { piece(1, 0, 2, "A"), piece(1, 1, 2, "B"), piece(2, 1, 2, "D"),
-        piece(2, 0, 2, "C") } << List { "AB", "CD" };
+    QTest::newRow("ok_plainBetweenPieces")
+        << List { piece(7, 0, 2, "AB"), plain, piece(7, 1, 2, "CD") } << List { plain, "ABCD" };
+    QTest::newRow("ok_twoRepliesInTurn")
+        << List { piece(1, 0, 2, "A"), piece(1, 1, 2, "B"), piece(2, 1, 2, "D"), piece(2, 0, 2, "C") }
+        << List { "AB", "CD" };
 
     List fifteen;
     QByteArray joined;
@@ -63,24 +64,25 @@ void tst_SplitReassembler::sequence_data()
 
     QTest::newRow("dup_ignored") << List { piece(7, 0, 2, "AB"), piece(7, 0, 2, "XX"), piece(7, 1, 2, "CD") }
                                  << List { "ABCD" };
-    QTest::newRow("dup_afterCompletionStartsOver") << List { piece(7, 0, 2, "AB"), piece(7, 1, 2, "CD"),
-        piece(7, 1, 2, "CD") } << List { "ABCD" };
+    QTest::newRow("dup_afterCompletionStartsOver")
+        << List { piece(7, 0, 2, "AB"), piece(7, 1, 2, "CD"), piece(7, 1, 2, "CD") } << List { "ABCD" };
 
     QTest::newRow("drop_countZero") << List { piece(4, 0, 0, "A") } << List {};
-    QTest::newRow("drop_numberNotBelowCount") << List { piece(4, 0, 2, "A"), piece(4, 2, 2, "X"),
-        piece(4, 15, 2, "Y"), piece(4, 1, 2, "B") } << List { "AB" };
-    QTest::newRow("drop_countChangesForSameId") << List { piece(4, 0, 2, "A"), piece(4, 1, 3, "X"),
-        piece(4, 1, 2, "B") } << List { "AB" };
+    QTest::newRow("drop_numberNotBelowCount")
+        << List { piece(4, 0, 2, "A"), piece(4, 2, 2, "X"), piece(4, 15, 2, "Y"), piece(4, 1, 2, "B") }
+        << List { "AB" };
+    QTest::newRow("drop_countChangesForSameId")
+        << List { piece(4, 0, 2, "A"), piece(4, 1, 3, "X"), piece(4, 1, 2, "B") } << List { "AB" };
     QTest::newRow("drop_headerCut") << List { QByteArray::fromHex("FEFFFFFF01000000") } << List {};
     QTest::newRow("drop_headerCutToFour") << List { QByteArray::fromHex("FEFFFFFF") } << List {};
 
     // The socket has moved on: an older reply's late pieces must not mix with the newer one.
-    QTest::newRow("newId_replacesPending") << List { piece(1, 0, 2, "A"), piece(2, 0, 2, "C"),
-        piece(2, 1, 2, "D") } << List { "CD" };
-    QTest::newRow("newId_latePieceOfOldId") << List { piece(1, 0, 2, "A"), piece(2, 0, 2, "C"),
-        piece(1, 1, 2, "B") } << List {};
-    QTest::newRow("newId_invalidPieceKeepsPending") << List { piece(1, 0, 2, "A"), piece(2, 0, 0, "X"),
-        piece(1, 1, 2, "B") } << List { "AB" };
+    QTest::newRow("newId_replacesPending")
+        << List { piece(1, 0, 2, "A"), piece(2, 0, 2, "C"), piece(2, 1, 2, "D") } << List { "CD" };
+    QTest::newRow("newId_latePieceOfOldId")
+        << List { piece(1, 0, 2, "A"), piece(2, 0, 2, "C"), piece(1, 1, 2, "B") } << List {};
+    QTest::newRow("newId_invalidPieceKeepsPending")
+        << List { piece(1, 0, 2, "A"), piece(2, 0, 0, "X"), piece(1, 1, 2, "B") } << List { "AB" };
 }
 
 void tst_SplitReassembler::sequence()
