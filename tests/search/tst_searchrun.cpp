@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace rollcall;
@@ -37,36 +38,48 @@ int PlayersIn(int first, int count)
     return total;
 }
 
-// Everything a run reports, as one readable line per signal.
+// Everything a run reports, as one readable line per signal. `onLine` runs after each line, as
+// a receiver's slot would, and may do what a window's nested loop allows (even start over).
 struct Log
 {
     QStringList lines;
     QList<ResultRow> rows;
     QList<UserMessage> messages;
     int done = 0;
+    std::function<void(const QString &)> onLine;
+
+    void add(const QString &line)
+    {
+        lines << line;
+        if (onLine)
+            onLine(line);
+    }
+
+    static QString Shown(const QString &text, bool visible)
+    {
+        return text + (visible ? QStringLiteral(" [shown]") : QStringLiteral(" [hidden]"));
+    }
 
     void attach(SearchRun &run)
     {
-        QObject::connect(&run, &SearchRun::runStarted, &run, [this] { lines << QStringLiteral("started"); });
-        QObject::connect(&run, &SearchRun::headingChanged, &run, [this](const QString &t) { lines << t; });
-        QObject::connect(&run, &SearchRun::statusChanged, &run, [this](const QString &t) { lines << t; });
-        QObject::connect(&run, &SearchRun::totalChanged, &run, [this](const QString &t, bool visible) {
-            lines << t + (visible ? QStringLiteral(" [shown]") : QStringLiteral(" [hidden]"));
-        });
-        QObject::connect(&run, &SearchRun::leftChanged, &run, [this](const QString &t, bool visible, int) {
-            lines << t + (visible ? QStringLiteral(" [shown]") : QStringLiteral(" [hidden]"));
-        });
+        QObject::connect(&run, &SearchRun::runStarted, &run, [this] { add(QStringLiteral("started")); });
+        QObject::connect(&run, &SearchRun::headingChanged, &run, [this](const QString &t) { add(t); });
+        QObject::connect(&run, &SearchRun::statusChanged, &run, [this](const QString &t) { add(t); });
+        QObject::connect(&run, &SearchRun::totalChanged, &run,
+                         [this](const QString &t, bool visible) { add(Shown(t, visible)); });
+        QObject::connect(&run, &SearchRun::leftChanged, &run,
+                         [this](const QString &t, bool visible, int) { add(Shown(t, visible)); });
         QObject::connect(&run, &SearchRun::rowsFound, &run, [this](const QList<ResultRow> &found) {
             rows += found;
-            lines << QStringLiteral("rows ") + QString::number(found.size());
+            add(QStringLiteral("rows ") + QString::number(found.size()));
         });
         QObject::connect(&run, &SearchRun::searchDone, &run, [this] {
             ++done;
-            lines << QStringLiteral("done");
+            add(QStringLiteral("done"));
         });
         QObject::connect(&run, &SearchRun::failed, &run, [this](const UserMessage &m) {
             messages << m;
-            lines << QStringLiteral("message: ") + m.text;
+            add(QStringLiteral("message: ") + m.text);
         });
     }
 };
@@ -103,8 +116,11 @@ private Q_SLOTS:
     void masterFailures_data();
     void masterFailures();
     void masterTimeoutKeepsWhatArrived();
+    void forgedMasterRepliesIgnored();
     void restartInsideTheMessageSlot();
     void restartInsideTheRowsSlot();
+    void restartInsideAReport_data();
+    void restartInsideAReport();
 };
 
 void TestSearchRun::fullRunOverThreePages()
@@ -564,6 +580,41 @@ void TestSearchRun::masterTimeoutKeepsWhatArrived()
     QVERIFY(log.messages.isEmpty());
 }
 
+void TestSearchRun::forgedMasterRepliesIgnored()
+{
+    // A forger on another port answers first, with a list of its own and with a bad header;
+    // only the master that was asked may shape the list.
+    ServerPopulation population;
+    QVERIFY(population.start(3));
+    FakeGameServer decoy;
+    QVERIFY(decoy.listen());
+    decoy.setPlayers({{"player_decoy", 1, 1.f}});
+    FakeMasterServer master;
+    QVERIFY(master.listen());
+    master.setEntries(population.entries());
+    master.setPageSize(2);
+    master.setSpoof(EncodeMasterReply(QByteArray(4, '\0'), {decoy.entry()}));
+
+    SearchRun run;
+    Log log;
+    log.attach(run);
+    run.start(Criteria(master.addressText()));
+    QTRY_VERIFY_WITH_TIMEOUT(log.done >= 1 && run.outstanding() == 0, Wait);
+    QCOMPARE(run.serverCount(), 3);
+    QCOMPARE(master.requests().size(), 2);
+    QCOMPARE(decoy.requests().size(), 0);
+    QCOMPARE(population.totalPlayersRequests(), 3);
+
+    master.setSpoof("garbage");
+    log.lines.clear();
+    log.messages.clear();
+    log.done = 0;
+    run.start(Criteria(master.addressText()));
+    QTRY_VERIFY_WITH_TIMEOUT(log.done >= 1 && run.outstanding() == 0, Wait);
+    QVERIFY(log.messages.isEmpty());
+    QCOMPARE(run.serverCount(), 3);
+}
+
 void TestSearchRun::restartInsideTheMessageSlot()
 {
     // A window shows the message in a modal box; inside its nested loop the user goes Back and
@@ -637,6 +688,57 @@ void TestSearchRun::restartInsideTheRowsSlot()
     QCOMPARE(log.lines.count(QStringLiteral("started")), 2);
     QCOMPARE(run.rowCount(), PlayersIn(1, 3));
     QCOMPARE(run.heading(), QString::number(run.rowCount()) + " Players Found");
+}
+
+void TestSearchRun::restartInsideAReport_data()
+{
+    QTest::addColumn<bool>("badMaster");
+    QTest::addColumn<QString>("trigger");
+
+    QTest::newRow("failedRun_atStatus") << true << "Status: Done.";
+    QTest::newRow("failedRun_atEnd") << true << "done";
+    QTest::newRow("download_atTotal") << false << "Total Servers: 3 [shown]";
+    QTest::newRow("download_atCount") << false << "Status: Downloading Server List (3)...";
+    QTest::newRow("queries_atEnd") << false << "done";
+}
+
+void TestSearchRun::restartInsideAReport()
+{
+    // Whatever report a receiver starts over in, the rest of the old run's reports (its message
+    // above all) must not follow: they would describe the new run wrongly.
+    QFETCH(bool, badMaster);
+    QFETCH(QString, trigger);
+
+    ServerPopulation population;
+    QVERIFY(population.start(3));
+    FakeMasterServer first;
+    QVERIFY(first.listen());
+    first.setEntries(population.entries());
+    first.setBadHeader(badMaster);
+    FakeMasterServer second;
+    QVERIFY(second.listen());
+    second.setEntries(population.entries());
+    second.setReplyDelay(200);
+
+    SearchRun run;
+    Log log;
+    log.attach(run);
+    qsizetype at = -1;
+    log.onLine = [&](const QString &line) {
+        if (at < 0 && line == trigger) {
+            at = log.lines.size();
+            run.tearDown();
+            run.start(Criteria(second.addressText(), 1));
+        }
+    };
+    run.start(Criteria(first.addressText(), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(at >= 0, Wait);
+    QTRY_VERIFY_WITH_TIMEOUT(second.requests().size() == 1 && log.lines.size() >= at + 6, Wait);
+    QCOMPARE(log.lines.mid(at, 6).first(), QStringLiteral("started"));
+    QCOMPARE(log.lines.at(at + 5), QStringLiteral("Status: Downloading Server List (3)..."));
+    QVERIFY(log.messages.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!run.isActive() && run.outstanding() == 0, Wait);
+    QVERIFY(log.messages.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSearchRun)

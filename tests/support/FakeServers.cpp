@@ -328,6 +328,13 @@ void FakeMasterServer::readPending()
         const QHostAddress to = datagram.senderAddress();
         const quint16 toPort = quint16(datagram.senderPort());
         auto send = [this, bytes = *reply, to, toPort] {
+            if (m_spoof) {
+                if (!m_spoofSocket) {
+                    m_spoofSocket = new QUdpSocket(this);
+                    m_spoofSocket->bind(QHostAddress::LocalHost, 0);
+                }
+                m_spoofSocket->writeDatagram(*m_spoof, to, toPort);
+            }
             if (m_socket) {
                 m_socket->writeDatagram(bytes, to, toPort);
                 ++m_repliesSent;

@@ -185,6 +185,8 @@ public:
     void setStopAfterPage(int page) { m_stopAfter = page; } // pages after it are not answered; -1 off
     // Replies sent as is, one per request in turn (the list is used up before normal paging).
     void setRawReplies(const QList<QByteArray> &replies) { m_raw = replies; }
+    // Sent before each reply from another port of the same address, as a forger would.
+    void setSpoof(const QByteArray &datagram) { m_spoof = datagram; }
 
     // Each request received, byte for byte.
     QList<QByteArray> requests() const { return m_requests; }
@@ -206,6 +208,8 @@ private:
     bool m_malformed = false;
     int m_stopAfter = -1;
     QList<QByteArray> m_raw;
+    std::optional<QByteArray> m_spoof;
+    QUdpSocket *m_spoofSocket = nullptr;
     QList<QByteArray> m_requests;
     int m_repliesSent = 0;
 };
