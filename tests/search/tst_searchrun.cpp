@@ -113,6 +113,7 @@ private Q_SLOTS:
     void lateReplyAfterTheEndReportsItAgain();
     void repliesThatAreNotTheAnswer_data();
     void repliesThatAreNotTheAnswer();
+    void pingIsTheTimeToTheReply();
     void masterFailures_data();
     void masterFailures();
     void masterTimeoutKeepsWhatArrived();
@@ -481,6 +482,28 @@ void TestSearchRun::repliesThatAreNotTheAnswer()
         QCOMPARE(log.rows.at(1).cell(ResultRow::Frags), QStringLiteral("-1"));
         QCOMPARE(log.rows.at(1).cell(ResultRow::Time), QStringLiteral("01:02:05"));
     }
+}
+
+void TestSearchRun::pingIsTheTimeToTheReply()
+{
+    FakeGameServer server;
+    QVERIFY(server.listen());
+    server.setPlayers({{"player", 0, 0.f}});
+    server.setReplyDelay(200);
+    FakeMasterServer master;
+    QVERIFY(master.listen());
+    master.setEntries({server.entry()});
+
+    SearchRun run;
+    Log log;
+    log.attach(run);
+    QSignalSpy answers(&run, &SearchRun::serverAnswered);
+    run.start(Criteria(master.addressText(), 1, 5000));
+    QTRY_COMPARE_WITH_TIMEOUT(log.rows.size(), 1, Wait);
+    // Lower bound only (timers may fire a little early, a busy machine makes it later).
+    const int ping = log.rows.first().cell(ResultRow::Ping).toInt();
+    QVERIFY2(ping >= 180 && ping <= 32767, qPrintable(QString::number(ping)));
+    QCOMPARE(answers.first().at(2).toInt(), ping);
 }
 
 void TestSearchRun::masterFailures_data()
