@@ -10,6 +10,7 @@ namespace rollcall::info {
 ListEvents::ListEvents(QTreeView *list)
     : QObject(list)
     , m_list(list)
+    , m_viewport(list->viewport())
 {
     list->installEventFilter(this);
     list->viewport()->installEventFilter(this);
@@ -17,12 +18,13 @@ ListEvents::ListEvents(QTreeView *list)
 
 bool ListEvents::eventFilter(QObject *watched, QEvent *event)
 {
+    // Only pointers are compared before the event type is known: the list may be half destroyed.
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_F5) {
             Q_EMIT refreshKeyPressed();
             return true;
         }
-    } else if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    } else if (watched == m_viewport && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QItemSelectionModel *selection = m_list->selectionModel();
         if (mouse->button() == Qt::RightButton && selection && selection->hasSelection())

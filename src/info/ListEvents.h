@@ -28,6 +28,7 @@ protected:
 
 private:
     QTreeView *m_list;
+    QObject *m_viewport;
 };
 
 } // namespace rollcall::info
