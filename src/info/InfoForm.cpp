@@ -45,14 +45,17 @@ InfoForm::InfoForm(QWidget *parent)
 
     const Qt::Alignment left = Qt::AlignLeft;
     buildList(GameInfoList, "LVGameInfo", "WS_GameInfo", 120,
-              {{QStringLiteral("Setting"), left, 2000}, {QStringLiteral("Value"), left, 6000}});
+        { { QStringLiteral("Setting"), left, 2000 }, { QStringLiteral("Value"), left, 6000 } });
     buildList(RulesList, "LVGameRules", "WS_GameRules", 1920,
-              {{QStringLiteral("Rule"), left, 2000}, {QStringLiteral("Value"), left, 6000}});
+        { { QStringLiteral("Rule"), left, 2000 }, { QStringLiteral("Value"), left, 6000 } });
     buildList(PlayersList, "LVPlayers", "WS_Players", 3720,
-              {{QStringLiteral("ID"), left, 150},
-               {QStringLiteral("Player Name"), left, 6250},
-               {QStringLiteral("Frags"), Qt::AlignHCenter, 400},
-               {QStringLiteral("Time"), Qt::AlignRight, 600}});
+        { { QStringLiteral("ID"), left, 150 }, { QStringLiteral("Player Name"), left, 6250 },
+            { QStringLiteral("Frags"), Qt::AlignHCenter, 400 },
+            { QStringLiteral("Time"), Qt::AlignRight, 600 } });
+    // The lists have no visible captions of their own; a screen reader needs a name.
+    m_lists[GameInfoList].view->setAccessibleName(QStringLiteral("Game information"));
+    m_lists[RulesList].view->setAccessibleName(QStringLiteral("Server rules"));
+    m_lists[PlayersList].view->setAccessibleName(QStringLiteral("Players"));
     m_lists[GameInfoList].request = protocol::BuildQueryRequest(protocol::QueryKind::Info);
     m_lists[RulesList].request = protocol::BuildQueryRequest(protocol::QueryKind::Rules);
     m_lists[PlayersList].request = protocol::BuildQueryRequest(protocol::QueryKind::Players);
@@ -77,12 +80,12 @@ InfoForm::InfoForm(QWidget *parent)
 
 InfoForm::~InfoForm() = default;
 
-void InfoForm::buildList(ListIndex which, const char *name, const char *socketName, int top,
-                         const QList<ColumnSpec> &columns)
+void InfoForm::buildList(
+    ListIndex which, const char *name, const char *socketName, int top, const QList<ColumnSpec> &columns)
 {
     QList<TextListModel::Column> modelColumns;
     for (const ColumnSpec &column : columns)
-        modelColumns.append({column.caption, column.alignment});
+        modelColumns.append({ column.caption, column.alignment });
     List &list = m_lists[which];
     list.model = new TextListModel(modelColumns, this);
     list.view = new QTreeView(this);
@@ -101,9 +104,9 @@ void InfoForm::buildList(ListIndex which, const char *name, const char *socketNa
     list.socket = new search::ServerSocket(this);
     list.socket->setObjectName(QLatin1String(socketName));
     connect(list.socket, &search::ServerSocket::replyReceived, this,
-            [this, which](const QByteArray &reply) { replyArrived(which, reply); });
+        [this, which](const QByteArray &reply) { replyArrived(which, reply); });
     connect(list.view->header(), &QHeaderView::sectionClicked, this,
-            [this, which](int column) { headerClicked(which, column); });
+        [this, which](int column) { headerClicked(which, column); });
 
     auto *events = new ListEvents(list.view);
     connect(events, &ListEvents::refreshKeyPressed, this, [this, which] {
@@ -120,13 +123,14 @@ void InfoForm::addGameInfoRows()
 {
     TextListModel *model = m_lists[GameInfoList].model;
     for (const QString &name :
-         {HostNameRow, MapNameRow, GameDirectoryRow, GameDescriptionRow, PlayersRow, ProtocolVersionRow})
-        model->appendRow({name, NotAvailable});
+        { HostNameRow, MapNameRow, GameDirectoryRow, GameDescriptionRow, PlayersRow, ProtocolVersionRow })
+        model->appendRow({ name, NotAvailable });
 }
 
 void InfoForm::GetInfo(const QString &serverIp, qint32 serverPort)
 {
-    setWindowTitle(QStringLiteral("Server Info for ") + serverIp + QLatin1Char(':') + QString::number(serverPort));
+    setWindowTitle(
+        QStringLiteral("Server Info for ") + serverIp + QLatin1Char(':') + QString::number(serverPort));
     for (List &list : m_lists) {
         list.socket->aim(serverIp, serverPort);
         list.socket->send(list.request);
@@ -148,7 +152,8 @@ void InfoForm::replyArrived(ListIndex which, const QByteArray &reply)
     switch (which) {
     case GameInfoList: {
         const protocol::InfoReply info = protocol::DecodeInfoReply(reply);
-        const auto set = [&list](const QString &row, const QString &value) { list.model->setValueOf(row, 1, value); };
+        const auto set
+            = [&list](const QString &row, const QString &value) { list.model->setValueOf(row, 1, value); };
         if (info.HostName)
             set(HostNameRow, text(info.HostName));
         if (info.MapName)
@@ -158,21 +163,23 @@ void InfoForm::replyArrived(ListIndex which, const QByteArray &reply)
         if (info.GameDescription)
             set(GameDescriptionRow, text(info.GameDescription));
         if (info.PlayerCount && info.MaxPlayers)
-            set(PlayersRow, QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
+            set(PlayersRow,
+                QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
         if (info.ProtocolVersion)
             set(ProtocolVersionRow, QString::number(*info.ProtocolVersion));
         break;
     }
     case RulesList:
         for (const protocol::ServerRule &rule : protocol::DecodeRulesReply(reply).Rules)
-            list.model->appendRow({protocol::Latin1(rule.Name), protocol::Latin1(rule.Value)});
+            list.model->appendRow({ protocol::Latin1(rule.Name), protocol::Latin1(rule.Value) });
         break;
     case PlayersList:
         for (const protocol::PlayerRecord &player : protocol::DecodePlayersReply(reply).Players)
-            list.model->appendRow({QString::number(player.Index), protocol::Latin1(player.Name),
-                                   QString::number(player.Frags), protocol::FormatPlayTime(player.Time)});
+            list.model->appendRow({ QString::number(player.Index), protocol::Latin1(player.Name),
+                QString::number(player.Frags), protocol::FormatPlayTime(player.Time) });
         break;
-    case ListCount: break;
+    case ListCount:
+        break;
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <QPointer>
 #include <QWidget>
-
 #include <array>
 
 class QMenu;
@@ -49,8 +48,8 @@ private:
         int widthTwips = 0;
     };
 
-    void buildList(ListIndex which, const char *name, const char *socketName, int top,
-                   const QList<ColumnSpec> &columns);
+    void buildList(
+        ListIndex which, const char *name, const char *socketName, int top, const QList<ColumnSpec> &columns);
     void addGameInfoRows();
     void headerClicked(ListIndex which, int column);
     void replyArrived(ListIndex which, const QByteArray &reply);

@@ -12,8 +12,7 @@ int CompareCellText(const QString &a, const QString &b)
 TextListModel::TextListModel(const QList<Column> &columns, QObject *parent)
     : QAbstractTableModel(parent)
     , m_columns(columns)
-{
-}
+{ }
 
 int TextListModel::rowCount(const QModelIndex &parent) const
 {
@@ -60,7 +59,7 @@ void TextListModel::appendRow(QStringList cells)
     qsizetype at = m_rows.size();
     if (m_sortEnabled) {
         const auto place = std::upper_bound(m_rows.cbegin(), m_rows.cend(), cells,
-                                            [this](const QStringList &a, const QStringList &b) { return before(a, b); });
+            [this](const QStringList &a, const QStringList &b) { return before(a, b); });
         at = place - m_rows.cbegin();
     }
     beginInsertRows({}, int(at), int(at));
@@ -93,7 +92,7 @@ bool TextListModel::setValueOf(const QString &key, int column, const QString &va
             return false;
         m_rows[row][column] = value;
         const QModelIndex changed = index(int(row), column);
-        Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+        Q_EMIT dataChanged(changed, changed, { Qt::DisplayRole });
         // A value in the sort column moves its row, so the list stays sorted.
         if (m_sortEnabled && column == m_sortColumn)
             resort();
@@ -133,7 +132,7 @@ void TextListModel::resort()
     for (qsizetype i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
-                     [this](qsizetype a, qsizetype b) { return this->before(m_rows.at(a), m_rows.at(b)); });
+        [this](qsizetype a, qsizetype b) { return this->before(m_rows.at(a), m_rows.at(b)); });
     QList<QStringList> sorted;
     sorted.reserve(m_rows.size());
     QList<int> newRowOf(m_rows.size());

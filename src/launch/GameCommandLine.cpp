@@ -7,7 +7,8 @@ namespace rollcall::launch {
 
 bool IsSafeGameDirectory(const QString &directory)
 {
-    if (directory.isEmpty() || directory.startsWith(QLatin1Char('-')) || directory.startsWith(QLatin1Char('.')))
+    if (directory.isEmpty() || directory.startsWith(QLatin1Char('-'))
+        || directory.startsWith(QLatin1Char('.')))
         return false;
     for (const QChar c : directory) {
         const char16_t u = c.unicode();
@@ -19,12 +20,12 @@ bool IsSafeGameDirectory(const QString &directory)
     return true;
 }
 
-LaunchCommand BuildLaunchCommand(const QString &executable, const QString &gameDirectory,
-                                 const QString &address)
+LaunchCommand BuildLaunchCommand(
+    const QString &executable, const QString &gameDirectory, const QString &address)
 {
-    return {executable,
-            {QStringLiteral("-console"), QStringLiteral("-game"), gameDirectory, QStringLiteral("+connect"),
-             address}};
+    return { executable,
+        { QStringLiteral("-console"), QStringLiteral("-game"), gameDirectory, QStringLiteral("+connect"),
+            address } };
 }
 
 QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address)

@@ -21,8 +21,8 @@ struct LaunchCommand
 bool IsSafeGameDirectory(const QString &directory);
 
 // The program and its arguments, passed without a shell.
-LaunchCommand BuildLaunchCommand(const QString &executable, const QString &gameDirectory,
-                                 const QString &address);
+LaunchCommand BuildLaunchCommand(
+    const QString &executable, const QString &gameDirectory, const QString &address);
 
 // The same as one line, the form a process start on Windows takes.
 QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address);

@@ -33,11 +33,10 @@ const QString HideInfoCaption = QStringLiteral("&Info <<");
 
 QRect twips(int left, int top, int width, int height)
 {
-    return {left / Twips, top / Twips, width / Twips, height / Twips};
+    return { left / Twips, top / Twips, width / Twips, height / Twips };
 }
 
-template<typename Widget>
-Widget *place(Widget *widget, const char *name, const QRect &geometry)
+template <typename Widget> Widget *place(Widget *widget, const char *name, const QRect &geometry)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
@@ -55,7 +54,8 @@ LaunchForm::LaunchForm(QString *executablePath, QWidget *parent)
     setWindowTitle(QStringLiteral("Launch Half-Life & Connect"));
 
     // Created in tab order.
-    m_launch = place(new QPushButton(QStringLiteral("&Launch"), this), "Command1", twips(1800, 960, 975, 375));
+    m_launch
+        = place(new QPushButton(QStringLiteral("&Launch"), this), "Command1", twips(1800, 960, 975, 375));
     m_launch->setDefault(true);
     m_launch->setAutoDefault(true);
     m_close = place(new QPushButton(QStringLiteral("Close"), this), "Command2", twips(2880, 960, 975, 375));
@@ -65,8 +65,9 @@ LaunchForm::LaunchForm(QString *executablePath, QWidget *parent)
     m_info->setToolTip(QStringLiteral("Show/hide server's game info"));
 
     m_model = new info::TextListModel(
-        {{QStringLiteral("Setting"), Qt::AlignLeft}, {QStringLiteral("Value"), Qt::AlignLeft}}, this);
+        { { QStringLiteral("Setting"), Qt::AlignLeft }, { QStringLiteral("Value"), Qt::AlignLeft } }, this);
     m_list = place(new QTreeView(this), "LVGameInfo", twips(120, 1560, 4815, 1455));
+    m_list->setAccessibleName(QStringLiteral("Server game information"));
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setModel(m_model);
@@ -75,14 +76,16 @@ LaunchForm::LaunchForm(QString *executablePath, QWidget *parent)
     m_list->header()->resizeSection(1, 2800 / Twips);
     m_list->hide();
 
-    auto *addressLabel = place(new QLabel(QStringLiteral("&Server Address:"), this), "Label1", twips(120, 180, 1215, 255));
+    auto *addressLabel
+        = place(new QLabel(QStringLiteral("&Server Address:"), this), "Label1", twips(120, 180, 1215, 255));
     m_address = place(new QLineEdit(this), "txtAddress", twips(1800, 120, 3135, 315));
     m_address->setReadOnly(true);
     QPalette grey = m_address->palette();
     grey.setColor(QPalette::Base, QColor(192, 192, 192));
     m_address->setPalette(grey);
     addressLabel->setBuddy(m_address);
-    auto *pathLabel = place(new QLabel(QStringLiteral("&Half-Life Executable:"), this), "Label2", twips(120, 540, 1575, 255));
+    auto *pathLabel = place(
+        new QLabel(QStringLiteral("&Half-Life Executable:"), this), "Label2", twips(120, 540, 1575, 255));
     m_path = place(new QLineEdit(this), "txtPath", twips(1800, 480, 2775, 315));
     pathLabel->setBuddy(m_path);
     m_browse = place(new QPushButton(QStringLiteral("..."), this), "Command3", twips(4640, 510, 300, 255));
@@ -133,9 +136,9 @@ LaunchForm::~LaunchForm() = default;
 
 void LaunchForm::addInfoRows()
 {
-    for (const QString &name : {QStringLiteral("Host Name"), QStringLiteral("Map Name"), GameDirectoryRow,
-                                QStringLiteral("Game Description"), QStringLiteral("Players")})
-        m_model->appendRow({name, NotAvailable});
+    for (const QString &name : { QStringLiteral("Host Name"), QStringLiteral("Map Name"), GameDirectoryRow,
+             QStringLiteral("Game Description"), QStringLiteral("Players") })
+        m_model->appendRow({ name, NotAvailable });
 }
 
 void LaunchForm::GetInfo(const QString &serverIp, qint32 serverPort)
@@ -161,23 +164,24 @@ void LaunchForm::launch()
 {
     const QString gameDirectory = m_model->valueOf(GameDirectoryRow);
     if (gameDirectory == NotAvailable) {
-        app::seams().showMessage(
-            this, {UserMessage::Icon::Exclamation,
-                   QStringLiteral("Cannot launch Half-Life without first receiving the server's game info.")});
+        app::seams().showMessage(this,
+            { UserMessage::Icon::Exclamation,
+                QStringLiteral("Cannot launch Half-Life without first receiving the server's game info.") });
         return;
     }
     if (!IsSafeGameDirectory(gameDirectory)) {
-        app::seams().showMessage(
-            this, {UserMessage::Icon::Exclamation,
-                   QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.")});
+        app::seams().showMessage(this,
+            { UserMessage::Icon::Exclamation,
+                QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.") });
         return;
     }
     const QString path = m_path->text();
     const LaunchCommand command = BuildLaunchCommand(path, gameDirectory, m_address->text());
     if (!app::seams().startProcess(command.program, command.arguments)) {
-        app::seams().showMessage(this, {UserMessage::Icon::Critical,
-                                        TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
-                                                       QStringLiteral("Please verify that the path is correct."))});
+        app::seams().showMessage(this,
+            { UserMessage::Icon::Critical,
+                TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
+                    QStringLiteral("Please verify that the path is correct.")) });
         return;
     }
     if (m_executablePath)
@@ -187,8 +191,8 @@ void LaunchForm::launch()
 void LaunchForm::browse()
 {
     const QString current = m_path->text();
-    const QString chosen = app::seams().chooseFile(
-        this, QStringLiteral("Browse for Half-Life Executable"), current, BrowseStartFolder(current),
+    const QString chosen = app::seams().chooseFile(this, QStringLiteral("Browse for Half-Life Executable"),
+        current, BrowseStartFolder(current),
         QStringLiteral("Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)"));
     m_path->setText(chosen.isEmpty() ? current : QDir::toNativeSeparators(chosen));
     m_path->setFocus();
@@ -217,7 +221,7 @@ void LaunchForm::replyArrived(const QByteArray &reply)
     set(QStringLiteral("Game Description"), info.GameDescription);
     if (info.PlayerCount && info.MaxPlayers)
         m_model->setValueOf(QStringLiteral("Players"), 1,
-                            QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
+            QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
 }
 
 void LaunchForm::refresh()

@@ -3,7 +3,6 @@
 // The platform's echo: one request, one wait. Internal to the ping library.
 
 #include <QtGlobal>
-
 #include <array>
 
 namespace rollcall::ping::detail {

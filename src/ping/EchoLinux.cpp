@@ -9,7 +9,6 @@
 #include "Ping.h"
 
 #include <QElapsedTimer>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -32,7 +31,9 @@ constexpr int IcmpHeaderSize = 8;
 class Descriptor
 {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    { }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -68,12 +69,12 @@ struct Request
     quint16 id = 0;
     quint16 sequence = 0;
     bool raw = false;
-    in_addr target{};
+    in_addr target {};
 };
 
 // The ICMP message inside what a socket read: a raw socket hands over the IP header too.
-bool icmpPart(const quint8 *data, ssize_t size, bool raw, const quint8 **icmp, ssize_t *icmpSize,
-              in_addr *source)
+bool icmpPart(
+    const quint8 *data, ssize_t size, bool raw, const quint8 **icmp, ssize_t *icmpSize, in_addr *source)
 {
     if (!raw) {
         *icmp = data;
@@ -102,8 +103,8 @@ bool quotesRequest(const quint8 *icmp, ssize_t size, const Request &request)
     if (headerSize < 20 || innerSize < headerSize + IcmpHeaderSize || inner[9] != IPPROTO_ICMP)
         return false;
     const quint8 *echo = inner + headerSize;
-    return echo[0] == IcmpEchoRequest && read16(echo + 4) == request.id && read16(echo + 6) == request.sequence
-        && std::memcmp(inner + 16, &request.target.s_addr, 4) == 0;
+    return echo[0] == IcmpEchoRequest && read16(echo + 4) == request.id
+        && read16(echo + 6) == request.sequence && std::memcmp(inner + 16, &request.target.s_addr, 4) == 0;
 }
 
 // What one readable datagram means: -1 when it is somebody else's, else a status.
@@ -111,7 +112,7 @@ int classify(const quint8 *data, ssize_t size, const Request &request)
 {
     const quint8 *icmp = nullptr;
     ssize_t icmpSize = 0;
-    in_addr source{};
+    in_addr source {};
     if (!icmpPart(data, size, request.raw, &icmp, &icmpSize, &source))
         return -1;
     if (icmp[0] == IcmpEchoReply) {
@@ -133,8 +134,8 @@ int readErrorQueue(int fd)
 {
     quint8 data[512];
     alignas(cmsghdr) char control[512];
-    iovec io{data, sizeof data};
-    msghdr message{};
+    iovec io { data, sizeof data };
+    msghdr message {};
     message.msg_iov = &io;
     message.msg_iovlen = 1;
     message.msg_control = control;
@@ -173,7 +174,7 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
     Request request;
     const Descriptor socket(openSocket(&request.raw));
     if (socket.get() < 0)
-        return {Status::GeneralFailure, 0};
+        return { Status::GeneralFailure, 0 };
 #ifdef Q_OS_LINUX
     const int on = 1;
     ::setsockopt(socket.get(), SOL_IP, IP_RECVERR, &on, sizeof on);
@@ -182,38 +183,38 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
     request.id = quint16(::getpid());
     request.sequence = ++sequence;
 
-    quint8 packet[IcmpHeaderSize + EchoPayloadSize] = {IcmpEchoRequest, 0, 0, 0,
-                                                       quint8(request.id >> 8), quint8(request.id),
-                                                       quint8(request.sequence >> 8), quint8(request.sequence)};
+    quint8 packet[IcmpHeaderSize + EchoPayloadSize] = { IcmpEchoRequest, 0, 0, 0, quint8(request.id >> 8),
+        quint8(request.id), quint8(request.sequence >> 8), quint8(request.sequence) };
     std::memcpy(packet + IcmpHeaderSize, EchoPayload, EchoPayloadSize);
     const quint16 sum = checksum(packet, sizeof packet);
     packet[2] = quint8(sum >> 8);
     packet[3] = quint8(sum);
 
-    sockaddr_in to{};
+    sockaddr_in to {};
     to.sin_family = AF_INET;
     to.sin_addr = request.target;
     QElapsedTimer clock;
     clock.start();
-    if (::sendto(socket.get(), packet, sizeof packet, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to) < 0)
-        return {StatusForSendErrno(errno), 0};
+    if (::sendto(socket.get(), packet, sizeof packet, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to)
+        < 0)
+        return { StatusForSendErrno(errno), 0 };
 
     // The wait is the whole point of the call: no event loop, just a deadline.
     for (;;) {
         const qint64 left = timeoutMs - clock.elapsed();
         if (left <= 0)
-            return {Status::RequestTimedOut, 0};
-        pollfd watch{socket.get(), POLLIN, 0};
+            return { Status::RequestTimedOut, 0 };
+        pollfd watch { socket.get(), POLLIN, 0 };
         const int ready = ::poll(&watch, 1, int(left));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
-            return {ready == 0 ? Status::RequestTimedOut : Status::GeneralFailure, 0};
+            return { ready == 0 ? Status::RequestTimedOut : Status::GeneralFailure, 0 };
 #ifdef Q_OS_LINUX
         if (watch.revents & POLLERR) {
             const int status = readErrorQueue(socket.get());
             if (status >= 0)
-                return {status, 0};
+                return { status, 0 };
             continue;
         }
 #endif
@@ -223,9 +224,9 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
             continue;
         const int status = classify(data, size, request);
         if (status == Status::Success)
-            return {Status::Success, qint32(clock.elapsed())};
+            return { Status::Success, qint32(clock.elapsed()) };
         if (status >= 0)
-            return {status, 0};
+            return { status, 0 };
     }
 }
 

@@ -22,33 +22,34 @@ namespace {
 void tell(const MessageSink &sink, UserMessage::Icon icon, const QString &text)
 {
     if (sink)
-        sink(UserMessage{icon, text});
+        sink(UserMessage { icon, text });
 }
 
 } // namespace
 
 bool StartSockets(const MessageSink &sink)
 {
-    WSADATA data{};
+    WSADATA data {};
     if (WSAStartup(0x0101, &data) != 0) {
         tell(sink, UserMessage::Icon::Critical,
-             QStringLiteral("Windows Sockets For 32 bit Windows environments is not successfully responding."));
+            QStringLiteral(
+                "Windows Sockets For 32 bit Windows environments is not successfully responding."));
         return false;
     }
     const int major = data.wVersion & 0xFF;
     const int minor = (data.wVersion >> 8) & 0xFF;
     if (major < 1 || (major == 1 && minor < 1)) {
         tell(sink, UserMessage::Icon::Exclamation,
-             QStringLiteral("Windows Sockets Version ") + QString::number(major) + QLatin1Char('.')
-                 + QString::number(minor) + QStringLiteral(" is not supported by Windows ")
-                 + QStringLiteral("Sockets For 32 bit Windows environments."));
+            QStringLiteral("Windows Sockets Version ") + QString::number(major) + QLatin1Char('.')
+                + QString::number(minor) + QStringLiteral(" is not supported by Windows ")
+                + QStringLiteral("Sockets For 32 bit Windows environments."));
         WSACleanup();
         return false;
     }
     if (data.iMaxSockets < 1) {
         tell(sink, UserMessage::Icon::Exclamation,
-             QStringLiteral("This application requires a minimum of ") + QString::number(1)
-                 + QStringLiteral(" supported sockets."));
+            QStringLiteral("This application requires a minimum of ") + QString::number(1)
+                + QStringLiteral(" supported sockets."));
         WSACleanup();
         return false;
     }
@@ -60,8 +61,8 @@ bool StopSockets(const MessageSink &sink)
     const int result = WSACleanup();
     if (result != 0) {
         tell(sink, UserMessage::Icon::Exclamation,
-             QStringLiteral("Windows Sockets Error ") + QString::number(result)
-                 + QStringLiteral(" occurred in Cleanup."));
+            QStringLiteral("Windows Sockets Error ") + QString::number(result)
+                + QStringLiteral(" occurred in Cleanup."));
         return false;
     }
     return true;
@@ -73,7 +74,7 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
 {
     HANDLE handle = IcmpCreateFile();
     if (handle == INVALID_HANDLE_VALUE)
-        return {Status::GeneralFailure, 0};
+        return { Status::GeneralFailure, 0 };
     IPAddr target = 0;
     std::memcpy(&target, address.data(), 4);
     char payload[EchoPayloadSize];
@@ -81,7 +82,7 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
     alignas(ICMP_ECHO_REPLY) char reply[sizeof(ICMP_ECHO_REPLY) + 250] = {};
     IcmpSendEcho(handle, target, payload, EchoPayloadSize, nullptr, reply, sizeof reply, DWORD(timeoutMs));
     const auto *echo = reinterpret_cast<const ICMP_ECHO_REPLY *>(reply);
-    const EchoOutcome outcome{int(echo->Status), qint32(echo->RoundTripTime)};
+    const EchoOutcome outcome { int(echo->Status), qint32(echo->RoundTripTime) };
     IcmpCloseHandle(handle);
     return outcome;
 }

@@ -6,7 +6,6 @@
 #include "UserMessage.h"
 
 #include <QString>
-
 #include <functional>
 
 namespace rollcall::ping {

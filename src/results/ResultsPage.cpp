@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
-
 #include <chrono>
 
 namespace rollcall::results {
@@ -36,7 +35,10 @@ const QString DefaultLaunchIcon = QStringLiteral("3");
 class PressWatcher final : public QObject
 {
 public:
-    PressWatcher(QObject *parent, bool *flag) : QObject(parent), m_flag(flag) {}
+    PressWatcher(QObject *parent, bool *flag)
+        : QObject(parent)
+        , m_flag(flag)
+    { }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -127,7 +129,7 @@ void ResultsPage::searchStarted()
 {
     m_w.model->setSorting(false, m_w.model->sortColumn(), Qt::DescendingOrder);
     m_w.list->header()->setSortIndicatorShown(false);
-    for (QPushButton *button : {m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch})
+    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
         button->setEnabled(false);
     setLaunchPicture(DefaultPicture);
 }
@@ -162,7 +164,7 @@ void ResultsPage::rowSelected()
     const std::optional<SelectedServer> server = selectedServer();
     if (!server)
         return;
-    for (QPushButton *button : {m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy})
+    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy })
         button->setEnabled(true);
     if (!m_w.total->isHidden())
         m_w.stop->setEnabled(true);
@@ -184,8 +186,8 @@ void ResultsPage::headerClicked(int column)
 {
     if (!m_w.viewInfo->isEnabled())
         return;
-    const Qt::SortOrder order =
-        m_w.model->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    const Qt::SortOrder order
+        = m_w.model->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_w.model->setSorting(true, column, order);
     m_w.list->header()->setSortIndicatorShown(true);
     m_w.list->header()->setSortIndicator(column, order);
@@ -243,7 +245,7 @@ void ResultsPage::refresh()
         return;
     m_refreshClock.start();
     m_refreshRow = server->id;
-    m_refreshPlayerName = m_w.model->rowById(server->id).value_or(ResultRow{}).cell(ResultRow::PlayerName);
+    m_refreshPlayerName = m_w.model->rowById(server->id).value_or(ResultRow {}).cell(ResultRow::PlayerName);
     m_refreshSocket->close();
     m_refreshSocket->aim(server->address, server->port);
     m_refreshSocket->send(protocol::BuildQueryRequest(protocol::QueryKind::Players));
@@ -314,17 +316,16 @@ void ResultsPage::ping()
     if (!server)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ping::PingResult result = ping::pinger()(server->address, [this](const UserMessage &message) {
-        app::seams().showMessage(m_w.window, message);
-    });
+    const ping::PingResult result = ping::pinger()(server->address,
+        [this](const UserMessage &message) { app::seams().showMessage(m_w.window, message); });
     QApplication::restoreOverrideCursor();
     if (result.status == ping::Status::Success)
         m_w.model->setCell(server->id, ResultRow::Ping, QString::number(result.roundTrip));
     else if (result.status == ping::Status::RequestTimedOut)
         m_w.model->setCell(server->id, ResultRow::Ping, QStringLiteral("9999"));
     else if (result.status != ping::Status::SocketsUnavailable)
-        app::seams().showMessage(m_w.window, {UserMessage::Icon::Exclamation,
-                                              QStringLiteral("Ping error: ") + result.statusText});
+        app::seams().showMessage(m_w.window,
+            { UserMessage::Icon::Exclamation, QStringLiteral("Ping error: ") + result.statusText });
 }
 
 } // namespace rollcall::results

@@ -32,14 +32,14 @@ struct ResultsPageWidgets
     QWidget *window = nullptr;
     QTreeView *list = nullptr;
     ResultsModel *model = nullptr;
-    QPushButton *launch = nullptr;   // Command1
-    QPushButton *refresh = nullptr;  // Command4
-    QPushButton *stop = nullptr;     // Command5
+    QPushButton *launch = nullptr; // Command1
+    QPushButton *refresh = nullptr; // Command4
+    QPushButton *stop = nullptr; // Command5
     QPushButton *viewInfo = nullptr; // Command6
-    QPushButton *copy = nullptr;     // Command7
-    QPushButton *ping = nullptr;     // Command8
-    QLabel *total = nullptr;         // lblTotal: shown while a search still queries servers
-    QLineEdit *copyBox = nullptr;    // txtCopy
+    QPushButton *copy = nullptr; // Command7
+    QPushButton *ping = nullptr; // Command8
+    QLabel *total = nullptr; // lblTotal: shown while a search still queries servers
+    QLineEdit *copyBox = nullptr; // txtCopy
 };
 
 class ResultsPage final : public QObject

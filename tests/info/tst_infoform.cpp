@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QTest>
 #include <QTreeView>
-
 #include <memory>
 
 using rollcall::info::InfoForm;
@@ -39,7 +38,8 @@ QString valueOf(QTreeView *view, const QString &setting)
 void clickHeader(QTreeView *view, int column)
 {
     QHeaderView *header = view->header();
-    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    const QPoint at(
+        header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
 
@@ -49,8 +49,8 @@ void rightClickRow(QTreeView *view, int row)
     QTest::mouseClick(view->viewport(), Qt::RightButton, {}, rect.center());
 }
 
-const QStringList SixSettings{"Host Name",        "Map Name", "Game Directory",
-                              "Game Description", "Players",  "Protocol Version"};
+const QStringList SixSettings { "Host Name", "Map Name", "Game Directory", "Game Description", "Players",
+    "Protocol Version" };
 
 } // namespace
 
@@ -91,7 +91,8 @@ void TestInfoForm::silentServerShowsNotAvailable()
     QVERIFY(server.listen());
     server.setSilent(true);
     QPointer<InfoForm> form = open(server);
-    QCOMPARE(form->windowTitle(), QStringLiteral("Server Info for 127.0.0.1:") + QString::number(server.port()));
+    QCOMPARE(
+        form->windowTitle(), QStringLiteral("Server Info for 127.0.0.1:") + QString::number(server.port()));
     QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 3, Wait);
     auto *info = form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"));
     QCOMPARE(columnTexts(info, 0), SixSettings);
@@ -111,14 +112,14 @@ void TestInfoForm::twoWindowsFilledIndependently()
     info.GameDirectory = "cstrike";
     info.MaxPlayers = 20;
     first.setInfo(info);
-    first.setPlayers({{"Bob", 12, 100.f}, {"alice", -3, 3700.f}});
-    first.setRules({{"mp_timelimit", "30"}, {"sv_gravity", "800"}});
+    first.setPlayers({ { "Bob", 12, 100.f }, { "alice", -3, 3700.f } });
+    first.setRules({ { "mp_timelimit", "30" }, { "sv_gravity", "800" } });
     // Real rules replies come in pieces; the window must only ever see the whole.
     first.setSplit(20);
     info.HostName = "Second";
     info.GameDirectory = "tfc";
     second.setInfo(info);
-    second.setPlayers({{"Zed", 1, 5.f}});
+    second.setPlayers({ { "Zed", 1, 5.f } });
 
     QPointer<InfoForm> a = open(first);
     QPointer<InfoForm> b = open(second);
@@ -133,15 +134,15 @@ void TestInfoForm::twoWindowsFilledIndependently()
     QTRY_COMPARE_WITH_TIMEOUT(valueOf(bInfo, "Host Name"), QStringLiteral("Second"), Wait);
     QTRY_COMPARE_WITH_TIMEOUT(valueOf(aInfo, "Host Name"), QStringLiteral("First"), Wait);
 
-    QCOMPARE(columnTexts(aInfo, 1),
-             (QStringList{"First", "crossfire", "cstrike", "Half-Life", "2/20", "47"}));
+    QCOMPARE(
+        columnTexts(aInfo, 1), (QStringList { "First", "crossfire", "cstrike", "Half-Life", "2/20", "47" }));
     QCOMPARE(valueOf(bInfo, "Game Directory"), QStringLiteral("tfc"));
-    QCOMPARE(columnTexts(aRules, 0), (QStringList{"mp_timelimit", "sv_gravity"}));
-    QCOMPARE(columnTexts(aRules, 1), (QStringList{"30", "800"}));
-    QCOMPARE(columnTexts(aPlayers, 1), (QStringList{"Bob", "alice"}));
-    QCOMPARE(columnTexts(aPlayers, 2), (QStringList{"12", "-3"}));
-    QCOMPARE(columnTexts(aPlayers, 3), (QStringList{"00:01:40", "01:01:40"}));
-    QCOMPARE(columnTexts(bPlayers, 1), (QStringList{"Zed"}));
+    QCOMPARE(columnTexts(aRules, 0), (QStringList { "mp_timelimit", "sv_gravity" }));
+    QCOMPARE(columnTexts(aRules, 1), (QStringList { "30", "800" }));
+    QCOMPARE(columnTexts(aPlayers, 1), (QStringList { "Bob", "alice" }));
+    QCOMPARE(columnTexts(aPlayers, 2), (QStringList { "12", "-3" }));
+    QCOMPARE(columnTexts(aPlayers, 3), (QStringList { "00:01:40", "01:01:40" }));
+    QCOMPARE(columnTexts(bPlayers, 1), (QStringList { "Zed" }));
     QCOMPARE(b->findChild<QTreeView *>(QStringLiteral("LVGameRules"))->model()->rowCount(), 0);
     QVERIFY(a->findChild<QObject *>(QStringLiteral("WS_GameRules")));
     delete a;
@@ -152,8 +153,8 @@ void TestInfoForm::refreshByKeyAndMenu()
 {
     FakeGameServer server;
     QVERIFY(server.listen());
-    server.setRules({{"a", "1"}, {"b", "2"}});
-    server.setPlayers({{"Bob", 1, 1.f}});
+    server.setRules({ { "a", "1" }, { "b", "2" } });
+    server.setPlayers({ { "Bob", 1, 1.f } });
     QPointer<InfoForm> form = open(server);
     QVERIFY(QTest::qWaitForWindowExposed(form));
     auto *rules = form->findChild<QTreeView *>(QStringLiteral("LVGameRules"));
@@ -176,7 +177,8 @@ void TestInfoForm::refreshByKeyAndMenu()
     // A right-click where no row is selected opens nothing; on a row it opens the menu.
     QTest::mouseClick(players->viewport(), Qt::RightButton, {}, QPoint(5, players->viewport()->height() - 5));
     QVERIFY(!menu->isVisible());
-    QTest::mouseClick(players->viewport(), Qt::LeftButton, {}, players->visualRect(players->model()->index(0, 0)).center());
+    QTest::mouseClick(
+        players->viewport(), Qt::LeftButton, {}, players->visualRect(players->model()->index(0, 0)).center());
     QTest::mouseRelease(players->viewport(), Qt::LeftButton);
     QVERIFY(!menu->isVisible());
     rightClickRow(players, 0);
@@ -226,7 +228,7 @@ void TestInfoForm::copyIsExact()
 {
     FakeGameServer server;
     QVERIFY(server.listen());
-    server.setRules({{"mp_timelimit", "30"}, {"sv_gravity", "800"}});
+    server.setRules({ { "mp_timelimit", "30" }, { "sv_gravity", "800" } });
     QPointer<InfoForm> form = open(server);
     QVERIFY(QTest::qWaitForWindowExposed(form));
     auto *rules = form->findChild<QTreeView *>(QStringLiteral("LVGameRules"));
@@ -241,7 +243,7 @@ void TestInfoForm::copyIsExact()
         copy->trigger();
         menu->hide();
         QCOMPARE(QGuiApplication::clipboard()->text().toLatin1(),
-                 QByteArray("mp_timelimit\t30\r\nsv_gravity\t800\r\n"));
+            QByteArray("mp_timelimit\t30\r\nsv_gravity\t800\r\n"));
     }
 
     server.setSilent(true);
@@ -252,8 +254,8 @@ void TestInfoForm::copyIsExact()
     copy->trigger();
     menu->hide();
     QCOMPARE(QGuiApplication::clipboard()->text().toLatin1(),
-             QByteArray("Host Name\tn/a\r\nMap Name\tn/a\r\nGame Directory\tn/a\r\n"
-                        "Game Description\tn/a\r\nPlayers\tn/a\r\nProtocol Version\tn/a\r\n"));
+        QByteArray("Host Name\tn/a\r\nMap Name\tn/a\r\nGame Directory\tn/a\r\n"
+                   "Game Description\tn/a\r\nPlayers\tn/a\r\nProtocol Version\tn/a\r\n"));
     // With the target cleared, a stray menu command does nothing.
     copy->trigger();
     delete form;
@@ -263,7 +265,7 @@ void TestInfoForm::doubleRefreshDoesNotDuplicateRows()
 {
     FakeGameServer server;
     QVERIFY(server.listen());
-    server.setPlayers({{"Bob", 1, 1.f}, {"Ann", 2, 2.f}});
+    server.setPlayers({ { "Bob", 1, 1.f }, { "Ann", 2, 2.f } });
     server.setReplyDelay(200);
     QPointer<InfoForm> form = open(server);
     auto *players = form->findChild<QTreeView *>(QStringLiteral("LVPlayers"));

@@ -46,12 +46,13 @@ void TestGameCommandLine::gameDirectory()
 void TestGameCommandLine::commandLine()
 {
     const QString path = QStringLiteral("D:\\My Games\\hl.exe");
-    const LaunchCommand command = BuildLaunchCommand(path, QStringLiteral("tfc"), QStringLiteral("192.168.1.5:27015"));
+    const LaunchCommand command
+        = BuildLaunchCommand(path, QStringLiteral("tfc"), QStringLiteral("192.168.1.5:27015"));
     QCOMPARE(command.program, path);
-    QCOMPARE(command.arguments,
-             (QStringList{"-console", "-game", "tfc", "+connect", "192.168.1.5:27015"}));
+    QCOMPARE(
+        command.arguments, (QStringList { "-console", "-game", "tfc", "+connect", "192.168.1.5:27015" }));
     QCOMPARE(GameCommandLine(path, QStringLiteral("tfc"), QStringLiteral("192.168.1.5:27015")),
-             QStringLiteral("D:\\My Games\\hl.exe -console -game tfc +connect 192.168.1.5:27015"));
+        QStringLiteral("D:\\My Games\\hl.exe -console -game tfc +connect 192.168.1.5:27015"));
 }
 
 void TestGameCommandLine::browseFolder()

@@ -72,7 +72,7 @@ void TestLaunchForm::init()
     m_starts.clear();
     seams().showMessage = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
     seams().startProcess = [this](const QString &program, const QStringList &arguments) {
-        m_starts.append({program, arguments});
+        m_starts.append({ program, arguments });
         return true;
     };
 }
@@ -98,16 +98,16 @@ void TestLaunchForm::layoutAndTexts()
     QPointer<LaunchForm> form = open(server);
     QCOMPARE(form->windowTitle(), QStringLiteral("Launch Half-Life & Connect"));
     QCOMPARE(form->findChild<QLineEdit *>(QStringLiteral("txtAddress"))->text(),
-             QStringLiteral("127.0.0.1:") + QString::number(server.port()));
+        QStringLiteral("127.0.0.1:") + QString::number(server.port()));
     QVERIFY(form->findChild<QLineEdit *>(QStringLiteral("txtAddress"))->isReadOnly());
     QCOMPARE(form->findChild<QLineEdit *>(QStringLiteral("txtPath"))->text(), m_path);
     QCOMPARE(form->findChild<QLabel *>(QStringLiteral("Label1"))->buddy(),
-             form->findChild<QLineEdit *>(QStringLiteral("txtAddress")));
+        form->findChild<QLineEdit *>(QStringLiteral("txtAddress")));
     QCOMPARE(form->findChild<QLabel *>(QStringLiteral("Label2"))->buddy(),
-             form->findChild<QLineEdit *>(QStringLiteral("txtPath")));
+        form->findChild<QLineEdit *>(QStringLiteral("txtPath")));
     QVERIFY(form->findChild<QPushButton *>(QStringLiteral("Command1"))->isDefault());
     QCOMPARE(form->findChild<QPushButton *>(QStringLiteral("Command3"))->toolTip(),
-             QStringLiteral("Browse for Half-Life executable"));
+        QStringLiteral("Browse for Half-Life executable"));
     auto *list = form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"));
     QVERIFY(!list->isVisible());
     QCOMPARE(list->model()->rowCount(), 5);
@@ -120,8 +120,9 @@ void TestLaunchForm::layoutAndTexts()
             w = w->nextInFocusChain();
         chain.append(w->objectName());
     }
-    QCOMPARE(chain, (QStringList{"Command1", "Command2", "Command4", "LVGameInfo", "txtAddress", "txtPath",
-                                 "Command3"}));
+    QCOMPARE(chain,
+        (QStringList {
+            "Command1", "Command2", "Command4", "LVGameInfo", "txtAddress", "txtPath", "Command3" }));
     QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(FakeGameServer::Kind::Info), 1, Wait);
     delete form;
 }
@@ -137,7 +138,7 @@ void TestLaunchForm::refusedBeforeTheReply()
     QCOMPARE(m_messages.size(), 1);
     QCOMPARE(m_messages[0].icon, UserMessage::Icon::Exclamation);
     QCOMPARE(m_messages[0].text,
-             QStringLiteral("Cannot launch Half-Life without first receiving the server's game info."));
+        QStringLiteral("Cannot launch Half-Life without first receiving the server's game info."));
     QVERIFY(m_starts.isEmpty());
     delete form;
 }
@@ -164,7 +165,8 @@ void TestLaunchForm::refusedForHostileGameDirectory()
     QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QString::fromLatin1(directory), Wait);
     form->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(m_messages[0].text, QStringLiteral("Cannot launch Half-Life with the game directory sent by this server."));
+    QCOMPARE(m_messages[0].text,
+        QStringLiteral("Cannot launch Half-Life with the game directory sent by this server."));
     QCOMPARE(m_messages[0].icon, UserMessage::Icon::Exclamation);
     QVERIFY(m_starts.isEmpty());
     QCOMPARE(m_path, QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe"));
@@ -182,8 +184,9 @@ void TestLaunchForm::startsTheGameWithExactArguments()
     const QString record = dir.filePath(QStringLiteral("args.txt"));
     QFile file(script);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$(dirname \"$0\")/args.tmp\"\n"
-               "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/args.txt\"\n");
+    file.write(
+        "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"$(dirname \"$0\")/args.tmp\"\n"
+        "mv \"$(dirname \"$0\")/args.tmp\" \"$(dirname \"$0\")/args.txt\"\n");
     file.close();
     QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
@@ -201,8 +204,9 @@ void TestLaunchForm::startsTheGameWithExactArguments()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), Wait);
     QFile recorded(record);
     QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QCOMPARE(recorded.readAll(), QByteArray("[-console]\n[-game]\n[cstrike]\n[+connect]\n[127.0.0.1:")
-                                     + QByteArray::number(server.port()) + "]\n");
+    QCOMPARE(recorded.readAll(),
+        QByteArray("[-console]\n[-game]\n[cstrike]\n[+connect]\n[127.0.0.1:")
+            + QByteArray::number(server.port()) + "]\n");
     QVERIFY(form); // the window stays open after a launch
     delete form;
 }
@@ -215,13 +219,14 @@ void TestLaunchForm::failedStartKeepsThePath()
     FakeGameServer server;
     QVERIFY(server.listen());
     QPointer<LaunchForm> form = open(server);
-    form->findChild<QLineEdit *>(QStringLiteral("txtPath"))->setText(dir.filePath(QStringLiteral("missing/hl.exe")));
+    form->findChild<QLineEdit *>(QStringLiteral("txtPath"))
+        ->setText(dir.filePath(QStringLiteral("missing/hl.exe")));
     QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QStringLiteral("valve"), Wait);
     form->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     QCOMPARE(m_messages.size(), 1);
     QCOMPARE(m_messages[0].icon, UserMessage::Icon::Critical);
     QCOMPARE(m_messages[0].text.toLatin1(),
-             QByteArray("Unable to launch Half-Life.\r\n\r\nPlease verify that the path is correct."));
+        QByteArray("Unable to launch Half-Life.\r\n\r\nPlease verify that the path is correct."));
     QCOMPARE(m_path, QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe"));
     form->close();
     QTRY_VERIFY(form.isNull());
@@ -285,7 +290,7 @@ void TestLaunchForm::browse()
     QString answer;
     seams().chooseFile = [&](QWidget *, const QString &title, const QString &startFile, const QString &folder,
                              const QString &filter) {
-        asked = {title, startFile, folder, filter};
+        asked = { title, startFile, folder, filter };
         return answer.isEmpty() ? startFile : answer;
     };
     FakeGameServer server;
@@ -294,8 +299,9 @@ void TestLaunchForm::browse()
     auto *path = form->findChild<QLineEdit *>(QStringLiteral("txtPath"));
     auto *button = form->findChild<QPushButton *>(QStringLiteral("Command3"));
     button->click(); // cancelled
-    QCOMPARE(asked, (QStringList{"Browse for Half-Life Executable", m_path, dir.path(),
-                                 "Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)"}));
+    QCOMPARE(asked,
+        (QStringList { "Browse for Half-Life Executable", m_path, dir.path(),
+            "Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)" }));
     QCOMPARE(path->text(), m_path);
     answer = QStringLiteral("/opt/games/hl.exe");
     button->click();
@@ -311,12 +317,13 @@ void TestLaunchForm::copyFiveLines()
     QVERIFY(server.listen());
     QPointer<LaunchForm> form = open(server);
     QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QStringLiteral("valve"), Wait);
-    auto *copy = form->findChild<QMenu *>(QStringLiteral("LVPopupMenu"))->findChild<QAction *>(QStringLiteral("CopyMenu"));
+    auto *copy = form->findChild<QMenu *>(QStringLiteral("LVPopupMenu"))
+                     ->findChild<QAction *>(QStringLiteral("CopyMenu"));
     for (int round = 0; round < 2; ++round) {
         copy->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text().toLatin1(),
-                 QByteArray("Host Name\tFake Server\r\nMap Name\tcrossfire\r\nGame Directory\tvalve\r\n"
-                            "Game Description\tHalf-Life\r\nPlayers\t0/16\r\n"));
+            QByteArray("Host Name\tFake Server\r\nMap Name\tcrossfire\r\nGame Directory\tvalve\r\n"
+                       "Game Description\tHalf-Life\r\nPlayers\t0/16\r\n"));
     }
     delete form;
 }

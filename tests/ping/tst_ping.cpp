@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QTest>
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,7 +13,7 @@ namespace {
 // Why this machine will not let us send an echo, or an empty text when it will.
 QString icmpRefusal()
 {
-    for (int type : {SOCK_DGRAM, SOCK_RAW}) {
+    for (int type : { SOCK_DGRAM, SOCK_RAW }) {
         const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
         if (fd >= 0) {
             ::close(fd);
@@ -147,7 +146,7 @@ void TestPing::pingerSeam()
     QString asked;
     pinger() = [&](const QString &address, const MessageSink &) {
         asked = address;
-        return PingResult{0, qint16(11003), EchoStatusText(11003)};
+        return PingResult { 0, qint16(11003), EchoStatusText(11003) };
     };
     const PingResult result = pinger()(QStringLiteral("10.0.0.1"), {});
     QCOMPARE(asked, QStringLiteral("10.0.0.1"));

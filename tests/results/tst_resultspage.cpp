@@ -1,4 +1,5 @@
 #include "FakeServers.h"
+#include "app/Icons.h"
 #include "app/Seams.h"
 #include "app/WindowHelpers.h"
 #include "info/InfoForm.h"
@@ -9,15 +10,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace rollcall;
@@ -31,10 +34,10 @@ namespace {
 constexpr int Wait = 5000;
 
 ResultRow row(const QString &ip, quint16 port, const QString &ping, const QString &name,
-              const QString &frags = QStringLiteral("0"), const QString &time = QStringLiteral("00:00:10"))
+    const QString &frags = QStringLiteral("0"), const QString &time = QStringLiteral("00:00:10"))
 {
     ResultRow r;
-    r.Cells = {ip, QString::number(port), ping, name, frags, time};
+    r.Cells = { ip, QString::number(port), ping, name, frags, time };
     return r;
 }
 
@@ -58,28 +61,31 @@ struct Harness
     Harness()
     {
         auto *layout = new QVBoxLayout(&window);
-        for (QWidget *w : std::initializer_list<QWidget *>{list, launch, refresh, stop, viewInfo, copy, ping, total, copyBox})
+        for (QWidget *w : std::initializer_list<QWidget *> {
+                 list, launch, refresh, stop, viewInfo, copy, ping, total, copyBox })
             layout->addWidget(w);
         copyBox->hide();
         list->setModel(model);
         list->setRootIsDecorated(false);
         app::ToggleFullRowSelect(list);
         window.resize(700, 500);
-        page = new ResultsPage({&window, list, model, launch, refresh, stop, viewInfo, copy, ping, total, copyBox},
-                               &executablePath, &window);
+        page = new ResultsPage(
+            { &window, list, model, launch, refresh, stop, viewInfo, copy, ping, total, copyBox },
+            &executablePath, &window);
         page->searchStarted();
         window.show();
     }
 
     void select(int r)
     {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model->index(r, 0)).center());
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualRect(model->index(r, 0)).center());
     }
     void clickHeader(int column)
     {
         QHeaderView *header = list->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+            QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
     }
     QString cell(int r, int column) const { return model->index(r, column).data().toString(); }
     QStringList column(int c) const
@@ -94,7 +100,7 @@ struct Harness
 
 QString icmpRefusal()
 {
-    for (int type : {SOCK_DGRAM, SOCK_RAW}) {
+    for (int type : { SOCK_DGRAM, SOCK_RAW }) {
         const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
         if (fd >= 0) {
             ::close(fd);
@@ -131,6 +137,8 @@ private Q_SLOTS:
     void pingLoopback();
     void viewInfoOpensIndependentWindows();
     void launchWindowExistsOnce();
+    void gameIcons_data();
+    void gameIcons();
 
 private:
     QList<UserMessage> m_messages;
@@ -154,38 +162,38 @@ void TestResultsPage::sortingFollowsTheHeaderRule()
     QVERIFY(server.listen());
     Harness h;
     const quint16 port = server.port();
-    h.model->appendRows({row("127.0.0.1", port, "20", "a", "5"), row("127.0.0.1", port, "100", "b", "30"),
-                         row("127.0.0.1", port, "3", "c", "100")});
+    h.model->appendRows({ row("127.0.0.1", port, "20", "a", "5"), row("127.0.0.1", port, "100", "b", "30"),
+        row("127.0.0.1", port, "3", "c", "100") });
     // Nothing before the first selection of the search.
     h.clickHeader(ResultRow::Ping);
     QVERIFY(!h.model->isSortEnabled());
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList{"20", "100", "3"}));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "20", "100", "3" }));
 
     h.select(0);
     h.clickHeader(ResultRow::Ping);
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList{"100", "20", "3"}));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "100", "20", "3" }));
     QVERIFY(h.list->header()->isSortIndicatorShown());
     h.clickHeader(ResultRow::Ping);
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList{"3", "20", "100"}));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "3", "20", "100" }));
     h.clickHeader(ResultRow::Frags); // the direction flips whichever column is clicked
-    QCOMPARE(h.column(ResultRow::Frags), (QStringList{"100", "30", "5"}));
+    QCOMPARE(h.column(ResultRow::Frags), (QStringList { "100", "30", "5" }));
 
     // Rows that arrive while sorted take their place.
-    h.model->appendRows({row("127.0.0.1", port, "1", "d", "4"), row("127.0.0.1", port, "1", "e", "0")});
-    QCOMPARE(h.column(ResultRow::Frags), (QStringList{"0", "100", "30", "4", "5"}));
+    h.model->appendRows({ row("127.0.0.1", port, "1", "d", "4"), row("127.0.0.1", port, "1", "e", "0") });
+    QCOMPARE(h.column(ResultRow::Frags), (QStringList { "0", "100", "30", "4", "5" }));
 
     // A new search: nothing until a row is selected, then the first click sorts ascending.
     h.page->searchStarted();
     QVERIFY(!h.model->isSortEnabled());
     QVERIFY(!h.list->header()->isSortIndicatorShown());
     h.model->clear();
-    h.model->appendRows({row("127.0.0.1", port, "9", "x", "2"), row("127.0.0.1", port, "10", "y", "1")});
+    h.model->appendRows({ row("127.0.0.1", port, "9", "x", "2"), row("127.0.0.1", port, "10", "y", "1") });
     h.clickHeader(ResultRow::Ping);
     QVERIFY(!h.model->isSortEnabled());
     h.select(1);
     h.clickHeader(ResultRow::Ping);
     QCOMPARE(h.model->sortOrder(), Qt::AscendingOrder);
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList{"10", "9"}));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "10", "9" }));
 }
 
 void TestResultsPage::selectionEnablesCommands()
@@ -193,11 +201,11 @@ void TestResultsPage::selectionEnablesCommands()
     FakeGameServer server;
     QVERIFY(server.listen());
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "10", "a")});
-    for (QPushButton *b : {h.launch, h.refresh, h.stop, h.viewInfo, h.copy, h.ping})
+    h.model->appendRows({ row("127.0.0.1", server.port(), "10", "a") });
+    for (QPushButton *b : { h.launch, h.refresh, h.stop, h.viewInfo, h.copy, h.ping })
         QVERIFY(!b->isEnabled());
     h.select(0);
-    for (QPushButton *b : {h.launch, h.refresh, h.stop, h.viewInfo, h.copy, h.ping})
+    for (QPushButton *b : { h.launch, h.refresh, h.stop, h.viewInfo, h.copy, h.ping })
         QVERIFY(b->isEnabled());
     // Once the run has ended (its total label hidden), a selection no longer enables Stop.
     h.page->searchStarted();
@@ -234,7 +242,7 @@ void TestResultsPage::launchPictureByGameDirectory()
     server.setInfo(info);
     server.setCutOff(cutOff);
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "10", "a")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "10", "a") });
     h.select(0);
     QCOMPARE(h.page->launchPicture(), 9);
     QCOMPARE(h.page->launchTag(), QStringLiteral("3"));
@@ -255,7 +263,7 @@ void TestResultsPage::launchPictureTimesOut()
     QVERIFY(server.listen());
     server.setSilent(true);
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "10", "a")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "10", "a") });
     h.select(0);
     QCOMPARE(h.page->launchPicture(), 9);
     QTest::qWait(800);
@@ -280,7 +288,8 @@ void TestResultsPage::lastAddressRule()
     info.GameDirectory = "cstrike";
     cs.setInfo(info);
     Harness h;
-    h.model->appendRows({row("127.0.0.1", cs.port(), "10", "a"), row("127.0.0.1", other.port(), "10", "b")});
+    h.model->appendRows(
+        { row("127.0.0.1", cs.port(), "10", "a"), row("127.0.0.1", other.port(), "10", "b") });
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(h.page->launchPicture(), 5, Wait);
     h.select(0); // answered: nothing new to ask
@@ -312,16 +321,23 @@ void TestResultsPage::refreshUpdatesTheRow_data()
     QTest::addColumn<bool>("pingChanges");
     QTest::addColumn<QString>("frags");
     QTest::addColumn<QString>("time");
-    const QList<FakePlayer> three{{"Ann", 1, 1.f}, {"Cid", 2, 2.f}, {"bob", 12, 100.f}};
-    QTest::newRow("found") << three << -1 << true << "12" << "00:01:40";
-    QTest::newRow("found_firstOfTwo") << QList<FakePlayer>{{"bob", 7, 61.f}, {"bob", 9, 5.f}} << -1 << true
-                                      << "7" << "00:01:01";
-    QTest::newRow("gone") << QList<FakePlayer>{{"Ann", 1, 1.f}} << -1 << true << "-" << "-";
-    QTest::newRow("gone_noRecords") << QList<FakePlayer>{} << -1 << true << "-" << "-";
-    QTest::newRow("gone_wrongCase") << QList<FakePlayer>{{"Bob", 12, 100.f}} << -1 << true << "-" << "-";
+    const QList<FakePlayer> three { { "Ann", 1, 1.f }, { "Cid", 2, 2.f }, { "bob", 12, 100.f } };
+    QTest::newRow("found") << three << -1 << true << "12"
+                           << "00:01:40";
+    QTest::newRow("found_firstOfTwo")
+        << QList<FakePlayer> { { "bob", 7, 61.f }, { "bob", 9, 5.f } } << -1 << true << "7"
+        << "00:01:01";
+    QTest::newRow("gone") << QList<FakePlayer> { { "Ann", 1, 1.f } } << -1 << true << "-"
+                          << "-";
+    QTest::newRow("gone_noRecords") << QList<FakePlayer> {} << -1 << true << "-"
+                                    << "-";
+    QTest::newRow("gone_wrongCase") << QList<FakePlayer> { { "Bob", 12, 100.f } } << -1 << true << "-"
+                                    << "-";
     // Header, type, count, then "Ann"'s record (index, name, frags, time): cut after it.
-    QTest::newRow("cut_beforePlayer") << three << 6 + 1 + 4 + 4 + 4 << false << "3" << "00:09:99";
-    QTest::newRow("cut_short") << three << 5 << false << "3" << "00:09:99";
+    QTest::newRow("cut_beforePlayer") << three << 6 + 1 + 4 + 4 + 4 << false << "3"
+                                      << "00:09:99";
+    QTest::newRow("cut_short") << three << 5 << false << "3"
+                               << "00:09:99";
 }
 
 void TestResultsPage::refreshUpdatesTheRow()
@@ -335,7 +351,7 @@ void TestResultsPage::refreshUpdatesTheRow()
     QVERIFY(server.listen());
     server.setPlayers(players);
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "77777", "bob", "3", "00:09:99")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "77777", "bob", "3", "00:09:99") });
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(server.repliesSent(), 1, Wait); // the info query behind the selection
     server.setCutOff(cutOff);
@@ -359,18 +375,19 @@ void TestResultsPage::refreshFollowsTheRowWhenReordered()
 {
     FakeGameServer server;
     QVERIFY(server.listen());
-    server.setPlayers({{"bob", 12, 100.f}});
+    server.setPlayers({ { "bob", 12, 100.f } });
     Harness h;
     const quint16 port = server.port();
-    h.model->appendRows({row("127.0.0.1", port, "50", "bob", "3"), row("127.0.0.1", port, "40", "ann", "4")});
+    h.model->appendRows(
+        { row("127.0.0.1", port, "50", "bob", "3"), row("127.0.0.1", port, "40", "ann", "4") });
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(server.repliesSent(), 1, Wait);
     server.setReplyDelay(300);
     h.refresh->click();
     // Sorted and grown before the reply: "bob" is no longer where it was.
     h.clickHeader(ResultRow::PlayerName);
-    h.model->appendRows({row("127.0.0.1", port, "1", "abe", "0")});
-    QCOMPARE(h.column(ResultRow::PlayerName), (QStringList{"abe", "ann", "bob"}));
+    h.model->appendRows({ row("127.0.0.1", port, "1", "abe", "0") });
+    QCOMPARE(h.column(ResultRow::PlayerName), (QStringList { "abe", "ann", "bob" }));
     QTRY_COMPARE_WITH_TIMEOUT(h.cell(h.rowOfPlayer("bob"), ResultRow::Frags), QStringLiteral("12"), Wait);
     QCOMPARE(h.cell(h.rowOfPlayer("ann"), ResultRow::Frags), QStringLiteral("4"));
     QCOMPARE(h.cell(h.rowOfPlayer("abe"), ResultRow::Frags), QStringLiteral("0"));
@@ -382,14 +399,14 @@ void TestResultsPage::refreshReplyAfterClearIsDropped()
     QVERIFY(server.listen());
     server.setPlayers({});
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "50", "bob", "3")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "50", "bob", "3") });
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(server.repliesSent(), 1, Wait);
     server.setReplyDelay(300);
     h.refresh->click();
     h.page->searchStarted();
     h.model->clear();
-    h.model->appendRows({row("127.0.0.1", server.port(), "50", "bob", "3")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "50", "bob", "3") });
     QTRY_COMPARE_WITH_TIMEOUT(server.repliesSent(), 2, Wait);
     QTest::qWait(100);
     QCOMPARE(h.cell(0, ResultRow::Frags), QStringLiteral("3"));
@@ -408,10 +425,10 @@ void TestResultsPage::refreshNeedsASelectedRow()
     FakeGameServer server;
     QVERIFY(server.listen());
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "50", "bob", "3")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "50", "bob", "3") });
     h.select(0);
     h.list->clearSelection();
-    for (QPushButton *b : {h.refresh, h.copy, h.ping, h.viewInfo, h.launch})
+    for (QPushButton *b : { h.refresh, h.copy, h.ping, h.viewInfo, h.launch })
         b->click();
     QTest::qWait(100);
     QCOMPARE(server.requestCount(FakeGameServer::Kind::Players), 0);
@@ -424,11 +441,12 @@ void TestResultsPage::doubleClickRefreshes()
     FakeGameServer server;
     QVERIFY(server.listen());
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "50", "bob", "3")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "50", "bob", "3") });
     const QPoint at = h.list->visualRect(h.model->index(0, 0)).center();
     h.page->searchStarted();
     // Before a selection of this search, a double-click does nothing.
-    h.list->selectionModel()->select(h.model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    h.list->selectionModel()->select(
+        h.model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     h.page->searchStarted();
     QTest::mouseDClick(h.list->viewport(), Qt::LeftButton, {}, at);
     QTest::qWait(100);
@@ -441,7 +459,7 @@ void TestResultsPage::doubleClickRefreshes()
 void TestResultsPage::copyAddress()
 {
     Harness h;
-    h.model->appendRows({row("10.0.0.1", 27015, "50", "bob")});
+    h.model->appendRows({ row("10.0.0.1", 27015, "50", "bob") });
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     h.select(0);
     h.copy->click();
@@ -454,12 +472,18 @@ void TestResultsPage::pingThroughTheSeam_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("pingCell");
     QTest::addColumn<QString>("message");
-    QTest::newRow("success") << 0 << "42" << "";
-    QTest::newRow("timedOut") << 11010 << "9999" << "";
-    QTest::newRow("noSockets") << -1 << "50" << "";
-    QTest::newRow("hostUnreachable") << 11003 << "50" << "Ping error: Dest. host unreachable";
-    QTest::newRow("ttlExpired") << 11013 << "50" << "Ping error: TTL Expired Transit";
-    QTest::newRow("generalFailure") << 11050 << "50" << "Ping error: General failure";
+    QTest::newRow("success") << 0 << "42"
+                             << "";
+    QTest::newRow("timedOut") << 11010 << "9999"
+                              << "";
+    QTest::newRow("noSockets") << -1 << "50"
+                               << "";
+    QTest::newRow("hostUnreachable") << 11003 << "50"
+                                     << "Ping error: Dest. host unreachable";
+    QTest::newRow("ttlExpired") << 11013 << "50"
+                                << "Ping error: TTL Expired Transit";
+    QTest::newRow("generalFailure") << 11050 << "50"
+                                    << "Ping error: General failure";
 }
 
 void TestResultsPage::pingThroughTheSeam()
@@ -470,11 +494,11 @@ void TestResultsPage::pingThroughTheSeam()
     QString asked;
     ping::pinger() = [&](const QString &address, const ping::MessageSink &) {
         asked = address;
-        return ping::PingResult{status == 0 ? 42 : 0, qint16(status),
-                                status == -1 ? QStringLiteral("Unable to initialize sockets.") : ping::EchoStatusText(status)};
+        return ping::PingResult { status == 0 ? 42 : 0, qint16(status),
+            status == -1 ? QStringLiteral("Unable to initialize sockets.") : ping::EchoStatusText(status) };
     };
     Harness h;
-    h.model->appendRows({row("10.0.0.1", 27015, "50", "bob")});
+    h.model->appendRows({ row("10.0.0.1", 27015, "50", "bob") });
     h.select(0);
     h.ping->click();
     QCOMPARE(asked, QStringLiteral("10.0.0.1"));
@@ -495,7 +519,7 @@ void TestResultsPage::pingLoopback()
     FakeGameServer server;
     QVERIFY(server.listen());
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "77777", "bob")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "77777", "bob") });
     h.select(0);
     h.ping->click();
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.value(0).text));
@@ -509,7 +533,7 @@ void TestResultsPage::viewInfoOpensIndependentWindows()
     FakeGameServer server;
     QVERIFY(server.listen());
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "50", "bob")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "50", "bob") });
     h.select(0);
     h.viewInfo->click();
     h.viewInfo->click();
@@ -518,7 +542,8 @@ void TestResultsPage::viewInfoOpensIndependentWindows()
     for (info::InfoForm *w : windows) {
         QVERIFY(w->isVisible());
         QVERIFY(w->isWindow());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Server Info for 127.0.0.1:") + QString::number(server.port()));
+        QCOMPARE(
+            w->windowTitle(), QStringLiteral("Server Info for 127.0.0.1:") + QString::number(server.port()));
     }
     QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(FakeGameServer::Kind::Rules), 2, Wait);
     windows.first()->close();
@@ -534,11 +559,11 @@ void TestResultsPage::launchWindowExistsOnce()
     server.setInfo(info);
     QStringList started;
     app::seams().startProcess = [&](const QString &program, const QStringList &arguments) {
-        started = QStringList{program} + arguments;
+        started = QStringList { program } + arguments;
         return true;
     };
     Harness h;
-    h.model->appendRows({row("127.0.0.1", server.port(), "50", "bob")});
+    h.model->appendRows({ row("127.0.0.1", server.port(), "50", "bob") });
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(h.page->launchTag(), QStringLiteral("8"), Wait);
     h.launch->click();
@@ -555,19 +580,55 @@ void TestResultsPage::launchWindowExistsOnce()
     path->setText(QStringLiteral("/games/hl"));
     QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(FakeGameServer::Kind::Info), 3, Wait);
     QTRY_VERIFY_WITH_TIMEOUT(
-        form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"))->model()->index(2, 1).data().toString() == "dmc",
+        form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"))->model()->index(2, 1).data().toString()
+            == "dmc",
         Wait);
     form->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-    QCOMPARE(started, (QStringList{"/games/hl", "-console", "-game", "dmc", "+connect",
-                                   "127.0.0.1:" + QString::number(server.port())}));
+    QCOMPARE(started,
+        (QStringList { "/games/hl", "-console", "-game", "dmc", "+connect",
+            "127.0.0.1:" + QString::number(server.port()) }));
     QCOMPARE(h.executablePath, QStringLiteral("/games/hl")); // the program-wide path
     form->findChild<QPushButton *>(QStringLiteral("Command2"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), Wait);
     h.launch->click();
     QVERIFY(h.page->launchWindow());
     QCOMPARE(h.page->launchWindow()->findChild<QLineEdit *>(QStringLiteral("txtPath"))->text(),
-             QStringLiteral("/games/hl"));
+        QStringLiteral("/games/hl"));
     delete h.page->launchWindow();
+}
+
+void TestResultsPage::gameIcons_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("size");
+    QTest::newRow("3_defaultLaunch") << app::IconPath(3) << 32;
+    QTest::newRow("4_tfc") << app::IconPath(4) << 32;
+    QTest::newRow("5_cstrikeButton") << app::IconPath(5) << 32;
+    QTest::newRow("6_cstrikeWindow") << app::IconPath(6) << 16;
+    QTest::newRow("7_dmcButton") << app::IconPath(7) << 32;
+    QTest::newRow("8_dmcWindow") << app::IconPath(8) << 16;
+    QTest::newRow("9_blank") << app::IconPath(9) << 32;
+    QTest::newRow("infoWindow") << QStringLiteral(":/icons/infowindow.svg") << 32;
+}
+
+void TestResultsPage::gameIcons()
+{
+    QFETCH(QString, path);
+    QFETCH(int, size);
+    QImageReader reader(path);
+    QCOMPARE(reader.size(), QSize(size, size));
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    int opaque = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            opaque += qAlpha(image.pixel(x, y)) != 0;
+    }
+    // The blank picture hides the game while its query is pending: not one pixel may show.
+    if (path == app::IconPath(9))
+        QCOMPARE(opaque, 0);
+    else
+        QVERIFY(opaque > size * size / 4);
 }
 
 QTEST_MAIN(TestResultsPage)
