@@ -2,8 +2,16 @@
 
 #include <QFile>
 #include <QTest>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
+#include <optional>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace rollcall::ping;
@@ -28,6 +36,75 @@ QString icmpRefusal()
         .arg(groups);
 }
 
+bool writeFile(const char *path, const char *text)
+{
+    const int fd = ::open(path, O_WRONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
+    ::close(fd);
+    return ok;
+}
+
+// A network of our own: nothing sent inside it can reach any other machine.
+bool enterIsolatedNetwork()
+{
+    if (::unshare(CLONE_NEWNET) == 0)
+        return true;
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
+        return false;
+    const QByteArray uidMap = "0 " + QByteArray::number(uid) + " 1";
+    const QByteArray gidMap = "0 " + QByteArray::number(gid) + " 1";
+    return writeFile("/proc/self/setgroups", "deny") && writeFile("/proc/self/uid_map", uidMap.constData())
+        && writeFile("/proc/self/gid_map", gidMap.constData());
+}
+
+bool raiseLoopback()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return false;
+    ifreq request {};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool ok = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags |= IFF_UP;
+    ok = ok && ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Pings `address` from a child process inside an isolated network; nullopt when this machine
+// cannot make one or may not send ICMP there.
+std::optional<int> pingInIsolatedNetwork(const char *address, bool loopbackUp, bool ignoreEchoes)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        int status = INT_MIN;
+        if (enterIsolatedNetwork() && (!loopbackUp || raiseLoopback())
+            && (!ignoreEchoes || writeFile("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"))
+            && icmpRefusal().isEmpty())
+            status = PingAddress(QString::fromLatin1(address)).status;
+        [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &status, sizeof status);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    int status = INT_MIN;
+    if (child < 0 || ::read(pipeEnds[0], &status, sizeof status) != sizeof status)
+        status = INT_MIN;
+    ::close(pipeEnds[0]);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    if (status == INT_MIN)
+        return std::nullopt;
+    return status;
+}
+
 } // namespace
 
 class TestPing final : public QObject
@@ -43,6 +120,8 @@ private Q_SLOTS:
     void icmpErrors();
     void pingLoopback();
     void pingZeroAddressSendsNothing();
+    void pingInIsolatedNetwork_data();
+    void pingInIsolatedNetwork();
     void pingerSeam();
 };
 
@@ -139,6 +218,31 @@ void TestPing::pingZeroAddressSendsNothing()
     const PingResult result = PingAddress(QStringLiteral("not an address"));
     QCOMPARE(result.status, qint16(Status::BadDestination));
     QCOMPARE(result.statusText, QStringLiteral("Bad destination"));
+}
+
+void TestPing::pingInIsolatedNetwork_data()
+{
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<bool>("loopbackUp");
+    QTest::addColumn<bool>("ignoreEchoes");
+    QTest::addColumn<int>("status");
+    // No interface is up, so there is no route anywhere: the send itself fails.
+    QTest::newRow("noRoute") << QByteArray("10.0.0.1") << false << false << 11002;
+    // The loopback answers no echo: nothing comes back within the second.
+    QTest::newRow("noReply") << QByteArray("127.0.0.1") << true << true << 11010;
+    QTest::newRow("reply") << QByteArray("127.0.0.1") << true << false << 0;
+}
+
+void TestPing::pingInIsolatedNetwork()
+{
+    QFETCH(QByteArray, address);
+    QFETCH(bool, loopbackUp);
+    QFETCH(bool, ignoreEchoes);
+    QFETCH(int, status);
+    const std::optional<int> actual = ::pingInIsolatedNetwork(address.constData(), loopbackUp, ignoreEchoes);
+    if (!actual)
+        QSKIP("This machine cannot create a network namespace with ICMP permitted in it");
+    QCOMPARE(*actual, status);
 }
 
 void TestPing::pingerSeam()
