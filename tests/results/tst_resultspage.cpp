@@ -476,8 +476,9 @@ void TestResultsPage::pingThroughTheSeam_data()
                              << "";
     QTest::newRow("timedOut") << 11010 << "9999"
                               << "";
+    // The socket library's own complaint is the only message; the page adds none.
     QTest::newRow("noSockets") << -1 << "50"
-                               << "";
+                               << "Sockets did not start.";
     QTest::newRow("hostUnreachable") << 11003 << "50"
                                      << "Ping error: Dest. host unreachable";
     QTest::newRow("ttlExpired") << 11013 << "50"
@@ -492,23 +493,30 @@ void TestResultsPage::pingThroughTheSeam()
     QFETCH(QString, pingCell);
     QFETCH(QString, message);
     QString asked;
-    ping::pinger() = [&](const QString &address, const ping::MessageSink &) {
+    bool busy = false;
+    ping::pinger() = [&](const QString &address, const ping::MessageSink &sink) {
         asked = address;
-        return ping::PingResult { status == 0 ? 42 : 0, qint16(status),
-            status == -1 ? QStringLiteral("Unable to initialize sockets.") : ping::EchoStatusText(status) };
+        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        if (status == -1) {
+            sink({ UserMessage::Icon::Critical, QStringLiteral("Sockets did not start.") });
+            return ping::PingResult { 0, -1, QStringLiteral("Unable to initialize sockets.") };
+        }
+        return ping::PingResult { status == 0 ? 42 : 0, qint16(status), ping::EchoStatusText(status) };
     };
     Harness h;
     h.model->appendRows({ row("10.0.0.1", 27015, "50", "bob") });
     h.select(0);
     h.ping->click();
     QCOMPARE(asked, QStringLiteral("10.0.0.1"));
+    QVERIFY(busy);
+    QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(h.cell(0, ResultRow::Ping), pingCell);
     QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) {
         QCOMPARE(m_messages[0].text, message);
-        QCOMPARE(m_messages[0].icon, UserMessage::Icon::Exclamation);
+        QCOMPARE(
+            m_messages[0].icon, status == -1 ? UserMessage::Icon::Critical : UserMessage::Icon::Exclamation);
     }
-    QVERIFY(!QApplication::overrideCursor());
     h.page->tearDown();
 }
 
