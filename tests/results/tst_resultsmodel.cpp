@@ -142,7 +142,7 @@ void tst_ResultsModel::appendWhileSortedMatchesFullSort()
     const auto sortOrder = Qt::SortOrder(order);
 
     ResultsModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // No model tester here: it walks the whole model after every insertion.
     model.setSorting(true, ResultRow::Frags, sortOrder);
     QRandomGenerator rng(42);
     QList<ResultRow> all;
