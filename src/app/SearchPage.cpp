@@ -113,6 +113,8 @@ void SearchPage::buildList(results::ResultsModel *model)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setMinimumSize(pixels(7815), pixels(3495));
+    // The list starts as a plain cell-by-cell view; the toggle makes a click select whole rows.
+    m_list->setSelectionBehavior(QAbstractItemView::SelectItems);
     ToggleFullRowSelect(m_list);
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
