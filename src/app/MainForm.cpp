@@ -84,7 +84,7 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
     m_close->setObjectName(QStringLiteral("Command3"));
     m_nav[Next]->setDefault(true);
     m_nav[Back]->setEnabled(false);
-    for (int i : {Back, Next})
+    for (int i : { Back, Next })
         connect(m_nav[i], &QPushButton::clicked, this, [this, i] { navigate(i); });
     connect(m_close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -104,7 +104,8 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
     loadSettings();
 
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { sessionEnding(); });
+        connect(
+            app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { sessionEnding(); });
         connect(app, &QCoreApplication::aboutToQuit, this, &MainForm::sessionEnding);
     }
 }
@@ -128,14 +129,14 @@ QWidget *MainForm::buildWelcomePage()
     texts->addWidget(logo, 0, Qt::AlignRight);
     auto *welcome = makeLabel(page, "Label1", QStringLiteral("Welcome to Brightfield Rollcall v"));
     welcome->setText(welcome->text()
-                     + VersionText(ROLLCALL_VERSION_MAJOR, ROLLCALL_VERSION_MINOR, ROLLCALL_VERSION_REVISION));
+        + VersionText(ROLLCALL_VERSION_MAJOR, ROLLCALL_VERSION_MINOR, ROLLCALL_VERSION_REVISION));
     QFont font = welcome->font();
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.4);
     welcome->setFont(font);
     texts->addWidget(welcome);
-    texts->addWidget(makeLabel(
-        page, "Label6", QStringLiteral("With this program you can search for online players playing Half-Life.")));
+    texts->addWidget(makeLabel(page, "Label6",
+        QStringLiteral("With this program you can search for online players playing Half-Life.")));
     texts->addStretch(1);
     texts->addWidget(makeLabel(page, "Label4", QStringLiteral("Press Next to continue...")));
     layout->addLayout(texts, 1);
@@ -150,9 +151,8 @@ void MainForm::buildResultsCommands()
         m_run->stop();
     });
 #ifdef ROLLCALL_HAS_RESULTS_PAGE
-    const results::ResultsPageWidgets widgets{this,          p->list(),     m_model,  p->launch(),
-                                              p->refresh(), p->stop(),     p->viewInfo(), p->copy(),
-                                              p->ping(),    p->total(),    p->copyBox()};
+    const results::ResultsPageWidgets widgets { this, p->list(), m_model, p->launch(), p->refresh(),
+        p->stop(), p->viewInfo(), p->copy(), p->ping(), p->total(), p->copyBox() };
     m_resultsPage = new results::ResultsPage(widgets, &m_executablePath, this);
 #endif
 }

@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <array>
 #include <memory>
 
@@ -38,7 +37,8 @@ class MainForm final : public QWidget
 public:
     // The settings are read from the backend now and written to it when the user closes the
     // window; without one, the platform's own store is used.
-    explicit MainForm(std::unique_ptr<settings::SettingsBackend> backend = nullptr, QWidget *parent = nullptr);
+    explicit MainForm(
+        std::unique_ptr<settings::SettingsBackend> backend = nullptr, QWidget *parent = nullptr);
     ~MainForm() override;
 
     int currentPage() const { return m_currentPage; }
@@ -72,7 +72,7 @@ private:
     results::ResultsModel *m_model = nullptr;
     results::ResultsPage *m_resultsPage = nullptr;
     search::SearchRun *m_run = nullptr;
-    std::array<QPushButton *, 2> m_nav{};
+    std::array<QPushButton *, 2> m_nav {};
     QPushButton *m_close = nullptr;
 };
 

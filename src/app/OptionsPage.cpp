@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <climits>
 
@@ -32,8 +31,8 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, QWidge
     return label;
 }
 
-QLineEdit *makeNumberBox(QWidget *parent, const char *name, const QString &text, int digits,
-                         NumericBoxFilter *filter)
+QLineEdit *makeNumberBox(
+    QWidget *parent, const char *name, const QString &text, int digits, NumericBoxFilter *filter)
 {
     auto *box = new QLineEdit(text, parent);
     box->setObjectName(QLatin1String(name));
@@ -59,8 +58,7 @@ QString slotName(int slot, const char *stem)
 
 NumericBoxFilter::NumericBoxFilter(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 qint64 NumericBoxFilter::valueOf(const QString &text)
 {
@@ -129,15 +127,16 @@ void OptionsPage::buildNames()
 {
     auto *frame = makeFrame(this, "Frame1", QStringLiteral("&Search For..."));
     auto *grid = new QGridLayout(frame);
-    const std::array<QString, 2> which = {QStringLiteral("first"), QStringLiteral("second")};
+    const std::array<QString, 2> which = { QStringLiteral("first"), QStringLiteral("second") };
     for (int i = 0; i < 2; ++i) {
         m_enable[i] = new QCheckBox(frame);
         m_enable[i]->setObjectName(slotName(i, "chkEnable"));
         m_enable[i]->setAccessibleName(QStringLiteral("Search for ") + which[i] + QStringLiteral(" name"));
         m_name[i] = new QLineEdit(frame);
         m_name[i]->setObjectName(slotName(i, "txtPlayerName"));
-        m_name[i]->setAccessibleName(which[i] == QLatin1String("first") ? QStringLiteral("First player name")
-                                                                        : QStringLiteral("Second player name"));
+        m_name[i]->setAccessibleName(which[i] == QLatin1String("first")
+                ? QStringLiteral("First player name")
+                : QStringLiteral("Second player name"));
         m_wildcards[i] = new QCheckBox(QStringLiteral("Use Wildcards"), frame);
         m_wildcards[i]->setObjectName(slotName(i, "chkUseWildcards"));
         grid->addWidget(m_enable[i], i, 0);
@@ -201,7 +200,8 @@ void OptionsPage::buildFilter()
     m_game->setObjectName(QStringLiteral("cboGameType"));
     m_game->setEditable(true);
     m_game->setInsertPolicy(QComboBox::NoInsert);
-    m_game->addItems({QStringLiteral("cstrike"), QStringLiteral("dmc"), QStringLiteral("tfc"), QStringLiteral("valve")});
+    m_game->addItems(
+        { QStringLiteral("cstrike"), QStringLiteral("dmc"), QStringLiteral("tfc"), QStringLiteral("valve") });
     m_map = new QLineEdit(frame);
     m_map->setObjectName(QStringLiteral("txtMap"));
     m_map->setMaxLength(50);
@@ -237,7 +237,7 @@ void OptionsPage::setCapEnabled(bool moveFocus)
 void OptionsPage::refuse(QWidget *control, const QString &text)
 {
     // The message comes first: its box takes the focus while it is open.
-    seams().showMessage(window(), UserMessage{UserMessage::Icon::Exclamation, text});
+    seams().showMessage(window(), UserMessage { UserMessage::Icon::Exclamation, text });
     control->setFocus(Qt::OtherFocusReason);
 }
 

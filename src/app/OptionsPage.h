@@ -8,7 +8,6 @@
 #include "settings/SettingsStore.h"
 
 #include <QWidget>
-
 #include <array>
 
 class QCheckBox;
@@ -62,9 +61,9 @@ private:
     void refuse(QWidget *control, const QString &text);
     void refuseNumber(QLineEdit *box, const QString &replacement);
 
-    std::array<QCheckBox *, 2> m_enable{};
-    std::array<QLineEdit *, 2> m_name{};
-    std::array<QCheckBox *, 2> m_wildcards{};
+    std::array<QCheckBox *, 2> m_enable {};
+    std::array<QLineEdit *, 2> m_name {};
+    std::array<QCheckBox *, 2> m_wildcards {};
     QLineEdit *m_maxConn = nullptr;
     QLineEdit *m_timeout = nullptr;
     QComboBox *m_master = nullptr;

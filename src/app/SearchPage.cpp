@@ -63,8 +63,8 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     m_progress->setRange(0, 100);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(m_progress->fontMetrics().height());
-    for (QWidget *w : {static_cast<QWidget *>(m_status), static_cast<QWidget *>(m_total),
-                       static_cast<QWidget *>(m_left), static_cast<QWidget *>(m_progress)})
+    for (QWidget *w : { static_cast<QWidget *>(m_status), static_cast<QWidget *>(m_total),
+             static_cast<QWidget *>(m_left), static_cast<QWidget *>(m_progress) })
         layout->addWidget(w);
     m_total->hide();
     m_left->hide();
@@ -78,19 +78,21 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
 
     auto *buttons = new QHBoxLayout;
     m_launch = makeButton("Command1", QStringLiteral("&Launch"),
-                          QStringLiteral("Launch Half-Life and connect to selected ip address"));
+        QStringLiteral("Launch Half-Life and connect to selected ip address"));
     QIcon launchIcon = Icon(2);
     launchIcon.addPixmap(IconPixmap(2), QIcon::Disabled);
     m_launch->setIcon(launchIcon);
     m_launch->setIconSize(QSize(32, 32));
     m_refresh = makeButton("Command4", QStringLiteral("&Refresh"), QString());
     m_stop = makeButton("Command5", QStringLiteral("&Stop"), QString());
-    m_viewInfo = makeButton("Command6", QStringLiteral("&View Info..."), QStringLiteral("View info about the server"));
+    m_viewInfo = makeButton(
+        "Command6", QStringLiteral("&View Info..."), QStringLiteral("View info about the server"));
     m_copy = makeButton("Command7", QStringLiteral("&Copy"), QStringLiteral("Copy ip address to clipboard"));
-    m_ping = makeButton("Command8", QStringLiteral("P&ing Server"), QStringLiteral("Ping the selected server"));
-    for (QPushButton *b : {m_viewInfo, m_refresh, m_ping, m_copy, m_stop})
+    m_ping
+        = makeButton("Command8", QStringLiteral("P&ing Server"), QStringLiteral("Ping the selected server"));
+    for (QPushButton *b : { m_viewInfo, m_refresh, m_ping, m_copy, m_stop })
         SetPlainButtonStyle(b);
-    for (QPushButton *b : {m_launch, m_refresh, m_stop, m_viewInfo, m_copy, m_ping})
+    for (QPushButton *b : { m_launch, m_refresh, m_stop, m_viewInfo, m_copy, m_ping })
         buttons->addWidget(b);
     buttons->addStretch(1);
     layout->addLayout(buttons);
@@ -119,7 +121,7 @@ void SearchPage::buildList(results::ResultsModel *model)
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
-    const int widths[] = {1500, 400, 400, 2450, 400, 600};
+    const int widths[] = { 1500, 400, 400, 2450, 400, 600 };
     for (int c = 0; c < 6; ++c)
         header->resizeSection(c, pixels(widths[c]));
 }
@@ -136,7 +138,7 @@ QPushButton *SearchPage::makeButton(const char *name, const QString &caption, co
 
 void SearchPage::disableCommands()
 {
-    for (QPushButton *b : {m_viewInfo, m_refresh, m_ping, m_copy, m_stop, m_launch})
+    for (QPushButton *b : { m_viewInfo, m_refresh, m_ping, m_copy, m_stop, m_launch })
         b->setEnabled(false);
 }
 
@@ -159,16 +161,17 @@ void SearchPage::bind(search::SearchRun *run)
         m_total->setText(text);
         m_total->setVisible(visible);
     });
-    connect(run, &search::SearchRun::leftChanged, this, [this](const QString &text, bool visible, int percent) {
-        m_left->setText(text);
-        m_left->setVisible(visible);
-        m_progress->setValue(qBound(0, percent, 100));
-        m_progress->setVisible(visible);
-    });
+    connect(
+        run, &search::SearchRun::leftChanged, this, [this](const QString &text, bool visible, int percent) {
+            m_left->setText(text);
+            m_left->setVisible(visible);
+            m_progress->setValue(qBound(0, percent, 100));
+            m_progress->setVisible(visible);
+        });
     connect(run, &search::SearchRun::rowsFound, model, &results::ResultsModel::appendRows);
     connect(run, &search::SearchRun::searchDone, m_stop, [this] { m_stop->setEnabled(false); });
     connect(run, &search::SearchRun::failed, this,
-            [this](const UserMessage &message) { seams().showMessage(window(), message); });
+        [this](const UserMessage &message) { seams().showMessage(window(), message); });
 }
 
 } // namespace rollcall::app

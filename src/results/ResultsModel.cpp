@@ -18,12 +18,21 @@ constexpr size_t TargetBlockSize = 512;
 constexpr size_t MaxBlockSize = 2 * TargetBlockSize;
 
 const std::array<QString, ResultRow::ColumnCount> Captions = {
-    QStringLiteral("Server IP"), QStringLiteral("Port"),  QStringLiteral("Ping"),
-    QStringLiteral("Player Name"), QStringLiteral("Frags"), QStringLiteral("Time"),
+    QStringLiteral("Server IP"),
+    QStringLiteral("Port"),
+    QStringLiteral("Ping"),
+    QStringLiteral("Player Name"),
+    QStringLiteral("Frags"),
+    QStringLiteral("Time"),
 };
 
 const std::array<Qt::Alignment, ResultRow::ColumnCount> Alignments = {
-    Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
+    Qt::AlignLeft,
+    Qt::AlignLeft,
+    Qt::AlignHCenter,
+    Qt::AlignLeft,
+    Qt::AlignHCenter,
+    Qt::AlignRight,
 };
 
 } // namespace
@@ -47,8 +56,8 @@ struct ResultsModel::Private
     struct Block
     {
         std::vector<quint32> items; // indexes into entries
-        int start = 0;              // display row of items[0]
-        size_t index = 0;           // position in blocks
+        int start = 0; // display row of items[0]
+        size_t index = 0; // position in blocks
     };
 
     ResultsModel *q = nullptr;
@@ -74,7 +83,7 @@ struct ResultsModel::Private
     size_t blockAt(int row) const
     {
         const auto it = std::upper_bound(blocks.begin(), blocks.end(), row,
-                                         [](int r, const std::unique_ptr<Block> &b) { return r < b->start; });
+            [](int r, const std::unique_ptr<Block> &b) { return r < b->start; });
         return size_t(it - blocks.begin()) - 1;
     }
 
@@ -95,22 +104,22 @@ struct ResultsModel::Private
     int sortedGap(quint32 e) const
     {
         // The first block whose last item does not go before e, then the place inside it.
-        const auto bit = std::partition_point(blocks.begin(), blocks.end(), [&](const std::unique_ptr<Block> &b) {
-            return before(b->items.back(), e);
-        });
+        const auto bit = std::partition_point(blocks.begin(), blocks.end(),
+            [&](const std::unique_ptr<Block> &b) { return before(b->items.back(), e); });
         if (bit == blocks.end())
             return orderSize();
         const Block &b = **bit;
-        const auto it = std::partition_point(b.items.begin(), b.items.end(), [&](quint32 x) { return before(x, e); });
+        const auto it
+            = std::partition_point(b.items.begin(), b.items.end(), [&](quint32 x) { return before(x, e); });
         return b.start + int(it - b.items.begin());
     }
 
-    void setKey(Entry &e) const
-    {
-        e.key = sortEnabled ? e.row.cell(sortColumn).toCaseFolded() : QString();
-    }
+    void setKey(Entry &e) const { e.key = sortEnabled ? e.row.cell(sortColumn).toCaseFolded() : QString(); }
 
-    int orderSize() const { return blocks.empty() ? 0 : blocks.back()->start + int(blocks.back()->items.size()); }
+    int orderSize() const
+    {
+        return blocks.empty() ? 0 : blocks.back()->start + int(blocks.back()->items.size());
+    }
 
     void renumberFrom(size_t first)
     {
@@ -140,15 +149,15 @@ struct ResultsModel::Private
         std::vector<std::unique_ptr<Block>> pieces;
         for (size_t off = 0; off < all.size(); off += TargetBlockSize) {
             auto piece = std::make_unique<Block>();
-            piece->items.assign(all.begin() + long(off),
-                                all.begin() + long(std::min(all.size(), off + TargetBlockSize)));
+            piece->items.assign(
+                all.begin() + long(off), all.begin() + long(std::min(all.size(), off + TargetBlockSize)));
             for (quint32 e : piece->items)
                 entries[e].block = piece.get();
             pieces.push_back(std::move(piece));
         }
         blocks.erase(blocks.begin() + long(bi));
         blocks.insert(blocks.begin() + long(bi), std::make_move_iterator(pieces.begin()),
-                      std::make_move_iterator(pieces.end()));
+            std::make_move_iterator(pieces.end()));
         renumberFrom(bi);
     }
 
@@ -172,7 +181,7 @@ struct ResultsModel::Private
         for (size_t off = 0; off < order.size(); off += TargetBlockSize) {
             auto piece = std::make_unique<Block>();
             piece->items.assign(order.begin() + long(off),
-                                order.begin() + long(std::min(order.size(), off + TargetBlockSize)));
+                order.begin() + long(std::min(order.size(), off + TargetBlockSize)));
             for (quint32 e : piece->items)
                 entries[e].block = piece.get();
             blocks.push_back(std::move(piece));
@@ -254,7 +263,7 @@ void ResultsModel::appendRows(const QList<search::ResultRow> &rows)
         return;
     const auto firstNew = quint32(d->entries.size());
     for (const ResultRow &row : rows) {
-        d->entries.push_back({row, QString(), nullptr, d->nextTie++});
+        d->entries.push_back({ row, QString(), nullptr, d->nextTie++ });
         d->setKey(d->entries.back());
     }
     std::vector<quint32> added(size_t(rows.size()));
@@ -389,7 +398,7 @@ bool ResultsModel::setCell(RowId id, int column, const QString &text)
             row = to;
         }
     }
-    Q_EMIT dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
+    Q_EMIT dataChanged(index(row, column), index(row, column), { Qt::DisplayRole });
     return true;
 }
 

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QList>
 #include <QTest>
-
 #include <memory>
 
 namespace rollcall::testing {
@@ -65,11 +64,7 @@ struct FormHarness
         }
     }
 
-    template<typename T = QWidget>
-    T *child(const QString &name) const
-    {
-        return form->findChild<T *>(name);
-    }
+    template <typename T = QWidget> T *child(const QString &name) const { return form->findChild<T *>(name); }
     QLineEdit *edit(const char *name) const { return child<QLineEdit>(QLatin1String(name)); }
     QAbstractButton *button(const char *name) const { return child<QAbstractButton>(QLatin1String(name)); }
     QComboBox *combo(const char *name) const { return child<QComboBox>(QLatin1String(name)); }

@@ -3,7 +3,6 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
-
 #include "app/MainForm.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchRun.h"
@@ -98,7 +97,8 @@ void tst_MainForm::initialControls_data()
     row("Command2_1", QStringLiteral("&Next >"), true);
     row("Command3", QStringLiteral("Close"), true);
     row("Label1", QStringLiteral("Welcome to Brightfield Rollcall v1.3"), true);
-    row("Label6", QStringLiteral("With this program you can search for online players playing Half-Life."), true);
+    row("Label6", QStringLiteral("With this program you can search for online players playing Half-Life."),
+        true);
     row("Label4", QStringLiteral("Press Next to continue..."), true);
     row("Label20", QStringLiteral("Rollcall Options"), true);
     row("Frame1", QStringLiteral("&Search For..."), true);
@@ -169,11 +169,11 @@ void tst_MainForm::initialWindow()
     QStringList masters;
     for (int i = 0; i < h.combo("cboMaster")->count(); ++i)
         masters.append(h.combo("cboMaster")->itemText(i));
-    QCOMPARE(masters, (QStringList{"localhost:27010", "master:27010", "hlmaster.lan:27010"}));
+    QCOMPARE(masters, (QStringList { "localhost:27010", "master:27010", "hlmaster.lan:27010" }));
     QStringList games;
     for (int i = 0; i < h.combo("cboGameType")->count(); ++i)
         games.append(h.combo("cboGameType")->itemText(i));
-    QCOMPARE(games, (QStringList{"cstrike", "dmc", "tfc", "valve"}));
+    QCOMPARE(games, (QStringList { "cstrike", "dmc", "tfc", "valve" }));
     QCOMPARE(h.edit("txtMap")->maxLength(), 50);
     QCOMPARE(h.edit("txtMaxConn")->maxLength(), 2);
     QCOMPARE(h.edit("txtTimeout")->maxLength(), 5);
@@ -183,24 +183,25 @@ void tst_MainForm::initialWindow()
     QVERIFY(h.edit("txtCopy")->isHidden());
 
     // Access keys reach the fields they name; captionless controls can still be spoken.
-    const QList<std::pair<const char *, const char *>> buddies = {
-        {"Label7", "txtMaxConn"}, {"Label10", "txtTimeout"}, {"Label18", "cboMaster"},
-        {"Label2", "cboGameType"}, {"Label3", "txtMap"},     {"Label17", "LVPlayersFound"}};
+    const QList<std::pair<const char *, const char *>> buddies
+        = { { "Label7", "txtMaxConn" }, { "Label10", "txtTimeout" }, { "Label18", "cboMaster" },
+              { "Label2", "cboGameType" }, { "Label3", "txtMap" }, { "Label17", "LVPlayersFound" } };
     for (const auto &[label, field] : buddies)
         QCOMPARE(h.label(label)->buddy(), h.child(QLatin1String(field)));
-    for (const char *name : {"chkEnable_0", "chkEnable_1", "txtPlayerName_0", "txtPlayerName_1", "LVPlayersFound",
-                             "HLLogo", "txtMax"})
+    for (const char *name : { "chkEnable_0", "chkEnable_1", "txtPlayerName_0", "txtPlayerName_1",
+             "LVPlayersFound", "HLLogo", "txtMax" })
         QVERIFY2(!h.child(QLatin1String(name))->accessibleName().isEmpty(), name);
 
     auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
     QVERIFY(!list->rootIsDecorated());
     QVERIFY(list->uniformRowHeights());
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
-    const QList<int> widths = {100, 27, 27, 163, 27, 40};
+    const QList<int> widths = { 100, 27, 27, 163, 27, 40 };
     for (int c = 0; c < 6; ++c)
         QCOMPARE(list->header()->sectionSize(c), widths[c]);
 
-    QCOMPARE(h.button("Command1")->toolTip(), QStringLiteral("Launch Half-Life and connect to selected ip address"));
+    QCOMPARE(h.button("Command1")->toolTip(),
+        QStringLiteral("Launch Half-Life and connect to selected ip address"));
     QCOMPARE(h.button("Command6")->toolTip(), QStringLiteral("View info about the server"));
     QCOMPARE(h.button("Command7")->toolTip(), QStringLiteral("Copy ip address to clipboard"));
     QCOMPARE(h.button("Command8")->toolTip(), QStringLiteral("Ping the selected server"));
@@ -224,8 +225,8 @@ void tst_MainForm::validation_data()
     QTest::addColumn<QString>("game");
     QTest::addColumn<QString>("map");
     QTest::addColumn<bool>("useBack");
-    QTest::addColumn<QString>("message");   // empty: accepted
-    QTest::addColumn<QString>("focus");     // the control with the focus after the box
+    QTest::addColumn<QString>("message"); // empty: accepted
+    QTest::addColumn<QString>("focus"); // the control with the focus after the box
     QTest::addColumn<QString>("focusText"); // its text afterwards, whole text selected; null: not checked
 
     const QString name = QStringLiteral("Please enter a player name.");
@@ -236,48 +237,79 @@ void tst_MainForm::validation_data()
     const QString none;
 
     // name0 wild0 enable1 name1 wild1 maxConn timeout capOn cap master game map back message focus text
-    QTest::newRow("name_firstEmpty") << "" << false << false << "" << false << "80" << "1000" << false << "5000" << m
-                                     << "" << "" << false << name << "txtPlayerName_0" << none;
-    QTest::newRow("name_secondEmpty") << "a" << false << true << "" << false << "80" << "1000" << false << "5000"
-                                      << m << "" << "" << false << name << "txtPlayerName_1" << none;
-    QTest::newRow("name_secondEmptyButOff") << "a" << false << false << "" << false << "80" << "1000" << false
-                                            << "5000" << m << "" << "" << false << "" << "" << none;
-    QTest::newRow("name_blanksAccepted") << "  " << false << false << "" << false << "80" << "1000" << false << "5000"
-                                         << m << "" << "" << false << "" << "" << none;
-    QTest::newRow("name_emptyOnBack") << "" << false << false << "" << false << "80" << "1000" << false << "5000" << m
-                                      << "" << "" << true << name << "txtPlayerName_0" << none;
-    QTest::newRow("pattern_unclosed") << "[abc" << true << false << "" << false << "80" << "1000" << false << "5000"
-                                      << m << "" << "" << false << pattern << "txtPlayerName_0" << "[abc";
-    QTest::newRow("pattern_reversedSecond") << "a*" << true << true << "[z-a]" << true << "80" << "1000" << false
-                                            << "5000" << m << "" << "" << false << pattern << "txtPlayerName_1"
+    QTest::newRow("name_firstEmpty") << "" << false << false << "" << false << "80"
+                                     << "1000" << false << "5000" << m << ""
+                                     << "" << false << name << "txtPlayerName_0" << none;
+    QTest::newRow("name_secondEmpty") << "a" << false << true << "" << false << "80"
+                                      << "1000" << false << "5000" << m << ""
+                                      << "" << false << name << "txtPlayerName_1" << none;
+    QTest::newRow("name_secondEmptyButOff") << "a" << false << false << "" << false << "80"
+                                            << "1000" << false << "5000" << m << ""
+                                            << "" << false << ""
+                                            << "" << none;
+    QTest::newRow("name_blanksAccepted") << "  " << false << false << "" << false << "80"
+                                         << "1000" << false << "5000" << m << ""
+                                         << "" << false << ""
+                                         << "" << none;
+    QTest::newRow("name_emptyOnBack") << "" << false << false << "" << false << "80"
+                                      << "1000" << false << "5000" << m << ""
+                                      << "" << true << name << "txtPlayerName_0" << none;
+    QTest::newRow("pattern_unclosed") << "[abc" << true << false << "" << false << "80"
+                                      << "1000" << false << "5000" << m << ""
+                                      << "" << false << pattern << "txtPlayerName_0"
+                                      << "[abc";
+    QTest::newRow("pattern_reversedSecond") << "a*" << true << true << "[z-a]" << true << "80"
+                                            << "1000" << false << "5000" << m << ""
+                                            << "" << false << pattern << "txtPlayerName_1"
                                             << "[z-a]";
-    QTest::newRow("pattern_firstSlotBeforeSecondName") << "[x" << true << true << "" << false << "80" << "1000"
-                                                       << false << "5000" << m << "" << "" << false << pattern
-                                                       << "txtPlayerName_0" << "[x";
-    QTest::newRow("pattern_bracketWithoutWildcards") << "[abc" << false << false << "" << false << "80" << "1000"
-                                                     << false << "5000" << m << "" << "" << false << "" << "" << none;
-    QTest::newRow("number_maxConnZero") << "a" << false << false << "" << false << "0" << "0" << true << "0" << ""
-                                        << "a\\b" << "" << false << number << "txtMaxConn" << "20";
-    QTest::newRow("number_maxConnEmpty") << "a" << false << false << "" << false << "" << "1000" << false << "5000"
-                                         << m << "" << "" << false << number << "txtMaxConn" << "20";
-    QTest::newRow("number_timeoutZero") << "a" << false << false << "" << false << "5" << "00" << true << "0" << m
-                                        << "" << "" << false << number << "txtTimeout" << "1000";
-    QTest::newRow("number_capZero") << "a" << false << false << "" << false << "5" << "10" << true << "0" << m << ""
-                                    << "" << false << number << "txtMax" << "5000";
-    QTest::newRow("number_capZeroButOff") << "a" << false << false << "" << false << "5" << "10" << false << "0" << m
-                                          << "" << "" << false << "" << "" << none;
-    QTest::newRow("master_empty") << "a" << false << false << "" << false << "5" << "10" << false << "0" << ""
-                                  << "a\\b" << "" << false << master << "cboMaster" << none;
-    QTest::newRow("filter_gameBackslash") << "a" << false << false << "" << false << "5" << "10" << false << "0" << m
-                                          << "cs\\" << "de\\x" << false
-                                          << QStringLiteral("Invalid character in game type.") << "cboGameType"
-                                          << none;
-    QTest::newRow("filter_mapBackslash") << "a" << false << false << "" << false << "5" << "10" << false << "0" << m
-                                         << "cstrike" << "de\\dust" << false
-                                         << QStringLiteral("Invalid character in map name.") << "txtMap"
-                                         << "de\\dust";
-    QTest::newRow("accepted_back") << "a" << false << false << "" << false << "5" << "10" << false << "0" << m << ""
-                                   << "" << true << "" << "" << none;
+    QTest::newRow("pattern_firstSlotBeforeSecondName") << "[x" << true << true << "" << false << "80"
+                                                       << "1000" << false << "5000" << m << ""
+                                                       << "" << false << pattern << "txtPlayerName_0"
+                                                       << "[x";
+    QTest::newRow("pattern_bracketWithoutWildcards") << "[abc" << false << false << "" << false << "80"
+                                                     << "1000" << false << "5000" << m << ""
+                                                     << "" << false << ""
+                                                     << "" << none;
+    QTest::newRow("number_maxConnZero") << "a" << false << false << "" << false << "0"
+                                        << "0" << true << "0"
+                                        << ""
+                                        << "a\\b"
+                                        << "" << false << number << "txtMaxConn"
+                                        << "20";
+    QTest::newRow("number_maxConnEmpty") << "a" << false << false << "" << false << ""
+                                         << "1000" << false << "5000" << m << ""
+                                         << "" << false << number << "txtMaxConn"
+                                         << "20";
+    QTest::newRow("number_timeoutZero") << "a" << false << false << "" << false << "5"
+                                        << "00" << true << "0" << m << ""
+                                        << "" << false << number << "txtTimeout"
+                                        << "1000";
+    QTest::newRow("number_capZero") << "a" << false << false << "" << false << "5"
+                                    << "10" << true << "0" << m << ""
+                                    << "" << false << number << "txtMax"
+                                    << "5000";
+    QTest::newRow("number_capZeroButOff") << "a" << false << false << "" << false << "5"
+                                          << "10" << false << "0" << m << ""
+                                          << "" << false << ""
+                                          << "" << none;
+    QTest::newRow("master_empty") << "a" << false << false << "" << false << "5"
+                                  << "10" << false << "0"
+                                  << ""
+                                  << "a\\b"
+                                  << "" << false << master << "cboMaster" << none;
+    QTest::newRow("filter_gameBackslash")
+        << "a" << false << false << "" << false << "5"
+        << "10" << false << "0" << m << "cs\\"
+        << "de\\x" << false << QStringLiteral("Invalid character in game type.") << "cboGameType" << none;
+    QTest::newRow("filter_mapBackslash")
+        << "a" << false << false << "" << false << "5"
+        << "10" << false << "0" << m << "cstrike"
+        << "de\\dust" << false << QStringLiteral("Invalid character in map name.") << "txtMap"
+        << "de\\dust";
+    QTest::newRow("accepted_back") << "a" << false << false << "" << false << "5"
+                                   << "10" << false << "0" << m << ""
+                                   << "" << true << ""
+                                   << "" << none;
 }
 
 void tst_MainForm::validation()
@@ -331,9 +363,12 @@ void tst_MainForm::validation()
     if (message.isEmpty()) {
         QVERIFY2(h.recorder.texts().isEmpty(), qPrintable(h.recorder.texts().join(QLatin1Char('|'))));
         QCOMPARE(h.form->currentPage(), useBack ? 0 : 2);
+        // The run has started: its first master request arrives.
+        if (!useBack)
+            QTRY_COMPARE_WITH_TIMEOUT(silentMaster.requests().size(), 1, 10000);
         return;
     }
-    QCOMPARE(h.recorder.texts(), QStringList{message});
+    QCOMPARE(h.recorder.texts(), QStringList { message });
     QCOMPARE(h.recorder.messages().constFirst().icon, UserMessage::Icon::Exclamation);
     QCOMPARE(h.form->currentPage(), 1);
     QVERIFY(h.child(QStringLiteral("PictureContainer_1"))->isEnabled());
@@ -357,7 +392,7 @@ void tst_MainForm::enterPressesNext()
     h.next();
     h.edit("txtPlayerName_0")->setFocus();
     QTest::keyClick(h.edit("txtPlayerName_0"), Qt::Key_Return);
-    QCOMPARE(h.recorder.texts(), QStringList{QStringLiteral("Please enter a player name.")});
+    QCOMPARE(h.recorder.texts(), QStringList { QStringLiteral("Please enter a player name.") });
     QCOMPARE(h.form->currentPage(), 1);
 }
 
@@ -392,11 +427,21 @@ void tst_MainForm::numericFocusOut_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("empty_max") << "txtMax" << "" << "0";
-    QTest::newRow("zeros_timeout") << "txtTimeout" << "007" << "7";
-    QTest::newRow("zero_maxConn") << "txtMaxConn" << "0" << "0";
-    QTest::newRow("pasted_blanks") << "txtTimeout" << " 42x" << "42";
-    QTest::newRow("pasted_text") << "txtMaxConn" << "ab" << "0";
+    QTest::newRow("empty_max") << "txtMax"
+                               << ""
+                               << "0";
+    QTest::newRow("zeros_timeout") << "txtTimeout"
+                                   << "007"
+                                   << "7";
+    QTest::newRow("zero_maxConn") << "txtMaxConn"
+                                  << "0"
+                                  << "0";
+    QTest::newRow("pasted_blanks") << "txtTimeout"
+                                   << " 42x"
+                                   << "42";
+    QTest::newRow("pasted_text") << "txtMaxConn"
+                                 << "ab"
+                                 << "0";
 }
 
 void tst_MainForm::numericFocusOut()
@@ -471,12 +516,11 @@ void tst_MainForm::navigation()
 void tst_MainForm::settingsLoadedAtStart()
 {
     auto memory = std::make_unique<settings::MemorySettingsBackend>();
-    const QList<std::pair<const char *, const char *>> stored = {
-        {"EnableSearch[2]", "1"},    {"UseWildcards[1]", "0"}, {"UseWildcards[2]", "1"},
-        {"PlayerName[1]", "Alice"},  {"PlayerName[2]", "B*b"}, {"MaxConnections", "007"},
-        {"QueryTimeout", "2500"},    {"MasterServer", ""},     {"EnableMaxServers", "1"},
-        {"MaxServerAmount", "300"},  {"GameFilter", "tfc"},    {"MapFilter", "2fort"},
-        {"ExecutablePath", "/opt/hl/hl_linux"}};
+    const QList<std::pair<const char *, const char *>> stored = { { "EnableSearch[2]", "1" },
+        { "UseWildcards[1]", "0" }, { "UseWildcards[2]", "1" }, { "PlayerName[1]", "Alice" },
+        { "PlayerName[2]", "B*b" }, { "MaxConnections", "007" }, { "QueryTimeout", "2500" },
+        { "MasterServer", "" }, { "EnableMaxServers", "1" }, { "MaxServerAmount", "300" },
+        { "GameFilter", "tfc" }, { "MapFilter", "2fort" }, { "ExecutablePath", "/opt/hl/hl_linux" } };
     for (const auto &[name, text] : stored)
         memory->setText(QLatin1String(name), QLatin1String(text));
     testing::MessageRecorder recorder;
@@ -494,11 +538,12 @@ void tst_MainForm::settingsLoadedAtStart()
     QCOMPARE(edit("txtMaxConn")->text(), QStringLiteral("7"));
     QCOMPARE(edit("txtTimeout")->text(), QStringLiteral("2500"));
     QCOMPARE(form.findChild<QComboBox *>(QStringLiteral("cboMaster"))->currentText(),
-             QStringLiteral("localhost:27010"));
+        QStringLiteral("localhost:27010"));
     QVERIFY(check("chkMax")->isChecked());
     QVERIFY(!edit("txtMax")->testAttribute(Qt::WA_ForceDisabled));
     QCOMPARE(edit("txtMax")->text(), QStringLiteral("300"));
-    QCOMPARE(form.findChild<QComboBox *>(QStringLiteral("cboGameType"))->currentText(), QStringLiteral("tfc"));
+    QCOMPARE(
+        form.findChild<QComboBox *>(QStringLiteral("cboGameType"))->currentText(), QStringLiteral("tfc"));
     QCOMPARE(edit("txtMap")->text(), QStringLiteral("2fort"));
     QCOMPARE(form.executablePath(), QStringLiteral("/opt/hl/hl_linux"));
     // Loading moves no focus, and the window opens on the welcome page all the same.
@@ -525,11 +570,11 @@ void tst_MainForm::settingsSavedOnClose()
 
     QVERIFY(!h.form->isVisible());
     using Write = std::pair<QString, QString>;
-    const QList<Write> expected = {
-        {"EnableSearch[2]", "1"}, {"UseWildcards[1]", "1"},   {"UseWildcards[2]", "0"}, {"PlayerName[1]", "Zed"},
-        {"PlayerName[2]", "Amy"}, {"MaxConnections", ""},     {"QueryTimeout", "1500"}, {"MasterServer", "master:27010"},
-        {"EnableMaxServers", "0"}, {"MaxServerAmount", "5000"}, {"GameFilter", "dmc"}, {"MapFilter", "dm_x"},
-        {"ExecutablePath", "C:\\SIERRA\\Half-Life\\hl.exe"}};
+    const QList<Write> expected = { { "EnableSearch[2]", "1" }, { "UseWildcards[1]", "1" },
+        { "UseWildcards[2]", "0" }, { "PlayerName[1]", "Zed" }, { "PlayerName[2]", "Amy" },
+        { "MaxConnections", "" }, { "QueryTimeout", "1500" }, { "MasterServer", "master:27010" },
+        { "EnableMaxServers", "0" }, { "MaxServerAmount", "5000" }, { "GameFilter", "dmc" },
+        { "MapFilter", "dm_x" }, { "ExecutablePath", "C:\\SIERRA\\Half-Life\\hl.exe" } };
     QCOMPARE(h.backend->writes(), expected);
     QCOMPARE(h.backend->completedSaves(), 1);
 }
@@ -559,7 +604,8 @@ void tst_MainForm::iniRoundTrip()
     }
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("Rollcall/Half-Life.conf"))));
     app::MainForm second;
-    QCOMPARE(second.findChild<QLineEdit *>(QStringLiteral("txtPlayerName_0"))->text(), QStringLiteral("R\u00f6ll"));
+    QCOMPARE(second.findChild<QLineEdit *>(QStringLiteral("txtPlayerName_0"))->text(),
+        QStringLiteral("R\u00f6ll"));
     QVERIFY(second.findChild<QCheckBox *>(QStringLiteral("chkMax"))->isChecked());
     QCOMPARE(second.findChild<QLineEdit *>(QStringLiteral("txtMax"))->text(), QStringLiteral("1234"));
     QVERIFY(!second.findChild<QLineEdit *>(QStringLiteral("txtMax"))->testAttribute(Qt::WA_ForceDisabled));

@@ -2,7 +2,6 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
-
 #include "UserMessage.h"
 #include "results/ResultsModel.h"
 #include "search/ResultRow.h"
@@ -37,7 +36,7 @@ private Q_SLOTS:
 private:
     // Options page filled for a search for `name` at `master`, then "Next >".
     void startSearch(FormHarness &h, const QString &name, const FakeMasterServer &master,
-                     const QString &timeout = QStringLiteral("2000"), const QString &sockets = QStringLiteral("80"));
+        const QString &timeout = QStringLiteral("2000"), const QString &sockets = QStringLiteral("80"));
 
     std::unique_ptr<FakeMasterServer> m_master;
     std::unique_ptr<FakeGameServer> m_bobServer;
@@ -50,15 +49,15 @@ void tst_MainFormSearch::init()
     QVERIFY(m_master->listen());
     m_bobServer = std::make_unique<FakeGameServer>();
     QVERIFY(m_bobServer->listen());
-    m_bobServer->setPlayers({{"Bob", 5, 60.f}, {"alice", 1, 30.f}});
+    m_bobServer->setPlayers({ { "Bob", 5, 60.f }, { "alice", 1, 30.f } });
     m_otherServer = std::make_unique<FakeGameServer>();
     QVERIFY(m_otherServer->listen());
-    m_otherServer->setPlayers({{"bobby", 3, 10.f}, {"carol", 0, 5.f}});
-    m_master->setEntries({m_bobServer->entry(), m_otherServer->entry()});
+    m_otherServer->setPlayers({ { "bobby", 3, 10.f }, { "carol", 0, 5.f } });
+    m_master->setEntries({ m_bobServer->entry(), m_otherServer->entry() });
 }
 
 void tst_MainFormSearch::startSearch(FormHarness &h, const QString &name, const FakeMasterServer &master,
-                                     const QString &timeout, const QString &sockets)
+    const QString &timeout, const QString &sockets)
 {
     h.next();
     h.edit("txtPlayerName_0")->setText(name);
@@ -95,7 +94,7 @@ void tst_MainFormSearch::fullSearch()
         names.append(row->cell(search::ResultRow::PlayerName));
     }
     names.sort();
-    QCOMPARE(names, (QStringList{"Bob", "bobby"}));
+    QCOMPARE(names, (QStringList { "Bob", "bobby" }));
     QVERIFY(h.recorder.messages().isEmpty());
 
     // Rows stay when the user goes back to the options; the next run starts with an empty list.
@@ -169,8 +168,9 @@ void tst_MainFormSearch::noServersIsReported()
     QTRY_COMPARE_WITH_TIMEOUT(h.recorder.messages().size(), 1, Wait);
     const UserMessage message = h.recorder.messages().constFirst();
     QCOMPARE(message.icon, UserMessage::Icon::Exclamation);
-    QCOMPARE(message.text, TwoPartMessage(QStringLiteral("No servers received from master."),
-                                          QStringLiteral("Please try again later.")));
+    QCOMPARE(message.text,
+        TwoPartMessage(
+            QStringLiteral("No servers received from master."), QStringLiteral("Please try again later.")));
     QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("0 Players Found"));
 }

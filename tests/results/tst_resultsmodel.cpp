@@ -4,7 +4,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <algorithm>
 
 using rollcall::results::ResultsModel;
@@ -16,7 +15,7 @@ namespace {
 ResultRow makeRow(const QString &ip, const QString &name, const QString &frags = QStringLiteral("0"))
 {
     ResultRow row;
-    row.Cells = {ip, QStringLiteral("27015"), QStringLiteral("20"), name, frags, QStringLiteral("01:00")};
+    row.Cells = { ip, QStringLiteral("27015"), QStringLiteral("20"), name, frags, QStringLiteral("01:00") };
     return row;
 }
 
@@ -60,12 +59,13 @@ private Q_SLOTS:
 void tst_ResultsModel::headers()
 {
     ResultsModel model;
-    const QStringList captions = {QStringLiteral("Server IP"), QStringLiteral("Port"),  QStringLiteral("Ping"),
-                                  QStringLiteral("Player Name"), QStringLiteral("Frags"), QStringLiteral("Time")};
-    const QList<Qt::Alignment> aligns = {Qt::AlignLeft,    Qt::AlignLeft,    Qt::AlignHCenter,
-                                         Qt::AlignLeft,    Qt::AlignHCenter, Qt::AlignRight};
+    const QStringList captions
+        = { QStringLiteral("Server IP"), QStringLiteral("Port"), QStringLiteral("Ping"),
+              QStringLiteral("Player Name"), QStringLiteral("Frags"), QStringLiteral("Time") };
+    const QList<Qt::Alignment> aligns
+        = { Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight };
     QCOMPARE(model.columnCount(), 6);
-    model.appendRows({makeRow(QStringLiteral("1.2.3.4"), QStringLiteral("x"))});
+    model.appendRows({ makeRow(QStringLiteral("1.2.3.4"), QStringLiteral("x")) });
     for (int c = 0; c < 6; ++c) {
         QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), captions[c]);
         const auto cellAlign = model.index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
@@ -77,9 +77,10 @@ void tst_ResultsModel::appendKeepsOrderAndIdentity()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.appendRows(rowsWithNames({QStringLiteral("c"), QStringLiteral("a")}));
-    model.appendRows(rowsWithNames({QStringLiteral("b")}));
-    QCOMPARE(column(model, 3), (QStringList{QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("c"), QStringLiteral("a") }));
+    model.appendRows(rowsWithNames({ QStringLiteral("b") }));
+    QCOMPARE(
+        column(model, 3), (QStringList { QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("b") }));
     const RowId idA = model.rowId(1);
     QVERIFY(idA != 0);
     QCOMPARE(model.rowOf(idA), 1);
@@ -97,15 +98,19 @@ void tst_ResultsModel::sortByText_data()
     const auto asc = int(Qt::AscendingOrder);
     const auto desc = int(Qt::DescendingOrder);
     // Numbers are text here: "10" before "9", as the list has always shown them.
-    QTest::newRow("text_numbers") << QStringList{"9", "10", "100", "2"} << asc << QStringList{"10", "100", "2", "9"};
-    QTest::newRow("case_ignored") << QStringList{"b", "A", "a", "B"} << asc << QStringList{"A", "a", "b", "B"};
-    QTest::newRow("case_ignored_desc") << QStringList{"b", "A", "a", "B"} << desc << QStringList{"b", "B", "A", "a"};
+    QTest::newRow("text_numbers") << QStringList { "9", "10", "100", "2" } << asc
+                                  << QStringList { "10", "100", "2", "9" };
+    QTest::newRow("case_ignored") << QStringList { "b", "A", "a", "B" } << asc
+                                  << QStringList { "A", "a", "b", "B" };
+    QTest::newRow("case_ignored_desc")
+        << QStringList { "b", "A", "a", "B" } << desc << QStringList { "b", "B", "A", "a" };
     // Folded to small letters, then by character code: '_' (0x5F) sorts before 'a', '[' (0x5B) too.
-    QTest::newRow("char_code") << QStringList{"a", "_x", "Z", "[x"} << asc << QStringList{"[x", "_x", "a", "Z"};
-    QTest::newRow("prefix_first") << QStringList{"abc", "ab", "", "abcd"} << asc
-                                  << QStringList{"", "ab", "abc", "abcd"};
-    QTest::newRow("latin1") << QStringList{QStringLiteral("\u00e9"), "z", QStringLiteral("\u00c9x")} << asc
-                            << QStringList{"z", QStringLiteral("\u00e9"), QStringLiteral("\u00c9x")};
+    QTest::newRow("char_code") << QStringList { "a", "_x", "Z", "[x" } << asc
+                               << QStringList { "[x", "_x", "a", "Z" };
+    QTest::newRow("prefix_first") << QStringList { "abc", "ab", "", "abcd" } << asc
+                                  << QStringList { "", "ab", "abc", "abcd" };
+    QTest::newRow("latin1") << QStringList { QStringLiteral("\u00e9"), "z", QStringLiteral("\u00c9x") } << asc
+                            << QStringList { "z", QStringLiteral("\u00e9"), QStringLiteral("\u00c9x") };
 }
 
 void tst_ResultsModel::sortByText()
@@ -156,7 +161,8 @@ void tst_ResultsModel::appendWhileSortedMatchesFullSort()
         model.appendRows(rows);
     }
     std::stable_sort(all.begin(), all.end(), [&](const ResultRow &a, const ResultRow &b) {
-        const int c = QString::compare(a.cell(ResultRow::Frags), b.cell(ResultRow::Frags), Qt::CaseInsensitive);
+        const int c
+            = QString::compare(a.cell(ResultRow::Frags), b.cell(ResultRow::Frags), Qt::CaseInsensitive);
         return sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
     });
     QCOMPARE(model.rowCount(), int(all.size()));
@@ -170,14 +176,13 @@ void tst_ResultsModel::appendEmitsOneInsertPerGap()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.appendRows(rowsWithNames({QStringLiteral("b"), QStringLiteral("d")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("b"), QStringLiteral("d") }));
     model.setSorting(true, ResultRow::PlayerName, Qt::AscendingOrder);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     // a, a2 go before "b"; c between "b" and "d"; e, f at the end: three gaps.
-    model.appendRows(rowsWithNames({QStringLiteral("f"), QStringLiteral("a2"), QStringLiteral("c"),
-                                    QStringLiteral("a"), QStringLiteral("e")}));
-    QCOMPARE(column(model, ResultRow::PlayerName),
-             (QStringList{"a", "a2", "b", "c", "d", "e", "f"}));
+    model.appendRows(rowsWithNames({ QStringLiteral("f"), QStringLiteral("a2"), QStringLiteral("c"),
+        QStringLiteral("a"), QStringLiteral("e") }));
+    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList { "a", "a2", "b", "c", "d", "e", "f" }));
     QCOMPARE(inserted.size(), 3);
     QCOMPARE(inserted[0].at(1).toInt(), 0);
     QCOMPARE(inserted[0].at(2).toInt(), 1);
@@ -191,31 +196,31 @@ void tst_ResultsModel::sortingOffKeepsOrder()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.appendRows(rowsWithNames({QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("a")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("a") }));
     model.setSorting(true, ResultRow::PlayerName, Qt::DescendingOrder);
     QSignalSpy layout(&model, &QAbstractItemModel::layoutChanged);
     model.setSorting(false, ResultRow::PlayerName, Qt::DescendingOrder);
-    model.appendRows(rowsWithNames({QStringLiteral("z")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("z") }));
     QCOMPARE(layout.size(), 0);
-    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList{"c", "b", "a", "z"}));
+    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList { "c", "b", "a", "z" }));
     // Sorting again starts from the order shown: equal texts keep it.
     model.setSorting(true, ResultRow::Port, Qt::AscendingOrder);
-    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList{"c", "b", "a", "z"}));
+    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList { "c", "b", "a", "z" }));
 }
 
 void tst_ResultsModel::setCellMovesRowAndPersistentIndex()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.appendRows(rowsWithNames({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
-                                    QStringLiteral("d")}));
+    model.appendRows(rowsWithNames(
+        { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d") }));
     model.setSorting(true, ResultRow::PlayerName, Qt::AscendingOrder);
     const RowId idB = model.rowId(1);
     QPersistentModelIndex held(model.index(1, 0));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
     QVERIFY(model.setCell(idB, ResultRow::PlayerName, QStringLiteral("zz")));
-    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList{"a", "c", "d", "zz"}));
+    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList { "a", "c", "d", "zz" }));
     QCOMPARE(model.rowOf(idB), 3);
     QCOMPARE(held.row(), 3);
     QCOMPARE(changed.size(), 1);
@@ -228,7 +233,7 @@ void tst_ResultsModel::setCellMovesRowAndPersistentIndex()
 
     // Back to the front.
     QVERIFY(model.setCell(idB, ResultRow::PlayerName, QStringLiteral("A")));
-    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList{"a", "A", "c", "d"}));
+    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList { "a", "A", "c", "d" }));
     QCOMPARE(held.row(), 1);
     QVERIFY(!model.setCell(idB, 6, QStringLiteral("x")));
 }
@@ -237,7 +242,7 @@ void tst_ResultsModel::resortMovesPersistentIndex()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.appendRows(rowsWithNames({QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("a")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("a") }));
     QPersistentModelIndex held(model.index(0, 3)); // "b"
     model.setSorting(true, ResultRow::PlayerName, Qt::DescendingOrder);
     QCOMPARE(held.data().toString(), QStringLiteral("b"));
@@ -245,7 +250,7 @@ void tst_ResultsModel::resortMovesPersistentIndex()
     model.setSorting(true, ResultRow::PlayerName, Qt::AscendingOrder);
     QCOMPARE(held.row(), 1);
     model.setSorting(true, ResultRow::ServerIp, Qt::DescendingOrder); // 10.0.0.2 (a) first
-    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList{"a", "c", "b"}));
+    QCOMPARE(column(model, ResultRow::PlayerName), (QStringList { "a", "c", "b" }));
     QCOMPARE(held.row(), 2);
 }
 
@@ -253,7 +258,7 @@ void tst_ResultsModel::clearForgetsRows()
 {
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.appendRows(rowsWithNames({QStringLiteral("a"), QStringLiteral("b")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("a"), QStringLiteral("b") }));
     const RowId old = model.rowId(1);
     model.clear();
     QCOMPARE(model.rowCount(), 0);
@@ -261,7 +266,7 @@ void tst_ResultsModel::clearForgetsRows()
     QVERIFY(!model.rowById(old));
     QVERIFY(!model.setCell(old, ResultRow::Ping, QStringLiteral("1")));
     // A new search's rows never take an old row's identity.
-    model.appendRows(rowsWithNames({QStringLiteral("c"), QStringLiteral("d")}));
+    model.appendRows(rowsWithNames({ QStringLiteral("c"), QStringLiteral("d") }));
     QVERIFY(model.rowId(0) != old && model.rowId(1) != old);
     QCOMPARE(model.rowOf(old), -1);
 }
@@ -270,7 +275,7 @@ void tst_ResultsModel::largeBatchesSplitBlocks()
 {
     // One batch far larger than a block, inserted in the middle of a sorted list.
     ResultsModel model;
-    QList<ResultRow> edges = rowsWithNames({QStringLiteral("a"), QStringLiteral("z")});
+    QList<ResultRow> edges = rowsWithNames({ QStringLiteral("a"), QStringLiteral("z") });
     model.appendRows(edges);
     model.setSorting(true, ResultRow::PlayerName, Qt::AscendingOrder);
     QList<ResultRow> middle;
@@ -282,8 +287,8 @@ void tst_ResultsModel::largeBatchesSplitBlocks()
     QCOMPARE(model.index(3001, 3).data().toString(), QStringLiteral("z"));
     for (int r = 1; r < model.rowCount(); ++r) {
         QVERIFY(QString::compare(model.index(r - 1, 3).data().toString(), model.index(r, 3).data().toString(),
-                                 Qt::CaseInsensitive)
-                <= 0);
+                    Qt::CaseInsensitive)
+            <= 0);
         QCOMPARE(model.rowOf(model.rowId(r)), r);
     }
     // Unsorted appends of a big batch land at the end, in order.
