@@ -83,8 +83,17 @@ bool NumericBoxFilter::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         // Keys that type no character (arrows, Delete, Home) and the focus keys are not filtered.
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Backspace)
+        // Enter belongs to the window's default button, which takes it before the box would.
+        switch (key->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Backspace:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
             return false;
+        default:
+            break;
+        }
         // Ctrl with a letter types a control character (Ctrl+V is 22): discarded like any other.
         if ((key->modifiers() & Qt::ControlModifier) && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z)
             return true;

@@ -66,9 +66,14 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     for (QWidget *w : { static_cast<QWidget *>(m_status), static_cast<QWidget *>(m_total),
              static_cast<QWidget *>(m_left), static_cast<QWidget *>(m_progress) })
         layout->addWidget(w);
-    m_total->hide();
-    m_left->hide();
-    m_progress->hide();
+    // The list keeps its place while the query-phase texts come and go.
+    for (QWidget *w : { static_cast<QWidget *>(m_total), static_cast<QWidget *>(m_left),
+             static_cast<QWidget *>(m_progress) }) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+        w->hide();
+    }
 
     buildList(model);
     auto *found = makeLabel(this, "Label17", QStringLiteral("&Players Found:"));
@@ -146,9 +151,14 @@ void SearchPage::resetProgress()
 {
     m_heading->setText(QStringLiteral("Searching For Players..."));
     m_status->setText(QStringLiteral("Status: Downloading Server List..."));
-    m_total->hide();
-    m_left->hide();
-    m_progress->hide();
+    // The list keeps its place while the query-phase texts come and go.
+    for (QWidget *w : { static_cast<QWidget *>(m_total), static_cast<QWidget *>(m_left),
+             static_cast<QWidget *>(m_progress) }) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+        w->hide();
+    }
     m_progress->setValue(0);
 }
 

@@ -394,6 +394,14 @@ void tst_MainForm::enterPressesNext()
     QTest::keyClick(h.edit("txtPlayerName_0"), Qt::Key_Return);
     QCOMPARE(h.recorder.texts(), QStringList { QStringLiteral("Please enter a player name.") });
     QCOMPARE(h.form->currentPage(), 1);
+
+    // Also from a numeric box, whose key filter lets Enter through to the window.
+    h.edit("txtTimeout")->setText(QStringLiteral("0"));
+    h.edit("txtPlayerName_0")->setText(QStringLiteral("x"));
+    h.edit("txtTimeout")->setFocus();
+    QTest::keyClick(h.edit("txtTimeout"), Qt::Key_Enter);
+    QCOMPARE(h.recorder.texts().size(), 2);
+    QCOMPARE(h.edit("txtTimeout")->text(), QStringLiteral("1000"));
 }
 
 void tst_MainForm::numericKeyFilter()
