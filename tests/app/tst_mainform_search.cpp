@@ -30,6 +30,7 @@ private Q_SLOTS:
     void init();
     void fullSearch();
     void stopWhileQuerying();
+    void backWhileQuerying();
     void backDuringDownloadThenFreshRun();
     void noServersIsReported();
 
@@ -134,6 +135,25 @@ void tst_MainFormSearch::stopWhileQuerying()
     QVERIFY(h.label("lblTotal")->isHidden());
     QVERIFY(progress->isHidden());
     QVERIFY(!h.button("Command5")->isEnabled());
+    QVERIFY(h.recorder.messages().isEmpty());
+}
+
+void tst_MainFormSearch::backWhileQuerying()
+{
+    m_otherServer->setSilent(true);
+    FormHarness h;
+    QVERIFY(h.shown);
+    startSearch(h, QStringLiteral("bob"), *m_master, QStringLiteral("60000"), QStringLiteral("1"));
+    results::ResultsModel *model = h.form->resultsModel();
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(m_otherServer->requestCount(FakeGameServer::Kind::Players), 1, Wait);
+
+    h.back();
+    QCOMPARE(h.form->currentPage(), 1);
+    QVERIFY(!h.form->searchRun()->isActive());
+    QCOMPARE(h.form->searchRun()->outstanding(), 0);
+    // The rows found so far stay until the next run; the texts are left as they were.
+    QCOMPARE(model->rowCount(), 1);
     QVERIFY(h.recorder.messages().isEmpty());
 }
 
