@@ -7,6 +7,7 @@
 #include "search/ResultRow.h"
 #include "search/SearchRun.h"
 
+#include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeView>
@@ -97,6 +98,18 @@ void tst_MainFormSearch::fullSearch()
     names.sort();
     QCOMPARE(names, (QStringList { "Bob", "bobby" }));
     QVERIFY(h.recorder.messages().isEmpty());
+
+    // Once a row is selected the header sorts the list: the first click after a search sorts
+    // ascending.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model->index(1, 0)).center());
+    QVERIFY(h.button("Command6")->isEnabled());
+    QHeaderView *header = list->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(search::ResultRow::PlayerName) + 5, 5));
+    QVERIFY(model->isSortEnabled());
+    QCOMPARE(model->sortColumn(), int(search::ResultRow::PlayerName));
+    QCOMPARE(model->sortOrder(), Qt::AscendingOrder);
+    QCOMPARE(model->index(0, search::ResultRow::PlayerName).data().toString(), QStringLiteral("Bob"));
 
     // Rows stay when the user goes back to the options; the next run starts with an empty list.
     h.back();
