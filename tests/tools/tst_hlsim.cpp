@@ -107,6 +107,7 @@ private Q_SLOTS:
     void sameSeedSameBytes();
     void wellKnownNameOnSeveralServers();
     void loopbackOnly();
+    void namesFromAFile();
     void refusesBadOptions_data();
     void refusesBadOptions();
     void scheduleFloor_data();
@@ -227,6 +228,24 @@ void TestHlsim::loopbackOnly()
     QVERIFY(!rows.contains(any));
     for (const QJsonValue &server : servers(sim))
         QCOMPARE(server.toObject().value(QStringLiteral("address")).toString(), QStringLiteral("127.0.0.1"));
+}
+
+void TestHlsim::namesFromAFile()
+{
+    QTemporaryDir dir;
+    QFile names(dir.filePath(QStringLiteral("names.txt")));
+    QVERIFY(names.open(QIODevice::WriteOnly));
+    names.write("Zo\xEB\r\nsecond name\n\n");
+    names.close();
+    Simulator sim;
+    QVERIFY(sim.start({QStringLiteral("--servers"), QStringLiteral("40"), QStringLiteral("--players"), QStringLiteral("2-4"),
+                       QStringLiteral("--names"), names.fileName()}));
+    QSet<QString> seen;
+    for (const QJsonValue &server : servers(sim)) {
+        for (const QJsonValue &player : server.toObject().value(QStringLiteral("players")).toArray())
+            seen.insert(player.toObject().value(QStringLiteral("name")).toString());
+    }
+    QCOMPARE(seen, (QSet<QString> {QStringLiteral("Zo\u00EB"), QStringLiteral("second name")}));
 }
 
 void TestHlsim::refusesBadOptions_data()

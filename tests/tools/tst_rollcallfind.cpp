@@ -43,6 +43,8 @@ private Q_SLOTS:
     void singleServer();
     void singleServerSilent();
     void savedSettingsAreDefaultsAndStayUntouched();
+    void progressGoesToStderrOnly();
+    void silentMasterIsAFailure();
 
 private:
     ToolResult find(const QStringList &arguments);
@@ -370,6 +372,39 @@ void TestRollcallFind::savedSettingsAreDefaultsAndStayUntouched()
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), bytes);
     QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall"))).entryList(QDir::Files), QStringList {QStringLiteral("Half-Life.conf")});
+}
+
+void TestRollcallFind::progressGoesToStderrOnly()
+{
+    const ToolResult result = find({QStringLiteral("--name"), QStringLiteral("alice"), QStringLiteral("--progress"),
+                                    QStringLiteral("--master"), m_master.addressText(), QStringLiteral("--timeout"),
+                                    QStringLiteral("400")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(rowKeys(result.out), QStringList {QStringLiteral("0|Alice|0|00:00:01")});
+    QVERIFY2(result.err.contains("Status: "), result.err.constData());
+    // Not a terminal: plain lines, no cursor movement.
+    QVERIFY(!result.err.contains('\r'));
+}
+
+void TestRollcallFind::silentMasterIsAFailure()
+{
+    // The window says "No servers received from master." both for an empty list and after 30 s
+    // of silence; for a script only the first is "nothing found".
+    FakeMasterServer silent;
+    silent.setSilent(true);
+    QVERIFY(silent.listen());
+    const ToolResult result = find({QStringLiteral("--name"), QStringLiteral("bob"), QStringLiteral("--master"),
+                                    silent.addressText()});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains("No servers received from master."), result.err.constData());
+
+    FakeMasterServer empty;
+    QVERIFY(empty.listen());
+    const ToolResult none = find({QStringLiteral("--name"), QStringLiteral("bob"), QStringLiteral("--master"),
+                                  empty.addressText()});
+    QCOMPARE(none.exitCode, 1);
+    QVERIFY2(none.err.contains("No servers received from master."), none.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestRollcallFind)

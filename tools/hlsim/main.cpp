@@ -161,7 +161,10 @@ int main(int argc, char *argv[])
         "A simulated Half-Life network on this machine: one master server and N game servers answering "
         "the info, rules and players queries. Listens on 127.0.0.1 unless --bind names another address.\n"
         "The population is fixed by --seed: the same options always give the same servers, players and bytes.\n"
-        "Stop it with Ctrl+C; it then prints how many requests of each kind it got."));
+        "Stop it with Ctrl+C; it then prints how many requests of each kind it got and the peak number of "
+        "queries outstanding: a query counts from its arrival until its reply leaves (after --latency), and a "
+        "query to a silent server for --silent-hold ms from its arrival, since a client waits that long before "
+        "giving up on it."));
     parser.addHelpOption();
     const QCommandLineOption servers(QStringLiteral("servers"), QStringLiteral("Number of game servers (default 300)."),
                                      QStringLiteral("N"), QStringLiteral("300"));

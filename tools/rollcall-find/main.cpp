@@ -29,6 +29,8 @@ namespace {
 constexpr int Found = 0;
 constexpr int NothingFound = 1;
 constexpr int Failed = 2;
+// Just under the search's 30-second master time-out: "no servers" this late means no answer.
+constexpr qint64 MasterSilenceMs = 29500;
 
 const char HelpText[] = R"(Usage: rollcall-find --name TEXT [--name TEXT | --pattern TEXT] [options]
        rollcall-find --info|--rules|--players ADDRESS:PORT [--timeout MS] [--format tsv|json]
@@ -64,7 +66,8 @@ Asking one server (nothing from the master):
   Absent values print as \N in tsv and null in json.
 
 Exit status: 0 rows found (or the server answered), 1 nothing found (or no answer),
-2 bad options, an invalid pattern, or a failed master exchange (message on stderr).
+2 bad options, an invalid pattern, or a failed master exchange, including a master
+that stays silent for 30 s (message on stderr).
 
 Examples:
   rollcall-find --name Gordon
@@ -213,6 +216,8 @@ private:
 int runSearch(const search::SearchCriteria &criteria, find::Format format, bool progressWanted)
 {
     search::SearchRun run;
+    QElapsedTimer runClock;
+    runClock.start();
     Progress progress(progressWanted);
     QList<search::ResultRow> jsonRows;
     int rows = 0;
@@ -253,9 +258,12 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "));
         progress.finish();
         std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
-        // An empty list is an answer ("nobody to find"); anything else means the exchange failed.
-        // The end of the run may have been reported just before its message: the message wins.
-        const bool empty = message.text.startsWith(QStringLiteral("No servers received"));
+        // An empty list is an answer ("nobody to find"); anything else means the exchange failed,
+        // and so does a master that stayed silent until the 30-second master time-out, which
+        // the window reports with the same words as an empty list. The end of the run may have
+        // been reported just before its message: the message wins.
+        const bool empty = message.text.startsWith(QStringLiteral("No servers received"))
+            && runClock.elapsed() < MasterSilenceMs;
         if (status < 0 || !empty)
             status = empty ? NothingFound : Failed;
         QCoreApplication::exit(0);
