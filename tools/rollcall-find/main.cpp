@@ -41,10 +41,10 @@ line for each player whose name matches.
 
 Names to look for (one or two, in the order given; letter case never matters):
   --name TEXT        a piece of the name: "gordon" finds "Gordon" and "[HEV]gordon_f"
-  --pattern TEXT     a whole-name wildcard pattern: ? one character, * any run,
-                     # one digit, [abc] one of a list, [!abc] anything else, [a-z] a range;
-                     "[hev]*" finds names starting with "[hev]" only as a list, so use
-                     "[[]hev]*" for a literal bracket
+  --pattern TEXT     a wildcard pattern the whole name must match: ? one character,
+                     * any run, # one digit, [abc] one of a list, [!abc] anything else,
+                     [a-z] a range; "[[]" is a literal "[", so "[[]hev]*" finds every
+                     name that starts with "[HEV]"
 
 Where and how to search (defaults: Rollcall's saved options, else its defaults):
   --master HOST[:PORT]  master server (default port 27010)
