@@ -332,6 +332,10 @@ void TestHlsim::findRows_data()
                                                                 QStringLiteral("--game"), QStringLiteral("cstrike"),
                                                                 QStringLiteral("--map"), QStringLiteral("de_dust2")}
                                        << 0;
+    // Players replies of 100+ records exceed one datagram and arrive split.
+    QTest::newRow("splitPlayersReplies") << QStringList {QStringLiteral("--servers"), QStringLiteral("30"), QStringLiteral("--players"),
+                                                         QStringLiteral("100-140")}
+                                         << QStringList {QStringLiteral("--pattern"), QStringLiteral("*")} << 0;
     QTest::newRow("silentAndCutOff") << QStringList {QStringLiteral("--servers"), QStringLiteral("120"), QStringLiteral("--silent"),
                                                      QStringLiteral("0.2"), QStringLiteral("--cutoff"), QStringLiteral("0.3")}
                                      << QStringList {QStringLiteral("--pattern"), QStringLiteral("*")} << 0;
