@@ -109,6 +109,14 @@ void tst_ResultsModel::sortByText_data()
                                << QStringList { "[x", "_x", "a", "Z" };
     QTest::newRow("prefix_first") << QStringList { "abc", "ab", "", "abcd" } << asc
                                   << QStringList { "", "ab", "abc", "abcd" };
+    // Texts that agree in their first twelve characters and beyond.
+    QTest::newRow("long_sharedStart") << QStringList { "Player_0000001b", "player_0000001", "PLAYER_0000001A",
+        "player_0000000z", "player_00000010" }
+                                      << asc
+                                      << QStringList { "player_0000000z", "player_0000001", "player_00000010",
+                                             "PLAYER_0000001A", "Player_0000001b" };
+    QTest::newRow("high_codes") << QStringList { QStringLiteral("\uffee"), QStringLiteral("\u0101"),
+        "~" } << asc << QStringList { "~", QStringLiteral("\u0101"), QStringLiteral("\uffee") };
     QTest::newRow("latin1") << QStringList { QStringLiteral("\u00e9"), "z", QStringLiteral("\u00c9x") } << asc
                             << QStringList { "z", QStringLiteral("\u00e9"), QStringLiteral("\u00c9x") };
 }
