@@ -30,6 +30,7 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
     m_filter = filterText;
     m_cap = cap;
     m_servers.clear();
+    m_answered = false;
     // Started before the name is even looked up: a resolver that hangs is bounded too.
     m_timer.start();
 
@@ -106,6 +107,7 @@ void MasterClient::replyReceived(const QByteArray &datagram)
         fail(Failure::Unknown);
         return;
     }
+    m_answered = true;
 
     QByteArray key = reply.NextKey;
     qsizetype take = reply.Entries.size();

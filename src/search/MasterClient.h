@@ -47,6 +47,9 @@ public:
 
     bool isDone() const { return m_done; }
     int serverCount() const { return int(m_servers.size()); }
+    // A page with a good header arrived in this exchange: the master is there, even if it
+    // listed nobody.
+    bool hasAnswered() const { return m_answered; }
 
 Q_SIGNALS:
     // A datagram added servers and more pages are coming; `count` servers so far.
@@ -73,6 +76,7 @@ private:
     std::optional<qint32> m_cap;
     QList<protocol::ServerEntry> m_servers;
     bool m_done = true;
+    bool m_answered = false;
 };
 
 } // namespace rollcall::search

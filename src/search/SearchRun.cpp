@@ -279,6 +279,11 @@ int SearchRun::serverCount() const
     return d->serverCount;
 }
 
+bool SearchRun::masterAnswered() const
+{
+    return d->master.hasAnswered();
+}
+
 int SearchRun::peakOutstanding() const
 {
     return d->pool.peakOutstanding();

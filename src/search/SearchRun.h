@@ -47,6 +47,7 @@ public:
     // Figures for tools and benchmarks.
     int serverCount() const;      // servers the master listed in this run (after the cap)
     int peakOutstanding() const;  // most queries in flight at once in this run
+    bool masterAnswered() const;  // a good page came back, so an empty list is the master's answer
     int outstanding() const;      // queries in flight now (late replies may still add rows)
     // From start() to the first end report, stop() or tearDown().
     bool isActive() const;

@@ -29,8 +29,6 @@ namespace {
 constexpr int Found = 0;
 constexpr int NothingFound = 1;
 constexpr int Failed = 2;
-// Just under the search's 30-second master time-out: "no servers" this late means no answer.
-constexpr qint64 MasterSilenceMs = 29500;
 
 const char HelpText[] = R"(Usage: rollcall-find --name TEXT [--name TEXT | --pattern TEXT] [options]
        rollcall-find --info|--rules|--players ADDRESS:PORT [--timeout MS] [--format tsv|json]
@@ -216,8 +214,6 @@ private:
 int runSearch(const search::SearchCriteria &criteria, find::Format format, bool progressWanted)
 {
     search::SearchRun run;
-    QElapsedTimer runClock;
-    runClock.start();
     Progress progress(progressWanted);
     QList<search::ResultRow> jsonRows;
     int rows = 0;
@@ -259,11 +255,10 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         progress.finish();
         std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
         // An empty list is an answer ("nobody to find"); anything else means the exchange failed,
-        // and so does a master that stayed silent until the 30-second master time-out, which
-        // the window reports with the same words as an empty list. The end of the run may have
-        // been reported just before its message: the message wins.
-        const bool empty = message.text.startsWith(QStringLiteral("No servers received"))
-            && runClock.elapsed() < MasterSilenceMs;
+        // and so does a master that stayed silent until the master time-out, which the window
+        // reports with the same words as an empty list. The end of the run may have been
+        // reported just before its message: the message wins.
+        const bool empty = message.text.startsWith(QStringLiteral("No servers received")) && run.masterAnswered();
         if (status < 0 || !empty)
             status = empty ? NothingFound : Failed;
         QCoreApplication::exit(0);
