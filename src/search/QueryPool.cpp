@@ -41,6 +41,9 @@ void QueryPool::create(int connections, int timeoutMs, const PlayerMatcher &matc
         slot.socket = new ServerSocket(this);
         slot.watch = new QTimer(this);
         slot.watch->setSingleShot(true);
+        // A coarse timer may fire 5% early: a server answering in 960 ms of a 1000 ms time-out
+        // would be skipped.
+        slot.watch->setTimerType(Qt::PreciseTimer);
         slot.watch->setInterval(qMax(timeoutMs, 0));
         connect(slot.socket, &ServerSocket::replyReceived, this,
                 [this, k](const QByteArray &reply) { replyReceived(k, reply); });
