@@ -192,6 +192,7 @@ void MainForm::startSearchRun()
 {
     const search::SearchCriteria criteria = m_options->criteria();
     BusyCursor busy;
+    m_searchPage->dropPendingRows();
     m_model->clear();
 #ifdef ROLLCALL_HAS_RESULTS_PAGE
     m_resultsPage->searchStarted();
@@ -208,6 +209,8 @@ void MainForm::endSearchRun()
 {
     BusyCursor busy;
     m_run->tearDown();
+    // The rows found so far stay in the list.
+    m_searchPage->flushRows();
 #ifdef ROLLCALL_HAS_RESULTS_PAGE
     m_resultsPage->tearDown();
 #endif

@@ -14,12 +14,19 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <chrono>
+#include <utility>
 
 namespace rollcall::app {
 
 namespace {
+
+// Every turn of the event loop that adds rows makes the list lay out all its rows again, a few
+// milliseconds per 10,000: rows found are gathered and handed over a few times a second.
+constexpr auto RowFlushInterval = std::chrono::milliseconds(100);
 
 constexpr double TwipsPerPixel = 15.0;
 
@@ -103,6 +110,11 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     layout->addLayout(buttons);
     disableCommands();
 
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setInterval(RowFlushInterval);
+    connect(m_flushTimer, &QTimer::timeout, this, &SearchPage::flushRows);
+
     m_copyBox = new QLineEdit(this);
     m_copyBox->setObjectName(QStringLiteral("txtCopy"));
     m_copyBox->hide();
@@ -162,10 +174,28 @@ void SearchPage::resetProgress()
     m_progress->setValue(0);
 }
 
+void SearchPage::flushRows()
+{
+    m_flushTimer->stop();
+    if (m_pendingRows.isEmpty())
+        return;
+    const QList<search::ResultRow> rows = std::exchange(m_pendingRows, {});
+    static_cast<results::ResultsModel *>(m_list->model())->appendRows(rows);
+}
+
+void SearchPage::dropPendingRows()
+{
+    m_flushTimer->stop();
+    m_pendingRows.clear();
+}
+
 void SearchPage::bind(search::SearchRun *run)
 {
-    auto *model = static_cast<results::ResultsModel *>(m_list->model());
-    connect(run, &search::SearchRun::headingChanged, m_heading, &QLabel::setText);
+    // The heading counts the rows: the list holds all of them whenever it changes.
+    connect(run, &search::SearchRun::headingChanged, this, [this](const QString &text) {
+        flushRows();
+        m_heading->setText(text);
+    });
     connect(run, &search::SearchRun::statusChanged, m_status, &QLabel::setText);
     connect(run, &search::SearchRun::totalChanged, this, [this](const QString &text, bool visible) {
         m_total->setText(text);
@@ -178,8 +208,15 @@ void SearchPage::bind(search::SearchRun *run)
             m_progress->setValue(qBound(0, percent, 100));
             m_progress->setVisible(visible);
         });
-    connect(run, &search::SearchRun::rowsFound, model, &results::ResultsModel::appendRows);
-    connect(run, &search::SearchRun::searchDone, m_stop, [this] { m_stop->setEnabled(false); });
+    connect(run, &search::SearchRun::rowsFound, this, [this](const QList<search::ResultRow> &rows) {
+        m_pendingRows.append(rows);
+        if (!m_flushTimer->isActive())
+            m_flushTimer->start();
+    });
+    connect(run, &search::SearchRun::searchDone, this, [this] {
+        flushRows();
+        m_stop->setEnabled(false);
+    });
     connect(run, &search::SearchRun::failed, this,
         [this](const UserMessage &message) { seams().showMessage(window(), message); });
 }

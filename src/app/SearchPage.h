@@ -3,12 +3,16 @@
 // The search and results page of the main window: the progress of a run, the results list
 // and the result commands, and the binding of a search run to them.
 
+#include "search/ResultRow.h"
+
+#include <QList>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace rollcall::search {
@@ -35,6 +39,9 @@ public:
     void resetProgress();
     // The six result commands off, in the order the results page expects, Stop last but one.
     void disableCommands();
+    // Rows reported but not yet in the list: into it now, or dropped with their run.
+    void flushRows();
+    void dropPendingRows();
 
     QTreeView *list() const { return m_list; }
     QLabel *total() const { return m_total; }
@@ -63,6 +70,8 @@ private:
     QPushButton *m_viewInfo = nullptr;
     QPushButton *m_copy = nullptr;
     QPushButton *m_ping = nullptr;
+    QList<search::ResultRow> m_pendingRows;
+    QTimer *m_flushTimer = nullptr;
 };
 
 } // namespace rollcall::app
