@@ -41,6 +41,12 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
         return;
     }
     const quint64 generation = m_generation;
+    // A dotted address needs no resolver, and no lookup is then left pending if the run goes.
+    QHostAddress literal;
+    if (literal.setAddress(address.Host.trimmed()) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
+        hostResolved(generation, {literal});
+        return;
+    }
     m_lookupId = QHostInfo::lookupHost(address.Host.trimmed(), this, [this, generation](const QHostInfo &info) {
         hostResolved(generation, info.addresses());
     });
