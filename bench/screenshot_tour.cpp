@@ -82,9 +82,12 @@ int main(int argc, char *argv[])
     next->click();
     name->setText(QStringLiteral("gordon"));
     if (secondOn && second && secondWildcards) {
-        secondOn->setChecked(true);
+        // Clicked like a user would, so the second slot's boxes are enabled with it.
+        if (!secondOn->isChecked())
+            secondOn->click();
         second->setText(QStringLiteral("[[]tag]*"));
-        secondWildcards->setChecked(true);
+        if (!secondWildcards->isChecked())
+            secondWildcards->click();
     }
     master->setEditText(args[1]);
     settle(200);
