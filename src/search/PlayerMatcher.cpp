@@ -2,6 +2,8 @@
 
 #include "QueryProtocol.h"
 
+#include <QVarLengthArray>
+
 namespace rollcall::search {
 
 namespace {
@@ -155,7 +157,13 @@ bool PlayerMatcher::matches(QByteArrayView playerName) const
 {
     if (m_slots.isEmpty())
         return false;
-    const QByteArray lowered = LowerLatin1(playerName);
+    // Every player of every reply passes here: lower-case on the stack, not the heap.
+    QVarLengthArray<char, 256> buffer(playerName.size());
+    for (qsizetype i = 0; i < playerName.size(); ++i) {
+        const auto code = static_cast<unsigned char>(playerName[i]);
+        buffer[i] = static_cast<char>(isLatin1Capital(code) ? code + 0x20 : code);
+    }
+    const QByteArrayView lowered(buffer.constData(), buffer.size());
     for (const Slot &slot : m_slots) {
         if (!slot.valid)
             continue;
