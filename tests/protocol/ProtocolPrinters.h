@@ -54,10 +54,4 @@ inline char *toString(const ServerEntry &e)
     return qstrdup(text.constData());
 }
 
-inline char *toString(const MasterAddress &a)
-{
-    const QByteArray text = a.Host.toLatin1() + " port " + QByteArray::number(a.Port);
-    return qstrdup(text.constData());
-}
-
 } // namespace rollcall::protocol

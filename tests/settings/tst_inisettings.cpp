@@ -61,7 +61,12 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
+// What stands where the settings file should be.
+enum class Bad { Content, Unreadable, Directory };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Bad)
 
 class tst_IniSettings : public QObject
 {
@@ -69,13 +74,9 @@ class tst_IniSettings : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void defaultFileIsPerUser();
-    void saveThenLoadGivesAllThirteen();
-    void saveReplacesTheWholeFile();
-    void damagedFileLoadsDefaults_data();
-    void damagedFileLoadsDefaults();
-    void unreadableFileLoadsDefaultsAndSaveIsKept();
-    void directoryInTheWay();
+    void saveReplacesThePerUserFile();
+    void badFileLoadsDefaults_data();
+    void badFileLoadsDefaults();
     void nonTextValues_data();
     void nonTextValues();
 
@@ -93,113 +94,76 @@ void tst_IniSettings::initTestCase()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
 }
 
-void tst_IniSettings::defaultFileIsPerUser()
+void tst_IniSettings::saveReplacesThePerUserFile()
 {
-    QCOMPARE(IniSettingsBackend::defaultFilePath(),
-        m_dir.filePath(QStringLiteral("config/Rollcall/Half-Life.conf")));
-    const auto backend = CreateDefaultBackend();
-    QVERIFY(dynamic_cast<IniSettingsBackend *>(backend.get()));
-    QCOMPARE(LoadSettings(*backend, Preset), defaults());
-}
-
-void tst_IniSettings::saveThenLoadGivesAllThirteen()
-{
-    const SettingsValues values = unusualValues();
-    SaveSettings(*CreateDefaultBackend(), values);
-
     const QString path = IniSettingsBackend::defaultFilePath();
-    QVERIFY(QFileInfo::exists(path));
-    QCOMPARE(LoadSettings(*CreateDefaultBackend(), Preset), values);
+    QCOMPARE(path, m_dir.filePath(QStringLiteral("config/Rollcall/Half-Life.conf")));
+    QVERIFY(dynamic_cast<IniSettingsBackend *>(CreateDefaultBackend().get()));
+    QVERIFY(writeFile(path, "[General]\nStray=1\nMaxConnections=5\n"));
 
-    // Another reader of the file sees thirteen plain texts under their own names.
+    SaveSettings(*CreateDefaultBackend(), unusualValues());
+    QCOMPARE(LoadSettings(*CreateDefaultBackend(), Preset), unusualValues());
+    // Another reader sees thirteen plain texts under their own names and nothing else.
     const QSettings file(path, QSettings::IniFormat);
     QCOMPARE(file.allKeys().size(), 13);
     QCOMPARE(file.value(QStringLiteral("EnableSearch[2]")), QVariant(QStringLiteral("1")));
     QCOMPARE(file.value(QStringLiteral("MaxConnections")), QVariant(QStringLiteral("7")));
-    QCOMPARE(file.value(QStringLiteral("PlayerName[1]")), QVariant(values.PlayerName1));
-}
-
-void tst_IniSettings::saveReplacesTheWholeFile()
-{
-    const QString path = freshFile("replace");
-    QVERIFY(writeFile(path, "[General]\nStray=1\nMaxConnections=5\n"));
-
-    IniSettingsBackend backend(path);
-    SaveSettings(backend, unusualValues());
-    QCOMPARE(LoadSettings(backend, Preset), unusualValues());
-    const QSettings file(path, QSettings::IniFormat);
-    QVERIFY(!file.contains(QStringLiteral("Stray")));
+    QCOMPARE(file.value(QStringLiteral("PlayerName[1]")), QVariant(unusualValues().PlayerName1));
     // Written beside the old file and renamed over it: nothing else is left in the folder.
-    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList({ QStringLiteral("replace*") }, QDir::Files),
-        QStringList(QStringLiteral("replace.conf")));
+    QCOMPARE(
+        QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList(QFileInfo(path).fileName()));
 }
 
-void tst_IniSettings::damagedFileLoadsDefaults_data()
+void tst_IniSettings::badFileLoadsDefaults_data()
 {
+    QTest::addColumn<Bad>("bad");
     QTest::addColumn<QByteArray>("content");
 
     QRandomGenerator random(7);
     QByteArray noise(4096, '\0');
     for (char &c : noise)
         c = char(random.bounded(256));
-    QTest::newRow("noise") << noise;
-    QTest::newRow("nuls") << QByteArray(512, '\0');
-    QTest::newRow("unclosedSection") << QByteArray("[General\n=\n==\n[\n]\n");
-    QTest::newRow("keysWithoutValues") << QByteArray("MaxConnections\nQueryTimeout\n\\\\\\\n");
-    QTest::newRow("brokenVariant") << QByteArray("[General]\nMaxConnections=@Variant(\\0\\0\n");
-    QTest::newRow("variantHugeList") << QByteArray(
-        "[General]\nPlayerName%5B1%5D=@Variant(\\0\\0\\0\\xb\\xff\\xff\\xff\\xf0)\n");
+    QTest::newRow("noise") << Bad::Content << noise;
+    QTest::newRow("brokenVariant") << Bad::Content
+                                   << QByteArray("[General]\nMaxConnections=@Variant(\\0\\0\n");
+    QTest::newRow("variantHugeList")
+        << Bad::Content
+        << QByteArray("[General]\nPlayerName%5B1%5D=@Variant(\\0\\0\\0\\xb\\xff\\xff\\xff\\xf0)\n");
+    // QSettings would not replace these; the save must still land, with the old file kept aside.
+    QTest::newRow("unreadable") << Bad::Unreadable << QByteArray("[General]\nMaxConnections=5\n");
+    QTest::newRow("directory") << Bad::Directory << QByteArray(); // unreadable even for root
 }
 
-void tst_IniSettings::damagedFileLoadsDefaults()
+void tst_IniSettings::badFileLoadsDefaults()
 {
+    QFETCH(Bad, bad);
     QFETCH(QByteArray, content);
     if (hugeReservationUnderAsan())
         QSKIP("AddressSanitizer refuses the huge reservation Qt makes for this value");
+    if (bad == Bad::Unreadable && ::geteuid() == 0)
+        QSKIP("root reads a file of mode 000 all the same");
 
     const QString path = freshFile(QTest::currentDataTag());
-    QVERIFY(writeFile(path, content));
+    if (bad == Bad::Directory)
+        QVERIFY(QDir().mkpath(path));
+    else
+        QVERIFY(writeFile(path, content));
+    if (bad == Bad::Unreadable)
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+
     IniSettingsBackend backend(path);
     const SettingsValues loaded = LoadSettings(backend, Preset);
     // A damaged file may still hold a stray value; what it cannot do is break a rule.
     QCOMPARE(loaded.MaxConnections, defaults().MaxConnections);
     QCOMPARE(loaded.PlayerName1, QString());
     QCOMPARE(loaded.MasterServer, Preset);
-
-    // Nor keep the next save from landing.
-    SaveSettings(backend, unusualValues());
-    QCOMPARE(LoadSettings(backend, Preset), unusualValues());
-}
-
-void tst_IniSettings::unreadableFileLoadsDefaultsAndSaveIsKept()
-{
-    if (::geteuid() == 0)
-        QSKIP("root reads a file of mode 000 all the same");
-    const QString path = freshFile("unreadable");
-    QVERIFY(writeFile(path, "[General]\nMaxConnections=5\n"));
-    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
-
-    IniSettingsBackend backend(path);
-    QCOMPARE(LoadSettings(backend, Preset), defaults());
-
-    SaveSettings(backend, unusualValues());
-    QCOMPARE(LoadSettings(backend, Preset), unusualValues());
-    QVERIFY(QFileInfo::exists(backend.setAsidePath()));
-}
-
-void tst_IniSettings::directoryInTheWay()
-{
-    // Unreadable as a file even for root.
-    const QString path = freshFile("directory");
-    QVERIFY(QDir().mkpath(path));
-
-    IniSettingsBackend backend(path);
-    QCOMPARE(LoadSettings(backend, Preset), defaults());
+    if (bad != Bad::Content)
+        QCOMPARE(loaded, defaults());
 
     SaveSettings(backend, unusualValues());
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(LoadSettings(backend, Preset), unusualValues());
-    QVERIFY(QFileInfo(backend.setAsidePath()).isDir());
+    QCOMPARE(QFileInfo::exists(backend.setAsidePath()), bad != Bad::Content);
 }
 
 void tst_IniSettings::nonTextValues_data()
@@ -209,19 +173,11 @@ void tst_IniSettings::nonTextValues_data()
     QTest::addColumn<bool>("isText");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("text") << QByteArray("v=abc") << true << true << QStringLiteral("abc");
-    QTest::newRow("textQuotedComma") << QByteArray("v=\"a, b\"") << true << true << QStringLiteral("a, b");
     QTest::newRow("textEmpty") << QByteArray("v=") << true << true << QString();
-    QTest::newRow("textEscapedAt") << QByteArray("v=@@x") << true << true << QStringLiteral("@x");
     QTest::newRow("list") << QByteArray("v=a, b") << true << false << QString();
     QTest::newRow("variantInt") << QByteArray("v=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)") << true << false
                                 << QString();
-    QTest::newRow("variantHugeList") << QByteArray("v=@Variant(\\0\\0\\0\\xb\\xff\\xff\\xff\\xf0)") << true
-                                     << false << QString();
     QTest::newRow("byteArray") << QByteArray("v=@ByteArray(abc)") << true << false << QString();
-    QTest::newRow("invalid") << QByteArray("v=@Invalid()") << true << false << QString();
-    QTest::newRow("rect") << QByteArray("v=@Rect(1 2 3 4)") << true << false << QString();
-    QTest::newRow("otherName") << QByteArray("w=abc") << false << false << QString();
     QTest::newRow("otherSection") << QByteArray("[Other]\nv=abc") << false << false << QString();
 }
 
@@ -231,9 +187,6 @@ void tst_IniSettings::nonTextValues()
     QFETCH(bool, exists);
     QFETCH(bool, isText);
     QFETCH(QString, text);
-    if (hugeReservationUnderAsan())
-        QSKIP("AddressSanitizer refuses the huge reservation Qt makes for this value");
-
     const QString path = freshFile(QTest::currentDataTag());
     QVERIFY(writeFile(path, "[General]\n" + line + '\n'));
     IniSettingsBackend backend(path);
