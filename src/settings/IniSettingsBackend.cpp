@@ -54,7 +54,8 @@ void IniSettingsBackend::write(const QString &valueName, const QString &text)
         m_saving->setValue(valueName, text);
         return;
     }
-    beginSave();
+    // One value on its own keeps the others: only a whole save starts the file afresh.
+    openForWriting();
     m_saving->setValue(valueName, text);
     endSave();
 }
@@ -63,6 +64,13 @@ void IniSettingsBackend::beginSave()
 {
     if (m_saving)
         return;
+    openForWriting();
+    // The file holds this program's values only; whatever else a damaged file parsed into goes.
+    m_saving->clear();
+}
+
+void IniSettingsBackend::openForWriting()
+{
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     // QSettings will not replace a file it cannot open for reading and writing: this save,
     // and every later one, would vanish without a word. Keep the old file beside the new one.
@@ -77,8 +85,6 @@ void IniSettingsBackend::beginSave()
     // Written to a temporary file and renamed over the old one: a crash or a full disk never
     // leaves half a file.
     m_saving->setAtomicSyncRequired(true);
-    // The file holds this program's values only; whatever else a damaged file parsed into goes.
-    m_saving->clear();
 }
 
 void IniSettingsBackend::endSave()

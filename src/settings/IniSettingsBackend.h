@@ -32,6 +32,8 @@ public:
     void endSave() override;
 
 private:
+    void openForWriting();
+
     QString m_filePath;
     std::unique_ptr<QSettings> m_saving;
 };

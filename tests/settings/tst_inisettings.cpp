@@ -1,5 +1,6 @@
 #include "settings/IniSettingsBackend.h"
 #include "settings/MemorySettingsBackend.h"
+#include "settings/Registry.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -75,6 +76,7 @@ class tst_IniSettings : public QObject
 private Q_SLOTS:
     void initTestCase();
     void saveReplacesThePerUserFile();
+    void oneValueKeepsTheOthers();
     void badFileLoadsDefaults_data();
     void badFileLoadsDefaults();
     void nonTextValues_data();
@@ -112,6 +114,23 @@ void tst_IniSettings::saveReplacesThePerUserFile()
     // Written beside the old file and renamed over it: nothing else is left in the folder.
     QCOMPARE(
         QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList(QFileInfo(path).fileName()));
+}
+
+void tst_IniSettings::oneValueKeepsTheOthers()
+{
+    const QString path = freshFile("one-value");
+    {
+        IniSettingsBackend backend(path);
+        SaveSettings(backend, unusualValues());
+    }
+    {
+        IniSettingsBackend backend(path);
+        WriteTextSetting(backend, QStringLiteral("ExecutablePath"), QStringLiteral("/opt/hl/hl_linux"));
+    }
+    IniSettingsBackend backend(path);
+    SettingsValues expected = unusualValues();
+    expected.ExecutablePath = QStringLiteral("/opt/hl/hl_linux");
+    QCOMPARE(LoadSettings(backend, Preset), expected);
 }
 
 void tst_IniSettings::badFileLoadsDefaults_data()
