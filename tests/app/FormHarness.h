@@ -11,7 +11,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
@@ -25,36 +24,51 @@ class MessageRecorder
 public:
     MessageRecorder()
     {
-        app::seams().showMessage = [this](QWidget *, const UserMessage &message) {
-            // The box is modal: while it is open nothing in the window has the focus.
-            m_focusDuringBox.append(QApplication::focusWidget());
-            m_messages.append(message);
-        };
+        app::seams().showMessage
+            = [this](QWidget *, const UserMessage &message) { messages.append(message); };
     }
     ~MessageRecorder() { app::resetSeams(); }
-    MessageRecorder(const MessageRecorder &) = delete;
-    MessageRecorder &operator=(const MessageRecorder &) = delete;
+    Q_DISABLE_COPY_MOVE(MessageRecorder)
 
-    const QList<UserMessage> &messages() const { return m_messages; }
     QStringList texts() const
     {
         QStringList list;
-        for (const UserMessage &m : m_messages)
+        for (const UserMessage &m : messages)
             list.append(m.text);
         return list;
     }
-    void clear() { m_messages.clear(); }
 
-private:
-    QList<UserMessage> m_messages;
-    QList<QWidget *> m_focusDuringBox;
+    QList<UserMessage> messages;
 };
+
+// Types `value` into the box or combo box `name`, or clicks the check box when it is not yet
+// in state `value` ("1" on, "0" off), so the controls it governs follow as for a user. False
+// when there is no such control or the click did nothing (its page is not in front).
+inline bool setControl(const QWidget *form, const QString &name, const QString &value)
+{
+    QWidget *w = form->findChild<QWidget *>(name);
+    if (auto *box = qobject_cast<QLineEdit *>(w))
+        box->setText(value);
+    else if (auto *combo = qobject_cast<QComboBox *>(w))
+        combo->setEditText(value);
+    else if (auto *check = qobject_cast<QAbstractButton *>(w)) {
+        const bool on = value == QLatin1String("1");
+        if (check->isChecked() != on)
+            check->click();
+        return check->isChecked() == on;
+    }
+    return w != nullptr;
+}
 
 struct FormHarness
 {
-    explicit FormHarness(bool show = true)
+    // `stored`: settings in the backend before the window reads them.
+    explicit FormHarness(
+        bool show = true, std::initializer_list<std::pair<const char *, const char *>> stored = {})
     {
         auto memory = std::make_unique<settings::MemorySettingsBackend>();
+        for (const auto &[name, text] : stored)
+            memory->setText(QLatin1String(name), QLatin1String(text));
         backend = memory.get();
         form = std::make_unique<app::MainForm>(std::move(memory));
         if (show) {
@@ -67,8 +81,11 @@ struct FormHarness
     template <typename T = QWidget> T *child(const QString &name) const { return form->findChild<T *>(name); }
     QLineEdit *edit(const char *name) const { return child<QLineEdit>(QLatin1String(name)); }
     QAbstractButton *button(const char *name) const { return child<QAbstractButton>(QLatin1String(name)); }
-    QComboBox *combo(const char *name) const { return child<QComboBox>(QLatin1String(name)); }
     QLabel *label(const char *name) const { return child<QLabel>(QLatin1String(name)); }
+    bool set(const char *name, const QString &value) const
+    {
+        return setControl(form.get(), QLatin1String(name), value);
+    }
     void next() const { button("Command2_1")->click(); }
     void back() const { button("Command2_0")->click(); }
 

@@ -1,4 +1,4 @@
-// The shell's small pieces: the version text, the clipboard helper and the artwork.
+// The shell's small pieces: the version text, the clipboard helper and the icons.
 
 #include "app/Icons.h"
 #include "app/MainForm.h"
@@ -6,11 +6,10 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
-#include <QTextCursor>
 
 using namespace rollcall::app;
 
@@ -19,49 +18,37 @@ class tst_AppHelpers : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void versionText_data();
     void versionText();
     void copySelection_data();
     void copySelection();
-    void copyMultiLineKeepsCrLf();
+    void icons_data();
     void icons();
 };
 
-void tst_AppHelpers::versionText_data()
-{
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<int>("revision");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("release") << 1 << 3 << 0 << "1.3";
-    QTest::newRow("revision") << 1 << 3 << 2 << "1.3.2";
-    QTest::newRow("zeroMinor") << 2 << 0 << 0 << "2.0";
-    QTest::newRow("twoDigits") << 1 << 10 << 12 << "1.10.12";
-}
-
 void tst_AppHelpers::versionText()
 {
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(int, revision);
-    QFETCH(QString, text);
-    QCOMPARE(VersionText(major, minor, revision), text);
+    QCOMPARE(VersionText(1, 3, 0), QStringLiteral("1.3"));
+    QCOMPARE(VersionText(1, 10, 12), QStringLiteral("1.10.12"));
 }
 
 void tst_AppHelpers::copySelection_data()
 {
+    QTest::addColumn<bool>("multiLine");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("start");
-    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("length"); // in a multi-line box: all or nothing
     QTest::addColumn<QString>("clipboard"); // null: left as it was
-    QTest::newRow("whole") << "10.0.0.1:27015" << 0 << 14 << "10.0.0.1:27015";
-    QTest::newRow("part") << "10.0.0.1:27015" << 9 << 5 << "27015";
-    QTest::newRow("empty_selection") << "10.0.0.1:27015" << 3 << 0 << QString();
-    QTest::newRow("empty_box") << "" << 0 << 0 << QString();
+    QTest::newRow("part") << false << "10.0.0.1:27015" << 9 << 5 << "27015";
+    QTest::newRow("nothingSelected") << false << "10.0.0.1:27015" << 3 << 0 << QString();
+    // A list's copy text keeps its CR LF line breaks.
+    QTest::newRow("multiLine") << true << "Name\tValue\r\nsv_gravity\t800\r\n"
+                               << 0 << -1 << "Name\tValue\r\nsv_gravity\t800\r\n";
+    QTest::newRow("multiLine_nothingSelected") << true << "a\r\nb" << 1 << 0 << QString();
 }
 
 void tst_AppHelpers::copySelection()
 {
+    QFETCH(bool, multiLine);
     QFETCH(QString, text);
     QFETCH(int, start);
     QFETCH(int, length);
@@ -71,42 +58,54 @@ void tst_AppHelpers::copySelection()
     if (board->text() != QLatin1String("before"))
         QSKIP("This platform has no clipboard");
 
-    QLineEdit box(text);
-    box.setSelection(start, length);
-    CopySelection(&box);
+    if (multiLine) {
+        QPlainTextEdit box;
+        box.setPlainText(text);
+        if (length != 0)
+            box.selectAll();
+        CopySelection(&box);
+    } else {
+        QLineEdit box(text);
+        box.setSelection(start, length);
+        CopySelection(&box);
+    }
     QCOMPARE(board->text(), clipboard.isNull() ? QStringLiteral("before") : clipboard);
 }
 
-void tst_AppHelpers::copyMultiLineKeepsCrLf()
+void tst_AppHelpers::icons_data()
 {
-    QClipboard *board = QGuiApplication::clipboard();
-    board->setText(QStringLiteral("before"));
-    if (board->text() != QLatin1String("before"))
-        QSKIP("This platform has no clipboard");
-    const QString text = QStringLiteral("Name\tValue\r\nsv_gravity\t800\r\n");
-    QPlainTextEdit box;
-    box.setPlainText(text);
-    box.selectAll();
-    CopySelection(&box);
-    QCOMPARE(board->text(), text);
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("size");
+    QTest::newRow("1_program") << IconPath(1) << 32;
+    QTest::newRow("2_defaultLaunch") << IconPath(2) << 32;
+    QTest::newRow("3_defaultWindow") << IconPath(3) << 32;
+    QTest::newRow("4_tfc") << IconPath(4) << 32;
+    QTest::newRow("5_cstrikeButton") << IconPath(5) << 32;
+    QTest::newRow("6_cstrikeWindow") << IconPath(6) << 16;
+    QTest::newRow("7_dmcButton") << IconPath(7) << 32;
+    QTest::newRow("8_dmcWindow") << IconPath(8) << 16;
+    QTest::newRow("9_blank") << IconPath(9) << 32;
+    QTest::newRow("infoWindow") << QStringLiteral(":/icons/infowindow.svg") << 32;
 }
 
 void tst_AppHelpers::icons()
 {
-    // Icons 1 and 2 are the window's own; the others come with the results page.
-    QVERIFY(QFile::exists(IconPath(1)));
-    QVERIFY(QFile::exists(IconPath(2)));
-    for (int n = FirstIcon; n <= LastIcon; ++n) {
-        if (!QFile::exists(IconPath(n)))
-            continue;
-        QVERIFY2(!Icon(n).isNull(), qPrintable(IconPath(n)));
-        QVERIFY2(!IconPixmap(n, 32).isNull(), qPrintable(IconPath(n)));
+    QFETCH(QString, path);
+    QFETCH(int, size);
+    QImageReader reader(path);
+    QCOMPARE(reader.size(), QSize(size, size));
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    int opaque = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            opaque += qAlpha(image.pixel(x, y)) != 0;
     }
-    QVERIFY(Icon(0).isNull());
-    QVERIFY(Icon(LastIcon + 1).isNull());
-    const QPixmap welcome = WelcomePicture();
-    QVERIFY(!welcome.isNull());
-    QVERIFY(welcome.width() > 64 && welcome.height() > 64);
+    // The blank picture hides the game while its query is pending: not one pixel may show.
+    if (path == IconPath(9))
+        QCOMPARE(opaque, 0);
+    else
+        QVERIFY(opaque > size * size / 4);
 }
 
 QTEST_MAIN(tst_AppHelpers)

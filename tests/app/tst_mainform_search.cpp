@@ -2,24 +2,28 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
-#include "UserMessage.h"
 #include "results/ResultsModel.h"
 #include "search/ResultRow.h"
 #include "search/SearchRun.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTreeView>
 
 using namespace rollcall;
 using rollcall::testing::FormHarness;
+using search::ResultRow;
 using testsupport::FakeGameServer;
 using testsupport::FakeMasterServer;
 
 namespace {
 
 constexpr int Wait = 10000;
+
+void click(QTreeView *list, const QModelIndex &index)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+}
 
 } // namespace
 
@@ -30,15 +34,12 @@ class tst_MainFormSearch : public QObject
 private Q_SLOTS:
     void init();
     void fullSearch();
-    void stopWhileQuerying();
-    void backWhileQuerying();
-    void backDuringDownloadThenFreshRun();
-    void noServersIsReported();
+    void endWhileQuerying_data();
+    void endWhileQuerying();
 
 private:
-    // Options page filled for a search for `name` at `master`, then "Next >".
-    void startSearch(FormHarness &h, const QString &name, const FakeMasterServer &master,
-        const QString &timeout = QStringLiteral("2000"), const QString &sockets = QStringLiteral("80"));
+    // The options page filled for a search for "bob" at the fake master, then "Next >".
+    void startSearch(FormHarness &h, const char *timeout = "2000", const char *sockets = "80");
 
     std::unique_ptr<FakeMasterServer> m_master;
     std::unique_ptr<FakeGameServer> m_bobServer;
@@ -48,24 +49,21 @@ private:
 void tst_MainFormSearch::init()
 {
     m_master = std::make_unique<FakeMasterServer>();
-    QVERIFY(m_master->listen());
     m_bobServer = std::make_unique<FakeGameServer>();
-    QVERIFY(m_bobServer->listen());
-    m_bobServer->setPlayers({ { "Bob", 5, 60.f }, { "alice", 1, 30.f } });
     m_otherServer = std::make_unique<FakeGameServer>();
-    QVERIFY(m_otherServer->listen());
+    QVERIFY(m_master->listen() && m_bobServer->listen() && m_otherServer->listen());
+    m_bobServer->setPlayers({ { "Bob", 5, 60.f }, { "alice", 1, 30.f } });
     m_otherServer->setPlayers({ { "bobby", 3, 10.f }, { "carol", 0, 5.f } });
     m_master->setEntries({ m_bobServer->entry(), m_otherServer->entry() });
 }
 
-void tst_MainFormSearch::startSearch(FormHarness &h, const QString &name, const FakeMasterServer &master,
-    const QString &timeout, const QString &sockets)
+void tst_MainFormSearch::startSearch(FormHarness &h, const char *timeout, const char *sockets)
 {
     h.next();
-    h.edit("txtPlayerName_0")->setText(name);
-    h.combo("cboMaster")->setEditText(master.addressText());
-    h.edit("txtTimeout")->setText(timeout);
-    h.edit("txtMaxConn")->setText(sockets);
+    h.set("txtPlayerName_0", QStringLiteral("BOB"));
+    h.set("cboMaster", m_master->addressText());
+    h.set("txtTimeout", QLatin1String(timeout));
+    h.set("txtMaxConn", QLatin1String(sockets));
     h.next();
 }
 
@@ -73,7 +71,7 @@ void tst_MainFormSearch::fullSearch()
 {
     FormHarness h;
     QVERIFY(h.shown);
-    startSearch(h, QStringLiteral("BOB"), *m_master);
+    startSearch(h);
     QCOMPARE(h.form->currentPage(), 2);
     QVERIFY(!h.button("Command2_1")->isEnabled());
     QVERIFY(h.button("Command2_0")->isEnabled());
@@ -84,128 +82,86 @@ void tst_MainFormSearch::fullSearch()
     QVERIFY(h.label("lblLeft")->isHidden());
     QVERIFY(h.form->findChild<QProgressBar *>()->isHidden());
     QVERIFY(!h.button("Command5")->isEnabled());
+    QVERIFY(h.recorder.messages.isEmpty());
 
     results::ResultsModel *model = h.form->resultsModel();
     auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
     QCOMPARE(list->model(), model);
-    QCOMPARE(model->rowCount(), 2);
-    QStringList names;
-    for (int r = 0; r < 2; ++r) {
-        const auto row = model->rowById(model->rowId(r));
-        QCOMPARE(row->cell(search::ResultRow::ServerIp), QStringLiteral("127.0.0.1"));
-        names.append(row->cell(search::ResultRow::PlayerName));
-    }
-    names.sort();
-    QCOMPARE(names, (QStringList { "Bob", "bobby" }));
-    QVERIFY(h.recorder.messages().isEmpty());
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r)
+        rows.append(model->index(r, ResultRow::ServerIp).data().toString() + QLatin1Char(' ')
+            + model->index(r, ResultRow::PlayerName).data().toString());
+    rows.sort();
+    QCOMPARE(rows, (QStringList { "127.0.0.1 Bob", "127.0.0.1 bobby" }));
 
-    // Once a row is selected the header sorts the list: the first click after a search sorts
-    // ascending.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model->index(1, 0)).center());
+    // The results page's commands work in the window: a selection enables them and lets the
+    // header sort.
+    click(list, model->index(1, 0));
     QVERIFY(h.button("Command6")->isEnabled());
-    QHeaderView *header = list->header();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-        QPoint(header->sectionViewportPosition(search::ResultRow::PlayerName) + 5, 5));
+    list->header()->sectionClicked(ResultRow::PlayerName);
     QVERIFY(model->isSortEnabled());
-    QCOMPARE(model->sortColumn(), int(search::ResultRow::PlayerName));
-    QCOMPARE(model->sortOrder(), Qt::AscendingOrder);
-    QCOMPARE(model->index(0, search::ResultRow::PlayerName).data().toString(), QStringLiteral("Bob"));
 
-    // Rows stay when the user goes back to the options; the next run starts with an empty list.
+    // Rows stay when the user goes back to the options; the next run starts afresh, and its
+    // failure is shown in a box.
     h.back();
-    QCOMPARE(h.form->currentPage(), 1);
     QCOMPARE(model->rowCount(), 2);
+    m_master->setEntries({});
     h.next();
     QCOMPARE(model->rowCount(), 0);
+    QVERIFY(!model->isSortEnabled());
+    QVERIFY(!h.button("Command6")->isEnabled());
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("Searching For Players..."));
-    QTRY_COMPARE_WITH_TIMEOUT(h.label("Label13")->text(), QStringLiteral("2 Players Found"), Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder.messages.size(), 1, Wait);
+    QCOMPARE(h.recorder.messages.constFirst().icon, UserMessage::Icon::Exclamation);
+    QCOMPARE(h.recorder.messages.constFirst().text,
+        TwoPartMessage(
+            QStringLiteral("No servers received from master."), QStringLiteral("Please try again later.")));
+    QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
+    QCOMPARE(h.label("Label13")->text(), QStringLiteral("0 Players Found"));
 }
 
-void tst_MainFormSearch::stopWhileQuerying()
+void tst_MainFormSearch::endWhileQuerying_data()
 {
+    QTest::addColumn<bool>("back"); // else "Stop"
+    QTest::newRow("stop") << false;
+    QTest::newRow("back") << true;
+}
+
+void tst_MainFormSearch::endWhileQuerying()
+{
+    QFETCH(bool, back);
     m_otherServer->setSilent(true);
     FormHarness h;
     QVERIFY(h.shown);
     // One socket: the answering server first, then the silent one keeps the run querying.
-    startSearch(h, QStringLiteral("bob"), *m_master, QStringLiteral("60000"), QStringLiteral("1"));
-
+    startSearch(h, "60000", "1");
     results::ResultsModel *model = h.form->resultsModel();
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(m_otherServer->requestCount(FakeGameServer::Kind::Players), 1, Wait);
     QVERIFY(h.label("lblTotal")->isVisible());
     QVERIFY(h.label("lblLeft")->isVisible());
     auto *progress = h.form->findChild<QProgressBar *>();
     QVERIFY(progress->isVisible());
     QCOMPARE(progress->value(), h.form->searchRun()->handedOutPercent());
 
-    // Selecting a row while servers are still being asked makes "Stop" available.
-    auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model->index(0, 3)).center());
-    QTRY_VERIFY_WITH_TIMEOUT(h.button("Command5")->isEnabled(), Wait);
-    h.button("Command5")->click();
-
-    QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
-    QCOMPARE(h.label("Label13")->text(), QStringLiteral("1 Players Found"));
-    QVERIFY(h.label("lblTotal")->isHidden());
-    QVERIFY(progress->isHidden());
-    QVERIFY(!h.button("Command5")->isEnabled());
-    QVERIFY(h.recorder.messages().isEmpty());
-}
-
-void tst_MainFormSearch::backWhileQuerying()
-{
-    m_otherServer->setSilent(true);
-    FormHarness h;
-    QVERIFY(h.shown);
-    startSearch(h, QStringLiteral("bob"), *m_master, QStringLiteral("60000"), QStringLiteral("1"));
-    results::ResultsModel *model = h.form->resultsModel();
-    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, Wait);
-    QTRY_COMPARE_WITH_TIMEOUT(m_otherServer->requestCount(FakeGameServer::Kind::Players), 1, Wait);
-
-    h.back();
-    QCOMPARE(h.form->currentPage(), 1);
-    QVERIFY(!h.form->searchRun()->isActive());
-    QCOMPARE(h.form->searchRun()->outstanding(), 0);
-    // The rows found so far stay until the next run; the texts are left as they were.
+    if (back) {
+        h.back();
+        QCOMPARE(h.form->currentPage(), 1);
+        QVERIFY(!h.form->searchRun()->isActive());
+        QCOMPARE(h.form->searchRun()->outstanding(), 0);
+    } else {
+        // Selecting a row while servers are still being asked makes "Stop" available.
+        click(h.child<QTreeView>(QStringLiteral("LVPlayersFound")), model->index(0, 3));
+        QTRY_VERIFY_WITH_TIMEOUT(h.button("Command5")->isEnabled(), Wait);
+        h.button("Command5")->click();
+        QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
+        QCOMPARE(h.label("Label13")->text(), QStringLiteral("1 Players Found"));
+        QVERIFY(h.label("lblTotal")->isHidden());
+        QVERIFY(progress->isHidden());
+        QVERIFY(!h.button("Command5")->isEnabled());
+    }
     QCOMPARE(model->rowCount(), 1);
-    QVERIFY(h.recorder.messages().isEmpty());
-}
-
-void tst_MainFormSearch::backDuringDownloadThenFreshRun()
-{
-    m_master->setSilent(true);
-    FormHarness h;
-    QVERIFY(h.shown);
-    startSearch(h, QStringLiteral("bob"), *m_master);
-    QTRY_COMPARE_WITH_TIMEOUT(m_master->requests().size(), 1, Wait);
-    QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Downloading Server List..."));
-
-    h.back();
-    QCOMPARE(h.form->currentPage(), 1);
-    QVERIFY(!h.form->searchRun()->isActive());
-
-    // The master now answers: only the new run's request gets a reply that is read.
-    m_master->setSilent(false);
-    h.next();
-    QTRY_COMPARE_WITH_TIMEOUT(h.label("Label13")->text(), QStringLiteral("2 Players Found"), Wait);
-    QCOMPARE(m_master->requests().size(), 2);
-    QCOMPARE(h.form->resultsModel()->rowCount(), 2);
-    QVERIFY(h.recorder.messages().isEmpty());
-}
-
-void tst_MainFormSearch::noServersIsReported()
-{
-    m_master->setEntries({});
-    FormHarness h;
-    QVERIFY(h.shown);
-    startSearch(h, QStringLiteral("bob"), *m_master);
-    QTRY_COMPARE_WITH_TIMEOUT(h.recorder.messages().size(), 1, Wait);
-    const UserMessage message = h.recorder.messages().constFirst();
-    QCOMPARE(message.icon, UserMessage::Icon::Exclamation);
-    QCOMPARE(message.text,
-        TwoPartMessage(
-            QStringLiteral("No servers received from master."), QStringLiteral("Please try again later.")));
-    QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
-    QCOMPARE(h.label("Label13")->text(), QStringLiteral("0 Players Found"));
+    QVERIFY(h.recorder.messages.isEmpty());
 }
 
 QTEST_MAIN(tst_MainFormSearch)
