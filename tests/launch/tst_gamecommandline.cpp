@@ -21,19 +21,15 @@ void TestGameCommandLine::gameDirectory_data()
 {
     QTest::addColumn<QString>("directory");
     QTest::addColumn<bool>("safe");
-    QTest::newRow("ok_cstrike") << "cstrike" << true;
-    QTest::newRow("ok_mixed") << "My_Mod-2.1" << true;
-    QTest::newRow("ok_innerDots") << "a..b" << true;
+    // Every end of every allowed range, and a dot that is not the first character.
+    QTest::newRow("ok_rangeEnds") << "AZ_az-09.x" << true;
     QTest::newRow("bad_empty") << "" << false;
     QTest::newRow("bad_option") << "-dev" << false;
-    QTest::newRow("bad_blank") << "cstrike +exec x" << false;
     QTest::newRow("bad_parent") << ".." << false;
-    QTest::newRow("bad_hidden") << ".mod" << false;
-    QTest::newRow("bad_slash") << "valve/../x" << false;
-    QTest::newRow("bad_backslash") << "c:\\x" << false;
-    QTest::newRow("bad_quote") << "a\"b" << false;
-    QTest::newRow("bad_nonAscii") << QString::fromUtf8("caf\xc3\xa9") << false;
-    QTest::newRow("bad_newline") << "tfc\n+quit" << false;
+    // The neighbours of each allowed range, blanks, quotes, separators and a letter beyond ASCII.
+    for (const QChar c : QStringLiteral(" \"/:@[\\`{\n\u00e9"))
+        QTest::addRow("bad_char_%04x", c.unicode())
+            << QStringLiteral("cs") + c + QStringLiteral("x") << false;
 }
 
 void TestGameCommandLine::gameDirectory()
@@ -45,13 +41,9 @@ void TestGameCommandLine::gameDirectory()
 
 void TestGameCommandLine::commandLine()
 {
-    const QString path = QStringLiteral("D:\\My Games\\hl.exe");
-    const LaunchCommand command
-        = BuildLaunchCommand(path, QStringLiteral("tfc"), QStringLiteral("192.168.1.5:27015"));
-    QCOMPARE(command.program, path);
-    QCOMPARE(
-        command.arguments, (QStringList { "-console", "-game", "tfc", "+connect", "192.168.1.5:27015" }));
-    QCOMPARE(GameCommandLine(path, QStringLiteral("tfc"), QStringLiteral("192.168.1.5:27015")),
+    // The list form is what the launch window's real start records; this is the Windows one.
+    QCOMPARE(GameCommandLine(QStringLiteral("D:\\My Games\\hl.exe"), QStringLiteral("tfc"),
+                 QStringLiteral("192.168.1.5:27015")),
         QStringLiteral("D:\\My Games\\hl.exe -console -game tfc +connect 192.168.1.5:27015"));
 }
 
@@ -61,7 +53,7 @@ void TestGameCommandLine::browseFolder()
     QVERIFY(dir.isValid());
     QCOMPARE(BrowseStartFolder(dir.filePath(QStringLiteral("hl.exe"))), QDir::toNativeSeparators(dir.path()));
     QCOMPARE(BrowseStartFolder(dir.filePath(QStringLiteral("missing/hl.exe"))), QDir::homePath());
-    QCOMPARE(BrowseStartFolder(QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe")), QDir::homePath());
+    QCOMPARE(BrowseStartFolder(QStringLiteral("hl.exe")), QDir::homePath()); // no folder part at all
     QCOMPARE(BrowseStartFolder(QString()), QDir::homePath());
 }
 
