@@ -24,33 +24,11 @@ struct ToolResult
     QByteArray err;
 };
 
-inline ToolResult RunTool(const QString &program, const QStringList &arguments,
-                          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
-                          int timeoutMs = 60000)
-{
-    ToolResult result;
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::Running || process.state() == QProcess::NotRunning; },
-                         10000))
-        return result;
-    result.finished = QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
-    if (!result.finished) {
-        process.kill();
-        [[maybe_unused]] const bool killed = QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 5000);
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-// One hlsim on ports the system picks, with its population dumped for the test to read.
-class Simulator
+// A tool started now and collected later, so a slow one can run while other tests go on.
+class ToolRun
 {
 public:
-    ~Simulator()
+    ~ToolRun()
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
@@ -58,12 +36,57 @@ public:
         }
     }
 
+    void start(const QString &program, const QStringList &arguments,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.start(program, arguments);
+    }
+
+    ToolResult wait(int timeoutMs = 60000)
+    {
+        ToolResult result;
+        result.finished = QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+        if (!result.finished) {
+            m_process.kill();
+            [[maybe_unused]] const bool killed =
+                QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, 5000);
+        }
+        result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        result.out = m_process.readAllStandardOutput();
+        result.err = m_process.readAllStandardError();
+        return result;
+    }
+
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
+
+inline ToolResult RunTool(const QString &program, const QStringList &arguments,
+                          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    ToolRun run;
+    run.start(program, arguments, environment);
+    return run.wait();
+}
+
+// "--name x --timeout 400" as the list of arguments a shell would pass.
+inline QStringList Args(const QString &spaced)
+{
+    return spaced.split(QLatin1Char(' '));
+}
+
+// One hlsim on ports the system picks, with its population dumped for the test to read.
+class Simulator
+{
+public:
     bool start(const QStringList &options)
     {
         const QString dumpPath = m_dir.filePath(QStringLiteral("population.json"));
-        m_process.start(QStringLiteral(HLSIM_PATH),
-                        options + QStringList {QStringLiteral("--master-port"), QStringLiteral("0"), QStringLiteral("--first-port"),
-                                               QStringLiteral("0"), QStringLiteral("--dump"), dumpPath});
+        m_run.start(QStringLiteral(HLSIM_PATH),
+                    options + Args(QStringLiteral("--master-port 0 --first-port 0 --dump")) << dumpPath);
         const QRegularExpression listening(QStringLiteral("master listening on 127\\.0\\.0\\.1:(\\d+)"));
         QRegularExpressionMatch match;
         const bool up = QTest::qWaitFor(
@@ -98,7 +121,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    ToolRun m_run;
+    QProcess &m_process = m_run.process();
     QByteArray m_out;
     int m_masterPort = 0;
     QJsonObject m_population;

@@ -1,5 +1,6 @@
-// hlsim itself (master pages and filters, the same bytes for the same seed, loopback only, the
-// schedule floor) and rollcall-find against it: every row a known population must give.
+// hlsim itself (the same bytes for the same seed, loopback only, options, the schedule floor) and
+// rollcall-find against it: every row a known population must give, through the master's pages
+// and filters.
 
 #include "Population.h"
 #include "ToolProcess.h"
@@ -16,13 +17,6 @@ using namespace rollcall::testtools;
 
 namespace {
 
-struct Entry
-{
-    QString address;
-    int port = 0;
-    friend bool operator==(const Entry &, const Entry &) = default;
-};
-
 // One request, one reply, on a socket that is already bound; the test may block here.
 QByteArray ask(QUdpSocket &socket, int port, const QByteArray &request, int pieces = 1)
 {
@@ -34,30 +28,6 @@ QByteArray ask(QUdpSocket &socket, int port, const QByteArray &request, int piec
         whole += socket.receiveDatagram().data();
     }
     return whole;
-}
-
-QList<Entry> downloadList(int masterPort, const QByteArray &filter, int *pages)
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    QByteArray key(4, '\0');
-    QList<Entry> entries;
-    *pages = 0;
-    for (;;) {
-        const QByteArray reply = ask(socket, masterPort, '1' + key + filter + '\0');
-        if (reply.size() < 10 || !reply.startsWith("\xFF\xFF\xFF\xFF\x66"))
-            return {};
-        ++*pages;
-        key = reply.mid(6, 4);
-        for (qsizetype i = 10; i + 6 <= reply.size(); i += 6) {
-            const auto b = [&](qsizetype k) { return int(quint8(reply[i + k])); };
-            entries.append({QStringLiteral("%1.%2.%3.%4").arg(b(0)).arg(b(1)).arg(b(2)).arg(b(3)), b(4) * 256 + b(5)});
-        }
-        if (key == QByteArray(4, '\0'))
-            return entries;
-        if (*pages > 10000)
-            return {};
-    }
 }
 
 QJsonArray servers(const Simulator &sim)
@@ -102,67 +72,26 @@ class TestHlsim final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void masterPagesAndFilters_data();
-    void masterPagesAndFilters();
     void sameSeedSameBytes();
     void wellKnownNameOnSeveralServers();
     void loopbackOnly();
     void namesFromAFile();
-    void refusesBadOptions_data();
-    void refusesBadOptions();
-    void scheduleFloor_data();
-    void scheduleFloor();
+    void commandLine_data();
+    void commandLine();
     void findRows_data();
     void findRows();
     void countsEveryRequestOnExit();
 };
 
-void TestHlsim::masterPagesAndFilters_data()
-{
-    QTest::addColumn<QString>("game");
-    QTest::addColumn<QString>("map");
-
-    QTest::newRow("all") << QString() << QString();
-    QTest::newRow("game") << QStringLiteral("tfc") << QString();
-    QTest::newRow("game_otherCase") << QStringLiteral("CStrike") << QString();
-    QTest::newRow("gameAndMap") << QStringLiteral("cstrike") << QStringLiteral("de_dust2");
-    QTest::newRow("noSuchGame") << QStringLiteral("ricochet") << QString();
-}
-
-void TestHlsim::masterPagesAndFilters()
-{
-    QFETCH(QString, game);
-    QFETCH(QString, map);
-    Simulator sim;
-    QVERIFY(sim.start({QStringLiteral("--servers"), QStringLiteral("150"), QStringLiteral("--page-size"), QStringLiteral("7"),
-                       QStringLiteral("--players"), QStringLiteral("0-3")}));
-    QByteArray filter;
-    if (!game.isEmpty())
-        filter += "\\gamedir\\" + game.toLatin1();
-    if (!map.isEmpty())
-        filter += "\\map\\" + map.toLatin1();
-    filter += "\\empty\\1";
-
-    QList<Entry> expected;
-    for (const QJsonObject &server : listed(sim, game, map))
-        expected.append({server.value(QStringLiteral("address")).toString(), server.value(QStringLiteral("port")).toInt()});
-    int pages = 0;
-    QCOMPARE(downloadList(sim.masterPort(), filter, &pages), expected);
-    QCOMPARE(pages, qMax(1, int((expected.size() + 6) / 7)));
-    if (game.isEmpty())
-        QVERIFY(expected.size() < 150); // some servers are empty and left out
-}
-
 void TestHlsim::sameSeedSameBytes()
 {
-    const QStringList options = {QStringLiteral("--servers"), QStringLiteral("40"), QStringLiteral("--seed"),
-                                 QStringLiteral("7"), QStringLiteral("--cutoff"), QStringLiteral("0.2")};
+    const QStringList options = Args(QStringLiteral("--servers 40 --seed 7 --cutoff 0.2"));
     Simulator first;
     Simulator second;
     Simulator other;
     QVERIFY(first.start(options));
     QVERIFY(second.start(options));
-    QVERIFY(other.start({QStringLiteral("--servers"), QStringLiteral("40"), QStringLiteral("--seed"), QStringLiteral("8")}));
+    QVERIFY(other.start(Args(QStringLiteral("--servers 40 --seed 8"))));
     QCOMPARE(withoutPorts(first.population()), withoutPorts(second.population()));
     QVERIFY(withoutPorts(first.population()) != withoutPorts(other.population()));
 
@@ -170,16 +99,16 @@ void TestHlsim::sameSeedSameBytes()
     QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
     const QJsonArray a = servers(first);
     const QJsonArray b = servers(second);
+    const QByteArray players = protocol::BuildQueryRequest(protocol::QueryKind::Players);
+    const QByteArray rules = protocol::BuildQueryRequest(protocol::QueryKind::Rules);
     for (qsizetype i = 0; i < a.size(); ++i) {
         const int portA = a[i].toObject().value(QStringLiteral("port")).toInt();
         const int portB = b[i].toObject().value(QStringLiteral("port")).toInt();
-        const QByteArray players = protocol::BuildQueryRequest(protocol::QueryKind::Players);
         const QByteArray playersA = ask(socket, portA, players);
         QVERIFY(playersA.startsWith("\xFF\xFF\xFF\xFF" "D"));
         QCOMPARE(ask(socket, portB, players), playersA);
         // Every tenth server's rules need three pieces; the rest fit one datagram.
         const int pieces = i % 10 == 3 ? 3 : 1;
-        const QByteArray rules = protocol::BuildQueryRequest(protocol::QueryKind::Rules);
         const QByteArray rulesA = ask(socket, portA, rules, pieces);
         QCOMPARE(rulesA.startsWith("\xFE\xFF\xFF\xFF"), pieces > 1);
         QCOMPARE(ask(socket, portB, rules, pieces), rulesA);
@@ -188,20 +117,14 @@ void TestHlsim::sameSeedSameBytes()
 
 void TestHlsim::wellKnownNameOnSeveralServers()
 {
-    // What the README tells newcomers to search for must be there in the default population.
-    hlsim::PopulationOptions options;
-    const QList<hlsim::SimServer> population = hlsim::MakePopulation(options);
+    // What the README tells newcomers to search for must be there in the default population,
+    // with names of every kind: clan tags, digits, bytes above 0x7F, tabs and backslashes.
     int servers = 0;
-    for (const hlsim::SimServer &server : population) {
-        for (const hlsim::SimPlayer &player : server.Players)
-            servers += player.Name == hlsim::WellKnownName ? 1 : 0;
-    }
-    QVERIFY2(servers >= 5, qPrintable(QString::number(servers)));
-
-    // Names of every kind: clan tags, digits, bytes above 0x7F, tabs and backslashes, negative frags.
     bool tag = false, digit = false, high = false, hostile = false, negative = false, longTime = false;
-    for (const hlsim::SimServer &server : population) {
+    for (const hlsim::SimServer &server : hlsim::MakePopulation(hlsim::PopulationOptions())) {
+        bool wellKnown = false;
         for (const hlsim::SimPlayer &player : server.Players) {
+            wellKnown |= player.Name == hlsim::WellKnownName;
             tag |= player.Name.startsWith('[');
             digit |= std::any_of(player.Name.begin(), player.Name.end(), [](char c) { return c >= '0' && c <= '9'; });
             high |= std::any_of(player.Name.begin(), player.Name.end(), [](char c) { return quint8(c) > 0x7F; });
@@ -209,23 +132,24 @@ void TestHlsim::wellKnownNameOnSeveralServers()
             negative |= player.Frags < 0;
             longTime |= player.Time >= 360000.0f;
         }
+        servers += wellKnown ? 1 : 0;
     }
+    QVERIFY2(servers >= 5, qPrintable(QString::number(servers)));
     QVERIFY(tag && digit && high && hostile && negative && longTime);
 }
 
 void TestHlsim::loopbackOnly()
 {
     Simulator sim;
-    QVERIFY(sim.start({QStringLiteral("--servers"), QStringLiteral("3")}));
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 3"))));
     // The kernel's own table: the master's socket is bound to 127.0.0.1 and nothing wider.
     QFile table(QStringLiteral("/proc/net/udp"));
     if (!table.open(QIODevice::ReadOnly))
         QSKIP("no /proc/net/udp here");
-    const QByteArray local = "0100007F:" + QByteArray::number(sim.masterPort(), 16).toUpper().rightJustified(4, '0');
-    const QByteArray any = "00000000:" + QByteArray::number(sim.masterPort(), 16).toUpper().rightJustified(4, '0');
+    const QByteArray port = ':' + QByteArray::number(sim.masterPort(), 16).toUpper().rightJustified(4, '0');
     const QByteArray rows = table.readAll();
-    QVERIFY(rows.contains(local));
-    QVERIFY(!rows.contains(any));
+    QVERIFY(rows.contains(QByteArray("0100007F" + port)));
+    QVERIFY(!rows.contains(QByteArray("00000000" + port)));
     for (const QJsonValue &server : servers(sim))
         QCOMPARE(server.toObject().value(QStringLiteral("address")).toString(), QStringLiteral("127.0.0.1"));
 }
@@ -238,8 +162,7 @@ void TestHlsim::namesFromAFile()
     names.write("Zo\xEB\r\nsecond name\n\n");
     names.close();
     Simulator sim;
-    QVERIFY(sim.start({QStringLiteral("--servers"), QStringLiteral("40"), QStringLiteral("--players"), QStringLiteral("2-4"),
-                       QStringLiteral("--names"), names.fileName()}));
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 40 --players 2-4 --names")) << names.fileName()));
     QSet<QString> seen;
     for (const QJsonValue &server : servers(sim)) {
         for (const QJsonValue &player : server.toObject().value(QStringLiteral("players")).toArray())
@@ -248,106 +171,70 @@ void TestHlsim::namesFromAFile()
     QCOMPARE(seen, (QSet<QString> {QStringLiteral("Zo\u00EB"), QStringLiteral("second name")}));
 }
 
-void TestHlsim::refusesBadOptions_data()
+void TestHlsim::commandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text"); // on stderr for a refusal, else on stdout
 
-    QTest::newRow("bind_wildcard") << QStringList {QStringLiteral("--bind"), QStringLiteral("0.0.0.0")} << QStringLiteral("--bind");
-    QTest::newRow("bind_name") << QStringList {QStringLiteral("--bind"), QStringLiteral("example.org")} << QStringLiteral("--bind");
-    QTest::newRow("servers_zero") << QStringList {QStringLiteral("--servers"), QStringLiteral("0")} << QStringLiteral("--servers");
-    QTest::newRow("players_backwards") << QStringList {QStringLiteral("--players"), QStringLiteral("9-2")}
-                                       << QStringLiteral("--players");
-    QTest::newRow("silent_tooMuch") << QStringList {QStringLiteral("--silent"), QStringLiteral("1.5")} << QStringLiteral("--silent");
-    QTest::newRow("ports_pastTheEnd") << QStringList {QStringLiteral("--servers"), QStringLiteral("100"),
-                                                      QStringLiteral("--first-port"), QStringLiteral("65500")}
-                                      << QStringLiteral("--first-port");
-    QTest::newRow("floor_noTimeout") << QStringList {QStringLiteral("--schedule-floor"), QStringLiteral("80")}
-                                     << QStringLiteral("--schedule-floor");
-}
-
-void TestHlsim::refusesBadOptions()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
-    const ToolResult result = RunTool(QStringLiteral(HLSIM_PATH), arguments);
-    QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, 2);
-    QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
-    QVERIFY(!result.out.contains("listening"));
-}
-
-void TestHlsim::scheduleFloor_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("floor");
-
+    QTest::newRow("bind_wildcard") << "--bind 0.0.0.0" << 2 << "--bind";
+    QTest::newRow("bind_name") << "--bind example.org" << 2 << "--bind";
+    QTest::newRow("servers_zero") << "--servers 0" << 2 << "--servers";
+    QTest::newRow("players_backwards") << "--players 9-2" << 2 << "--players";
+    QTest::newRow("silent_tooMuch") << "--silent 1.5" << 2 << "--silent";
+    QTest::newRow("ports_pastTheEnd") << "--servers 100 --first-port 65500" << 2 << "--first-port";
+    QTest::newRow("floor_noTimeout") << "--schedule-floor 80" << 2 << "--schedule-floor";
     // Four servers of 10 ms on two sockets: two rounds.
-    QTest::newRow("twoRounds") << QStringList {QStringLiteral("--servers"), QStringLiteral("4"), QStringLiteral("--players"),
-                                               QStringLiteral("1"), QStringLiteral("--latency"), QStringLiteral("10"),
-                                               QStringLiteral("--schedule-floor"), QStringLiteral("2"), QStringLiteral("1000")}
-                               << QStringLiteral("20.000 ms for 4 listed servers");
+    QTest::newRow("floor_twoRounds") << "--servers 4 --players 1 --latency 10 --schedule-floor 2 1000" << 0
+                                     << "schedule floor 20.000 ms for 4 listed servers";
     // All silent: each costs the whole time-out.
-    QTest::newRow("silent") << QStringList {QStringLiteral("--servers"), QStringLiteral("3"), QStringLiteral("--players"),
-                                            QStringLiteral("1"), QStringLiteral("--silent"), QStringLiteral("1"),
-                                            QStringLiteral("--schedule-floor"), QStringLiteral("2"), QStringLiteral("500")}
-                            << QStringLiteral("1000.000 ms for 3 listed servers");
+    QTest::newRow("floor_silent") << "--servers 3 --players 1 --silent 1 --schedule-floor 2 500" << 0
+                                  << "schedule floor 1000.000 ms for 3 listed servers";
     // Empty servers are never listed and cost nothing.
-    QTest::newRow("empty") << QStringList {QStringLiteral("--servers"), QStringLiteral("5"), QStringLiteral("--players"),
-                                           QStringLiteral("0"), QStringLiteral("--schedule-floor"), QStringLiteral("2"),
-                                           QStringLiteral("1000")}
-                           << QStringLiteral("0.000 ms for 0 listed servers");
+    QTest::newRow("floor_empty") << "--servers 5 --players 0 --schedule-floor 2 1000" << 0
+                                 << "schedule floor 0.000 ms for 0 listed servers";
 }
 
-void TestHlsim::scheduleFloor()
+void TestHlsim::commandLine()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, floor);
-    const ToolResult result = RunTool(QStringLiteral(HLSIM_PATH), arguments);
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(QString::fromUtf8(result.out).contains(QStringLiteral("schedule floor ") + floor), result.out.constData());
+    QFETCH(QString, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    const ToolResult result = RunTool(QStringLiteral(HLSIM_PATH), Args(arguments));
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, status);
+    const QByteArray &shown = status == 0 ? result.out : result.err;
+    QVERIFY2(QString::fromUtf8(shown).contains(text), shown.constData());
+    QVERIFY(!result.out.contains("listening"));
 }
 
 void TestHlsim::findRows_data()
 {
-    QTest::addColumn<QStringList>("population");
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("population");
+    QTest::addColumn<QString>("argumentText");
     QTest::addColumn<int>("cap");
 
-    const QStringList plain = {QStringLiteral("--servers"), QStringLiteral("120")};
-    QTest::newRow("substring_wellKnown") << plain << QStringList {QStringLiteral("--name"), QStringLiteral("gordon")} << 0;
-    QTest::newRow("pattern_clanTag") << plain << QStringList {QStringLiteral("--pattern"), QStringLiteral("[[]tag]*")} << 0;
-    QTest::newRow("twoSlots") << plain
-                              << QStringList {QStringLiteral("--pattern"), QStringLiteral("#*"), QStringLiteral("--name"),
-                                              QStringLiteral("\u00F8")}
-                              << 0;
-    QTest::newRow("everyone") << plain << QStringList {QStringLiteral("--pattern"), QStringLiteral("*")} << 0;
-    QTest::newRow("cap") << plain << QStringList {QStringLiteral("--pattern"), QStringLiteral("*"), QStringLiteral("--max-servers"),
-                                                  QStringLiteral("9")}
-                         << 9;
-    QTest::newRow("filter_game") << plain << QStringList {QStringLiteral("--pattern"), QStringLiteral("*"),
-                                                          QStringLiteral("--game"), QStringLiteral("tfc")}
-                                 << 0;
-    QTest::newRow("filter_gameAndMap") << plain << QStringList {QStringLiteral("--pattern"), QStringLiteral("*"),
-                                                                QStringLiteral("--game"), QStringLiteral("cstrike"),
-                                                                QStringLiteral("--map"), QStringLiteral("de_dust2")}
-                                       << 0;
+    // Pages of seven: a list of several pages, filtered by the master.
+    const QString plain = QStringLiteral("--servers 120 --page-size 7");
+    QTest::newRow("pattern_clanTag") << plain << "--pattern [[]tag]*" << 0;
+    QTest::newRow("twoSlots") << plain << QStringLiteral("--pattern #* --name \u00F8") << 0;
+    QTest::newRow("cap") << plain << "--pattern * --max-servers 9" << 9;
+    QTest::newRow("filter_gameOtherCase") << plain << "--pattern * --game TFC" << 0;
+    QTest::newRow("filter_gameAndMap") << plain << "--pattern * --game cstrike --map de_dust2" << 0;
+    QTest::newRow("filter_noSuchGame") << plain << "--pattern * --game ricochet" << 0;
     // Players replies of 100+ records exceed one datagram and arrive split.
-    QTest::newRow("splitPlayersReplies") << QStringList {QStringLiteral("--servers"), QStringLiteral("30"), QStringLiteral("--players"),
-                                                         QStringLiteral("100-140")}
-                                         << QStringList {QStringLiteral("--pattern"), QStringLiteral("*")} << 0;
-    QTest::newRow("silentAndCutOff") << QStringList {QStringLiteral("--servers"), QStringLiteral("120"), QStringLiteral("--silent"),
-                                                     QStringLiteral("0.2"), QStringLiteral("--cutoff"), QStringLiteral("0.3")}
-                                     << QStringList {QStringLiteral("--pattern"), QStringLiteral("*")} << 0;
+    QTest::newRow("splitPlayersReplies") << "--servers 30 --players 100-140" << "--pattern *" << 0;
+    QTest::newRow("silentAndCutOff") << "--servers 120 --silent 0.2 --cutoff 0.3" << "--pattern *" << 0;
 }
 
 void TestHlsim::findRows()
 {
-    QFETCH(QStringList, population);
-    QFETCH(QStringList, arguments);
+    QFETCH(QString, population);
+    QFETCH(QString, argumentText);
     QFETCH(int, cap);
+    const QStringList arguments = Args(argumentText);
     Simulator sim;
-    QVERIFY(sim.start(population));
+    QVERIFY(sim.start(Args(population)));
 
     const auto value = [&](const QString &option) {
         const qsizetype at = arguments.indexOf(option);
@@ -361,11 +248,13 @@ void TestHlsim::findRows()
     }
     const search::PlayerMatcher matcher(nameSlots);
 
+    // "port|name|frags|time" of every player of the listed servers that answer whole, as found.
+    const auto text = [](const QJsonObject &object, const char *key) {
+        return object.value(QLatin1String(key)).toVariant().toString();
+    };
     QStringList expected;
     QList<QJsonObject> list = listed(sim, value(QStringLiteral("--game")), value(QStringLiteral("--map")));
-    if (cap > 0)
-        list = list.mid(0, cap);
-    for (const QJsonObject &server : list) {
+    for (const QJsonObject &server : list.mid(0, cap > 0 ? cap : list.size())) {
         if (server.value(QStringLiteral("silent")).toBool())
             continue;
         QJsonArray players = server.value(QStringLiteral("players")).toArray();
@@ -373,32 +262,30 @@ void TestHlsim::findRows()
             players.removeLast();
         for (const QJsonValue &p : players) {
             const QJsonObject player = p.toObject();
-            const QString name = player.value(QStringLiteral("name")).toString();
-            if (!matcher.matches(name.toLatin1()))
-                continue;
-            const qint64 seconds = qint64(player.value(QStringLiteral("time")).toDouble());
-            expected.append(QString::number(server.value(QStringLiteral("port")).toInt()) + QLatin1Char('|') + name
-                            + QLatin1Char('|') + QString::number(player.value(QStringLiteral("frags")).toInt())
-                            + QLatin1Char('|') + protocol::FormatPlayTime(seconds));
+            if (matcher.matches(text(player, "name").toLatin1()))
+                expected << text(server, "port") + '|' + text(player, "name") + '|' + text(player, "frags") + '|'
+                                + protocol::FormatPlayTime(qint64(player.value(QStringLiteral("time")).toDouble()));
         }
     }
     expected.sort();
 
     QTemporaryDir config;
     const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
-                                      arguments + QStringList {QStringLiteral("--master"), sim.master(), QStringLiteral("--format"),
-                                                               QStringLiteral("json"), QStringLiteral("--timeout"),
-                                                               QStringLiteral("500")},
+                                      arguments + Args("--format json --timeout 500 --master " + sim.master()),
                                       IsolatedEnvironment(config.path()));
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, expected.isEmpty() ? 1 : 0);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(result.out, &error);
+    QVERIFY2(error.error == QJsonParseError::NoError && document.isArray(), qPrintable(error.errorString()));
     QStringList rows;
-    for (const QJsonValue &v : QJsonDocument::fromJson(result.out).array()) {
+    for (const QJsonValue &v : document.array()) {
+        // Six string cells per row: hostile and Latin-1 names must not break the document.
         const QJsonObject row = v.toObject();
-        QCOMPARE(row.value(QStringLiteral("ip")).toString(), QStringLiteral("127.0.0.1"));
-        rows.append(row.value(QStringLiteral("port")).toString() + QLatin1Char('|') + row.value(QStringLiteral("name")).toString()
-                    + QLatin1Char('|') + row.value(QStringLiteral("frags")).toString() + QLatin1Char('|')
-                    + row.value(QStringLiteral("time")).toString());
+        QCOMPARE(row.keys(), QStringList({"frags", "ip", "name", "ping", "port", "time"}));
+        QVERIFY(std::all_of(row.begin(), row.end(), [](const QJsonValue &cell) { return cell.isString(); }));
+        QCOMPARE(text(row, "ip"), QStringLiteral("127.0.0.1"));
+        rows << text(row, "port") + '|' + text(row, "name") + '|' + text(row, "frags") + '|' + text(row, "time");
     }
     rows.sort();
     QCOMPARE(rows.size(), expected.size());
@@ -408,12 +295,10 @@ void TestHlsim::findRows()
 void TestHlsim::countsEveryRequestOnExit()
 {
     Simulator sim;
-    QVERIFY(sim.start({QStringLiteral("--servers"), QStringLiteral("60"), QStringLiteral("--latency"), QStringLiteral("30"),
-                       QStringLiteral("--page-size"), QStringLiteral("10")}));
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 60 --latency 30 --page-size 10"))));
     QTemporaryDir config;
     const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
-                                      {QStringLiteral("--name"), QStringLiteral("x"), QStringLiteral("--master"), sim.master(),
-                                       QStringLiteral("--connections"), QStringLiteral("5")},
+                                      Args("--name x --connections 5 --master " + sim.master()),
                                       IsolatedEnvironment(config.path()));
     QVERIFY(result.finished);
     const int listedCount = int(listed(sim, QString(), QString()).size());
