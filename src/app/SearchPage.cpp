@@ -163,14 +163,9 @@ void SearchPage::resetProgress()
 {
     m_heading->setText(QStringLiteral("Searching For Players..."));
     m_status->setText(QStringLiteral("Status: Downloading Server List..."));
-    // The list keeps its place while the query-phase texts come and go.
-    for (QWidget *w : { static_cast<QWidget *>(m_total), static_cast<QWidget *>(m_left),
-             static_cast<QWidget *>(m_progress) }) {
-        QSizePolicy policy = w->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        w->setSizePolicy(policy);
-        w->hide();
-    }
+    m_total->hide();
+    m_left->hide();
+    m_progress->hide();
     m_progress->setValue(0);
 }
 
