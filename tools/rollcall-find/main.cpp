@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QNetworkProxy>
 #include <QTimer>
 
 #include <cstdio>
@@ -279,9 +278,6 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rollcall-find"));
-    // UDP queries never go through a proxy, yet every fresh socket would otherwise ask the
-    // system's proxy resolver (a round trip to its helper thread) before binding.
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
