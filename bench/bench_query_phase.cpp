@@ -1,6 +1,6 @@
 // The query phase alone, in-process: a search run against a master whose servers all answer at
 // once (hlsim with latency 0), its wall and CPU time from the first query to the last reply.
-//   bench_query_phase HOST:PORT [CONNECTIONS] [--no-proxy-lookup]
+//   bench_query_phase HOST:PORT [CONNECTIONS]
 
 #include "BenchCommon.h"
 
@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QNetworkProxy>
 #include <QTimer>
 
 using namespace rollcall;
@@ -18,11 +17,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: bench_query_phase HOST:PORT [CONNECTIONS] [--no-proxy-lookup]\n");
+        std::fprintf(stderr, "usage: bench_query_phase HOST:PORT [CONNECTIONS]\n");
         return 2;
     }
-    if (args.contains(QStringLiteral("--no-proxy-lookup")))
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
     search::SearchCriteria criteria;
     criteria.Slots[0] = {true, true, QByteArray("*")};
@@ -61,9 +58,8 @@ int main(int argc, char *argv[])
         return 1;
     const double wall = double(clock.nsecsElapsed() - nsAtQueries) / 1e9;
     const double cpu = bench::processCpuSeconds() - cpuAtQueries;
-    std::printf("query phase: %d servers, %d replies, %d time-outs, %d rows, %d connections%s\n", run.serverCount(), replies,
-                timeouts, run.rowCount(), criteria.MaxConnections,
-                args.contains(QStringLiteral("--no-proxy-lookup")) ? ", no proxy lookup" : "");
+    std::printf("query phase: %d servers, %d replies, %d time-outs, %d rows, %d connections\n", run.serverCount(), replies,
+                timeouts, run.rowCount(), criteria.MaxConnections);
     std::printf("query phase: master download %.1f ms; queries %.3f s wall, %.3f s CPU; per reply %.1f us wall, %.1f us CPU; "
                 "%.0f replies/s; peak outstanding %d\n",
                 double(nsAtQueries) / 1e6, wall, cpu, wall / qMax(replies, 1) * 1e6, cpu / qMax(replies, 1) * 1e6,

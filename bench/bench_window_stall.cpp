@@ -1,7 +1,7 @@
 // The longest the main window's event loop goes without turning during a whole search: a 1 ms
 // precise timer ticks throughout, and the widest gap between two ticks is the worst stall the
 // user could have felt. The window is driven the way a user drives it, through its controls.
-//   bench_window_stall HOST:PORT [NAME] [--wildcards] [--no-proxy-lookup]
+//   bench_window_stall HOST:PORT [NAME] [--wildcards]
 
 #include "BenchCommon.h"
 
@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QNetworkProxy>
 #include <QTimer>
 
 using namespace rollcall;
@@ -31,9 +30,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: bench_window_stall HOST:PORT [NAME] [--wildcards]\n");
         return 2;
     }
-    // What the figure would be if the query sockets skipped the system proxy lookup.
-    if (args.contains(QStringLiteral("--no-proxy-lookup")))
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     const QString name = args.size() > 2 && !args[2].startsWith(QLatin1String("--")) ? args[2] : QStringLiteral("a");
 
     app::MainForm form(std::make_unique<settings::MemorySettingsBackend>());
@@ -88,8 +84,7 @@ int main(int argc, char *argv[])
     if (QCoreApplication::exec() != 0)
         return 1;
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    std::printf("window stall%s: %d servers, %d rows, search %.2f s, %lld ticks of the 1 ms timer; worst gap at %.2f s\n",
-                args.contains(QStringLiteral("--no-proxy-lookup")) ? " (no proxy lookup)" : "",
+    std::printf("window stall: %d servers, %d rows, search %.2f s, %lld ticks of the 1 ms timer; worst gap at %.2f s\n",
                 run ? run->serverCount() : 0, form.resultsModel() ? form.resultsModel()->rowCount() : 0, seconds,
                 static_cast<long long>(ticks), double(worstAt) / 1e9);
     bench::printAgainstBound("window stall, longest event-loop gap", double(worst) / 1e6, "ms", 16.0);

@@ -107,19 +107,10 @@ void QueryPool::replyReceived(size_t k, const QByteArray &reply)
     const int ping = PingOf(slot.clock.elapsed());
     const QList<ResultRow> rows = AddMatchingRows(reply, ip, port, qint16(ping), *m_matcher);
 
-    ++m_next;
-    const bool exhausted = m_next > serverCount();
-    if (!exhausted)
-        queryNext(slot, false);
-
+    const bool exhausted = advance(slot, false);
     const quint64 generation = m_generation;
     Q_EMIT serverAnswered(ip, port, ping, rows);
-    if (generation != m_generation)
-        return;
-    if (exhausted)
-        Q_EMIT listExhausted();
-    else
-        Q_EMIT querySent(entry(m_next));
+    reportNext(generation, exhausted);
 }
 
 void QueryPool::watchElapsed(size_t k)
@@ -129,14 +120,24 @@ void QueryPool::watchElapsed(size_t k)
     const qint32 port = qint32(slot.socket->aimedPort());
     slot.watch->stop();
     --m_outstanding;
-    ++m_next;
     // With the list exhausted the socket stays aimed: a late answer still brings its rows.
-    const bool exhausted = m_next > serverCount();
-    if (!exhausted)
-        queryNext(slot, true);
-
+    const bool exhausted = advance(slot, true);
     const quint64 generation = m_generation;
     Q_EMIT serverTimedOut(ip, port);
+    reportNext(generation, exhausted);
+}
+
+bool QueryPool::advance(Slot &slot, bool closeAfterWatchStarts)
+{
+    ++m_next;
+    const bool exhausted = m_next > serverCount();
+    if (!exhausted)
+        queryNext(slot, closeAfterWatchStarts);
+    return exhausted;
+}
+
+void QueryPool::reportNext(quint64 generation, bool exhausted)
+{
     if (generation != m_generation)
         return;
     if (exhausted)

@@ -69,6 +69,11 @@ private:
     void replyReceived(size_t slot, const QByteArray &reply);
     void watchElapsed(size_t slot);
     void queryNext(Slot &slot, bool closeAfterWatchStarts);
+    // Moves past the entry just ended: the socket takes the next one, or the list is exhausted.
+    bool advance(Slot &slot, bool closeAfterWatchStarts);
+    // After the per-server report: the end of the list, or the query just sent, unless a
+    // receiver replaced the pool meanwhile.
+    void reportNext(quint64 generation, bool exhausted);
 
     std::vector<Slot> m_slots;
     QList<protocol::ServerEntry> m_servers;
