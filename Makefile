@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo bench fuzz package install screenshots clean
+.PHONY: all deps configure build test demo bench fuzz package install screenshots format clean
 
 all: build
 
@@ -34,6 +34,9 @@ package: build
 
 screenshots: build
 	@scripts/screenshots $(BUILD)
+
+format: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 -i
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz

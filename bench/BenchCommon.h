@@ -4,7 +4,6 @@
 // its bound, so scripts/bench can collect the lines as they are.
 
 #include <QtGlobal>
-
 #include <cstdio>
 #include <ctime>
 

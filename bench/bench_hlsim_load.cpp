@@ -4,16 +4,15 @@
 
 #include "BenchCommon.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
-
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
@@ -34,15 +33,15 @@ int main(int argc, char *argv[])
 
     // The list, page by page.
     std::vector<quint16> ports;
-    unsigned char key[4] = {0, 0, 0, 0};
+    unsigned char key[4] = { 0, 0, 0, 0 };
     for (;;) {
-        char request[64] = {'1'};
+        char request[64] = { '1' };
         std::memcpy(request + 1, key, 4);
         const char filter[] = "\\empty\\1";
         std::memcpy(request + 5, filter, sizeof(filter));
         to.sin_port = htons(quint16(masterPort));
         sendto(fd, request, 5 + sizeof(filter), 0, reinterpret_cast<sockaddr *>(&to), sizeof(to));
-        pollfd p {fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         if (poll(&p, 1, 2000) <= 0) {
             std::fprintf(stderr, "bench_hlsim_load: no master reply\n");
             return 1;
@@ -73,10 +72,11 @@ int main(int argc, char *argv[])
     const double cpu0 = rollcall::bench::processCpuSeconds();
     char buffer[65536];
     for (;;) {
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double elapsed
+            = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (elapsed >= seconds)
             break;
-        pollfd p {fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         if (poll(&p, 1, 50) <= 0) {
             for (int i = 0; i < window; ++i) // lost in a full buffer: prime the window again
                 sendOne();
@@ -88,9 +88,10 @@ int main(int argc, char *argv[])
         }
     }
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("hlsim load: %zu servers, window %d, %lld replies in %.2f s (load generator CPU %.2f s)\n", ports.size(),
-                window, replies, elapsed, rollcall::bench::processCpuSeconds() - cpu0);
-    rollcall::bench::printAgainstBound("hlsim replies per second (at least)", double(replies) / elapsed, "/s", 30000.0);
+    std::printf("hlsim load: %zu servers, window %d, %lld replies in %.2f s (load generator CPU %.2f s)\n",
+        ports.size(), window, replies, elapsed, rollcall::bench::processCpuSeconds() - cpu0);
+    rollcall::bench::printAgainstBound(
+        "hlsim replies per second (at least)", double(replies) / elapsed, "/s", 30000.0);
     close(fd);
     return 0;
 }

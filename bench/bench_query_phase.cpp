@@ -3,7 +3,6 @@
 //   bench_query_phase HOST:PORT [CONNECTIONS]
 
 #include "BenchCommon.h"
-
 #include "search/SearchRun.h"
 
 #include <QCoreApplication>
@@ -22,7 +21,7 @@ int main(int argc, char *argv[])
     }
 
     search::SearchCriteria criteria;
-    criteria.Slots[0] = {true, true, QByteArray("*")};
+    criteria.Slots[0] = { true, true, QByteArray("*") };
     criteria.MasterServer = args[1];
     criteria.MaxConnections = args.size() > 2 && !args[2].startsWith(QLatin1Char('-')) ? args[2].toInt() : 80;
     criteria.QueryTimeout = 1000;
@@ -44,9 +43,18 @@ int main(int argc, char *argv[])
             cpuAtQueries = bench::processCpuSeconds();
         }
     });
-    QObject::connect(&run, &search::SearchRun::serverAnswered, &run, [&] { ++replies; finish(); });
-    QObject::connect(&run, &search::SearchRun::serverTimedOut, &run, [&] { ++timeouts; finish(); });
-    QObject::connect(&run, &search::SearchRun::searchDone, &run, [&] { done = true; finish(); });
+    QObject::connect(&run, &search::SearchRun::serverAnswered, &run, [&] {
+        ++replies;
+        finish();
+    });
+    QObject::connect(&run, &search::SearchRun::serverTimedOut, &run, [&] {
+        ++timeouts;
+        finish();
+    });
+    QObject::connect(&run, &search::SearchRun::searchDone, &run, [&] {
+        done = true;
+        finish();
+    });
     QObject::connect(&run, &search::SearchRun::failed, &run, [&](const UserMessage &m) {
         std::fprintf(stderr, "bench_query_phase: %s\n", qPrintable(m.text));
         QCoreApplication::exit(1);
@@ -58,11 +66,12 @@ int main(int argc, char *argv[])
         return 1;
     const double wall = double(clock.nsecsElapsed() - nsAtQueries) / 1e9;
     const double cpu = bench::processCpuSeconds() - cpuAtQueries;
-    std::printf("query phase: %d servers, %d replies, %d time-outs, %d rows, %d connections\n", run.serverCount(), replies,
-                timeouts, run.rowCount(), criteria.MaxConnections);
-    std::printf("query phase: master download %.1f ms; queries %.3f s wall, %.3f s CPU; per reply %.1f us wall, %.1f us CPU; "
+    std::printf("query phase: %d servers, %d replies, %d time-outs, %d rows, %d connections\n",
+        run.serverCount(), replies, timeouts, run.rowCount(), criteria.MaxConnections);
+    std::printf("query phase: master download %.1f ms; queries %.3f s wall, %.3f s CPU; per reply %.1f us "
+                "wall, %.1f us CPU; "
                 "%.0f replies/s; peak outstanding %d\n",
-                double(nsAtQueries) / 1e6, wall, cpu, wall / qMax(replies, 1) * 1e6, cpu / qMax(replies, 1) * 1e6,
-                replies / wall, run.peakOutstanding());
+        double(nsAtQueries) / 1e6, wall, cpu, wall / qMax(replies, 1) * 1e6, cpu / qMax(replies, 1) * 1e6,
+        replies / wall, run.peakOutstanding());
     return 0;
 }

@@ -2,7 +2,6 @@
 // way a '*' search over thousands of servers fills it: a few rows per reply.
 
 #include "BenchCommon.h"
-
 #include "results/ResultsModel.h"
 
 #include <QApplication>
@@ -31,13 +30,18 @@ int main(int argc, char *argv[])
     };
     for (int made = 0; made < total;) {
         QList<search::ResultRow> rows;
-        const QString ip = QStringLiteral("10.%1.%2.%3").arg(next() % 256).arg(next() % 256).arg(next() % 256);
+        const QString ip
+            = QStringLiteral("10.%1.%2.%3").arg(next() % 256).arg(next() % 256).arg(next() % 256);
         const QString port = QString::number(27015 + next() % 1000);
         const QString ping = QString::number(next() % 300);
         for (int i = 0; i < perReply && made < total; ++i, ++made) {
             search::ResultRow row;
-            row.Cells = {ip, port, ping, QStringLiteral("Player%1_%2").arg(next() % 100000).arg(QChar(u'a' + next() % 26)),
-                         QString::number(int(next() % 120) - 20), QStringLiteral("00:%1:%2").arg(next() % 60, 2, 10, QLatin1Char('0')).arg(next() % 60, 2, 10, QLatin1Char('0'))};
+            row.Cells = { ip, port, ping,
+                QStringLiteral("Player%1_%2").arg(next() % 100000).arg(QChar(u'a' + next() % 26)),
+                QString::number(int(next() % 120) - 20),
+                QStringLiteral("00:%1:%2")
+                    .arg(next() % 60, 2, 10, QLatin1Char('0'))
+                    .arg(next() % 60, 2, 10, QLatin1Char('0')) };
             rows.append(row);
         }
         replies.append(rows);
@@ -65,9 +69,9 @@ int main(int argc, char *argv[])
     const double totalMs = double(clock.nsecsElapsed()) / 1e6;
     const double cpuMs = (bench::processCpuSeconds() - cpu0) * 1000.0;
 
-    std::printf("results list: %d rows in %lld appends of %d while sorted by name, %s; model %lld rows\n", total,
-                static_cast<long long>(replies.size()), perReply, withView ? "QTreeView attached" : "no view",
-                static_cast<long long>(model.rowCount()));
+    std::printf("results list: %d rows in %lld appends of %d while sorted by name, %s; model %lld rows\n",
+        total, static_cast<long long>(replies.size()), perReply, withView ? "QTreeView attached" : "no view",
+        static_cast<long long>(model.rowCount()));
     bench::printAgainstBound("results list append time", appendMs, "ms", 500.0);
     std::printf("results list: with the view's catch-up %.1f ms wall, %.1f ms CPU\n", totalMs, cpuMs);
     return model.rowCount() == total ? 0 : 1;

@@ -4,7 +4,6 @@
 //   bench_window_stall HOST:PORT [NAME] [--wildcards]
 
 #include "BenchCommon.h"
-
 #include "app/MainForm.h"
 #include "results/ResultsModel.h"
 #include "search/SearchRun.h"
@@ -30,17 +29,22 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: bench_window_stall HOST:PORT [NAME] [--wildcards]\n");
         return 2;
     }
-    const QString name = args.size() > 2 && !args[2].startsWith(QLatin1String("--")) ? args[2] : QStringLiteral("a");
+    const QString name
+        = args.size() > 2 && !args[2].startsWith(QLatin1String("--")) ? args[2] : QStringLiteral("a");
 
     app::MainForm form(std::make_unique<settings::MemorySettingsBackend>());
     form.show();
-    const auto button = [&](const char *objectName) { return form.findChild<QAbstractButton *>(QLatin1String(objectName)); };
+    const auto button = [&](const char *objectName) {
+        return form.findChild<QAbstractButton *>(QLatin1String(objectName));
+    };
     auto *next = button("Command2_1");
     auto *nameBox = form.findChild<QLineEdit *>(QStringLiteral("txtPlayerName_0"));
     auto *wildcards = form.findChild<QCheckBox *>(QStringLiteral("chkUseWildcards_0"));
     auto *master = form.findChild<QComboBox *>(QStringLiteral("cboMaster"));
     if (!next || !nameBox || !master || !wildcards) {
-        std::fprintf(stderr, "bench_window_stall: the window lacks Command2_1, txtPlayerName_0, chkUseWildcards_0 or cboMaster\n");
+        std::fprintf(stderr,
+            "bench_window_stall: the window lacks Command2_1, txtPlayerName_0, chkUseWildcards_0 or "
+            "cboMaster\n");
         return 1;
     }
     next->click(); // welcome -> options
@@ -84,9 +88,10 @@ int main(int argc, char *argv[])
     if (QCoreApplication::exec() != 0)
         return 1;
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    std::printf("window stall: %d servers, %d rows, search %.2f s, %lld ticks of the 1 ms timer; worst gap at %.2f s\n",
-                run ? run->serverCount() : 0, form.resultsModel() ? form.resultsModel()->rowCount() : 0, seconds,
-                static_cast<long long>(ticks), double(worstAt) / 1e9);
+    std::printf("window stall: %d servers, %d rows, search %.2f s, %lld ticks of the 1 ms timer; worst gap "
+                "at %.2f s\n",
+        run ? run->serverCount() : 0, form.resultsModel() ? form.resultsModel()->rowCount() : 0, seconds,
+        static_cast<long long>(ticks), double(worstAt) / 1e9);
     bench::printAgainstBound("window stall, longest event-loop gap", double(worst) / 1e6, "ms", 16.0);
     return 0;
 }

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTreeView>
-
 #include <cstdio>
 #include <functional>
 

@@ -10,13 +10,14 @@ namespace {
 
 void showMessageBox(QWidget *parent, const UserMessage &message)
 {
-    const auto icon = message.icon == UserMessage::Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning;
+    const auto icon
+        = message.icon == UserMessage::Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning;
     QMessageBox box(icon, ApplicationTitle, message.text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 QString chooseFileWithDialog(QWidget *parent, const QString &title, const QString &startFile,
-                             const QString &startFolder, const QString &filter)
+    const QString &startFolder, const QString &filter)
 {
     QFileDialog dialog(parent, title, startFolder, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -35,7 +36,7 @@ bool startDetached(const QString &program, const QStringList &arguments)
 
 Seams makeDefaults()
 {
-    return Seams{&showMessageBox, &chooseFileWithDialog, &startDetached};
+    return Seams { &showMessageBox, &chooseFileWithDialog, &startDetached };
 }
 
 } // namespace

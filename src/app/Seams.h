@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 class QWidget;
@@ -20,7 +19,7 @@ struct Seams
     std::function<void(QWidget *parent, const UserMessage &message)> showMessage;
     // An open-file dialog; returns the chosen file, or startFile when cancelled.
     std::function<QString(QWidget *parent, const QString &title, const QString &startFile,
-                          const QString &startFolder, const QString &filter)>
+        const QString &startFolder, const QString &filter)>
         chooseFile;
     // Starts a program without waiting for it; false when it could not be started.
     std::function<bool(const QString &program, const QStringList &arguments)> startProcess;

@@ -57,7 +57,8 @@ void CopySelection(QPlainTextEdit *box)
     // A multi-line box breaks its lines with CR LF, as the lists' copy text is written; the
     // document underneath keeps bare line feeds, so put the CR back.
     const QTextCursor cursor = box->textCursor();
-    QString selected = box->toPlainText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
+    QString selected
+        = box->toPlainText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
     selected.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     putOnClipboard(selected);
 }

@@ -43,7 +43,8 @@ ServerEntry entryAt(QByteArrayView bytes)
     // The port goes through the same text-to-number rule the rest of the program uses for port
     // text, so one rule decides every port; four hex digits always fit.
     static constexpr char16_t Digits[] = u"0123456789ABCDEF";
-    const char16_t portText[4] = {Digits[b(4) >> 4], Digits[b(4) & 15], Digits[b(5) >> 4], Digits[b(5) & 15]};
+    const char16_t portText[4]
+        = { Digits[b(4) >> 4], Digits[b(4) & 15], Digits[b(5) >> 4], Digits[b(5) & 15] };
     entry.Port = Hex2Dec(QStringView(portText, 4)).value_or(b(4) * 256 + b(5));
     return entry;
 }

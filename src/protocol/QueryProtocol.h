@@ -8,7 +8,6 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 

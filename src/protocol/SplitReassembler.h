@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-
 #include <optional>
 
 namespace rollcall::protocol {

@@ -8,7 +8,6 @@
 
 #include <QAbstractTableModel>
 #include <QList>
-
 #include <memory>
 #include <optional>
 

@@ -44,12 +44,11 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
     // A dotted address needs no resolver, and no lookup is then left pending if the run goes.
     QHostAddress literal;
     if (literal.setAddress(address.Host.trimmed()) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
-        hostResolved(generation, {literal});
+        hostResolved(generation, { literal });
         return;
     }
-    m_lookupId = QHostInfo::lookupHost(address.Host.trimmed(), this, [this, generation](const QHostInfo &info) {
-        hostResolved(generation, info.addresses());
-    });
+    m_lookupId = QHostInfo::lookupHost(address.Host.trimmed(), this,
+        [this, generation](const QHostInfo &info) { hostResolved(generation, info.addresses()); });
 }
 
 void MasterClient::abort()
@@ -83,9 +82,8 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
         return;
     m_lookupId = -1;
     // The master protocol carries IPv4 only, and "localhost" often lists ::1 first.
-    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const QHostAddress &a) {
-        return a.protocol() == QAbstractSocket::IPv4Protocol;
-    });
+    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(),
+        [](const QHostAddress &a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
     if (v4 == addresses.cend()) {
         fail(Failure::Unreachable);
         return;

@@ -11,7 +11,6 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
 #include <chrono>
 #include <optional>
 
@@ -32,7 +31,7 @@ public:
     };
     Q_ENUM(Failure)
 
-    static constexpr std::chrono::milliseconds DefaultTimeout{30000};
+    static constexpr std::chrono::milliseconds DefaultTimeout { 30000 };
 
     explicit MasterClient(QObject *parent = nullptr);
     ~MasterClient() override;

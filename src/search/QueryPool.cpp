@@ -19,8 +19,7 @@ int PingOf(qint64 elapsedMs)
 
 QueryPool::QueryPool(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 QueryPool::~QueryPool()
 {
@@ -46,7 +45,7 @@ void QueryPool::create(int connections, int timeoutMs, const PlayerMatcher &matc
         slot.watch->setTimerType(Qt::PreciseTimer);
         slot.watch->setInterval(qMax(timeoutMs, 0));
         connect(slot.socket, &ServerSocket::replyReceived, this,
-                [this, k](const QByteArray &reply) { replyReceived(k, reply); });
+            [this, k](const QByteArray &reply) { replyReceived(k, reply); });
         connect(slot.watch, &QTimer::timeout, this, [this, k] { watchElapsed(k); });
     }
 }

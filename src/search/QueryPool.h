@@ -12,7 +12,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-
 #include <optional>
 #include <vector>
 
@@ -51,7 +50,8 @@ public:
 
 Q_SIGNALS:
     // A reply came in (also a late one after the list ran out). Rows may be empty.
-    void serverAnswered(const QString &ip, qint32 port, int ping, const QList<rollcall::search::ResultRow> &rows);
+    void serverAnswered(
+        const QString &ip, qint32 port, int ping, const QList<rollcall::search::ResultRow> &rows);
     void serverTimedOut(const QString &ip, qint32 port);
     // The socket that just ended moved on to entry nextServerIndex().
     void querySent(const rollcall::protocol::ServerEntry &server);

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <array>
 
 namespace rollcall::search {
@@ -34,6 +33,7 @@ struct SearchCriteria
 
 // The preset master servers of the options page; the first is the default. Never a public
 // internet name we do not own: whoever registered it could answer our users.
-inline const std::array<const char *, 3> MasterPresets = {"localhost:27010", "master:27010", "hlmaster.lan:27010"};
+inline const std::array<const char *, 3> MasterPresets
+    = { "localhost:27010", "master:27010", "hlmaster.lan:27010" };
 
 } // namespace rollcall::search

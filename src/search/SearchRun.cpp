@@ -5,7 +5,6 @@
 #include "search/QueryPool.h"
 
 #include <QPointer>
-
 #include <cmath>
 
 namespace rollcall::search {
@@ -24,13 +23,13 @@ QString Found(int rows)
 
 QString Refreshing(const protocol::ServerEntry &server)
 {
-    return QStringLiteral("Status: Refreshing ") + server.Address + QLatin1Char(':') + QString::number(server.Port)
-         + QStringLiteral("...");
+    return QStringLiteral("Status: Refreshing ") + server.Address + QLatin1Char(':')
+        + QString::number(server.Port) + QStringLiteral("...");
 }
 
 UserMessage Warning(const QString &first, const QString &second)
 {
-    return {UserMessage::Icon::Exclamation, TwoPartMessage(first, second)};
+    return { UserMessage::Icon::Exclamation, TwoPartMessage(first, second) };
 }
 
 } // namespace
@@ -39,8 +38,7 @@ struct SearchRun::Private
 {
     explicit Private(SearchRun *owner)
         : q(owner)
-    {
-    }
+    { }
 
     SearchRun *q;
     MasterClient master;
@@ -60,8 +58,7 @@ struct SearchRun::Private
     int handedOut = 0;
 
     // Emits one report; false when the run was torn down or replaced meanwhile.
-    template <typename Emit>
-    bool report(Emit emitIt)
+    template <typename Emit> bool report(Emit emitIt)
     {
         const QPointer<SearchRun> self(q);
         const quint64 before = generation;
@@ -103,7 +100,8 @@ struct SearchRun::Private
 
     void masterProgress(int count)
     {
-        status = QStringLiteral("Status: Downloading Server List (") + QString::number(count) + QStringLiteral(")...");
+        status = QStringLiteral("Status: Downloading Server List (") + QString::number(count)
+            + QStringLiteral(")...");
         report([&] { Q_EMIT q->statusChanged(status); });
     }
 
@@ -121,11 +119,10 @@ struct SearchRun::Private
         querying = true;
         handedOut = 0;
         status = handed > 0 ? Refreshing(pool.entry(handed)) : status;
-        if (lastDatagramAdded
-            && !report([&] {
-                   Q_EMIT q->statusChanged(QStringLiteral("Status: Downloading Server List (") + count
-                                           + QStringLiteral(")..."));
-               }))
+        if (lastDatagramAdded && !report([&] {
+                Q_EMIT q->statusChanged(
+                    QStringLiteral("Status: Downloading Server List (") + count + QStringLiteral(")..."));
+            }))
             return;
         if (!report([&] { Q_EMIT q->totalChanged(total, true); })
             || !report([&] { Q_EMIT q->leftChanged(left, true, handedOut); }))
@@ -141,15 +138,17 @@ struct SearchRun::Private
     {
         switch (failure) {
         case MasterClient::Failure::Unreachable:
-            endWithMessage(true, Warning(QStringLiteral("Unable to contact the master server."),
-                                         QStringLiteral("Please check the address and try again.")));
+            endWithMessage(true,
+                Warning(QStringLiteral("Unable to contact the master server."),
+                    QStringLiteral("Please check the address and try again.")));
             break;
         case MasterClient::Failure::BadHeader:
             endWithMessage(false, Warning(QStringLiteral("Bad master server response."), TryLater));
             break;
         case MasterClient::Failure::Unknown:
             endWithMessage(true,
-                           Warning(QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater));
+                Warning(
+                    QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater));
             break;
         }
     }
@@ -161,7 +160,7 @@ struct SearchRun::Private
         // Division then multiplication in double, floored: 29 of 100 shows 72%, not 71%.
         handedOut = int(std::floor((double(next) / double(listed)) * 100.0));
         left = QStringLiteral("Servers Left: ") + QString::number(listed - next) + QStringLiteral(" (")
-             + QString::number(100 - handedOut) + QStringLiteral("%)");
+            + QString::number(100 - handedOut) + QStringLiteral("%)");
         status = Refreshing(server);
         if (report([&] { Q_EMIT q->statusChanged(status); }))
             report([&] { Q_EMIT q->leftChanged(left, true, handedOut); });
@@ -182,14 +181,16 @@ SearchRun::SearchRun(QObject *parent)
 {
     connect(&d->master, &MasterClient::progress, this, [this](int count) { d->masterProgress(count); });
     connect(&d->master, &MasterClient::finished, this,
-            [this](const QList<protocol::ServerEntry> &servers, bool added) { d->masterFinished(servers, added); });
+        [this](
+            const QList<protocol::ServerEntry> &servers, bool added) { d->masterFinished(servers, added); });
     connect(&d->master, &MasterClient::failed, this, [this](MasterClient::Failure f) { d->masterFailed(f); });
     connect(&d->pool, &QueryPool::serverAnswered, this,
-            [this](const QString &ip, qint32 port, int ping, const QList<ResultRow> &rows) {
-                d->serverAnswered(ip, port, ping, rows);
-            });
+        [this](const QString &ip, qint32 port, int ping, const QList<ResultRow> &rows) {
+            d->serverAnswered(ip, port, ping, rows);
+        });
     connect(&d->pool, &QueryPool::serverTimedOut, this, &SearchRun::serverTimedOut);
-    connect(&d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
+    connect(
+        &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
     connect(&d->pool, &QueryPool::listExhausted, this, [this] { d->reportDone(); });
 }
 
@@ -206,7 +207,7 @@ void SearchRun::start(const SearchCriteria &criteria)
     d->master.abort();
     // Settings come from a file a user may edit: keep them in the ranges the options allow.
     d->pool.create(qBound(1, criteria.MaxConnections, 99), qBound(1, criteria.QueryTimeout, 99999),
-                   PlayerMatcher(criteria.Slots));
+        PlayerMatcher(criteria.Slots));
     d->active = true;
     d->serverCount = 0;
     d->rows = 0;
@@ -214,8 +215,9 @@ void SearchRun::start(const SearchCriteria &criteria)
     d->status = Downloading;
     d->querying = false;
     d->handedOut = 0;
-    d->master.start(criteria.MasterServer, protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
-                    criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
+    d->master.start(criteria.MasterServer,
+        protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
+        criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
 
     if (d->report([&] { Q_EMIT runStarted(); }))
         d->reportTexts(true);

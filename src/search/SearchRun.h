@@ -13,7 +13,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-
 #include <chrono>
 #include <memory>
 
@@ -36,19 +35,19 @@ public:
     void tearDown();
 
     // The texts and visibility of the progress labels, as last reported.
-    QString heading() const;     // Label13
-    QString status() const;      // lblStatus
-    QString totalText() const;   // lblTotal
-    QString leftText() const;    // lblLeft
-    bool isQuerying() const;     // lblTotal and lblLeft shown
+    QString heading() const; // Label13
+    QString status() const; // lblStatus
+    QString totalText() const; // lblTotal
+    QString leftText() const; // lblLeft
+    bool isQuerying() const; // lblTotal and lblLeft shown
     int handedOutPercent() const; // 100 minus the "Servers Left" percentage
-    int rowCount() const;        // rows reported in this run
+    int rowCount() const; // rows reported in this run
 
     // Figures for tools and benchmarks.
-    int serverCount() const;      // servers the master listed in this run (after the cap)
-    int peakOutstanding() const;  // most queries in flight at once in this run
-    bool masterAnswered() const;  // a good page came back, so an empty list is the master's answer
-    int outstanding() const;      // queries in flight now (late replies may still add rows)
+    int serverCount() const; // servers the master listed in this run (after the cap)
+    int peakOutstanding() const; // most queries in flight at once in this run
+    bool masterAnswered() const; // a good page came back, so an empty list is the master's answer
+    int outstanding() const; // queries in flight now (late replies may still add rows)
     // From start() to the first end report, stop() or tearDown().
     bool isActive() const;
 

@@ -9,8 +9,7 @@ namespace rollcall::search {
 
 ServerSocket::ServerSocket(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 ServerSocket::~ServerSocket() = default;
 
@@ -80,8 +79,8 @@ void ServerSocket::readPending()
         }
         if (sender != m_address || datagram.senderPort() != m_port)
             continue;
-        std::optional<QByteArray> reply =
-            m_reassemble ? m_reassembler.feed(datagram.data()) : std::optional<QByteArray>(datagram.data());
+        std::optional<QByteArray> reply
+            = m_reassemble ? m_reassembler.feed(datagram.data()) : std::optional<QByteArray>(datagram.data());
         if (!reply)
             continue;
         m_lastSender = sender.toString();

@@ -4,7 +4,6 @@
 // memory in tests. A backend only stores text; the rules are the store's.
 
 #include <QString>
-
 #include <memory>
 
 namespace rollcall::settings {
@@ -24,8 +23,8 @@ public:
     virtual StoredValue query(const QString &valueName) = 0;
     virtual void write(const QString &valueName, const QString &text) = 0;
     // Saves are bracketed so a file backend can write the whole file once, atomically.
-    virtual void beginSave() {}
-    virtual void endSave() {}
+    virtual void beginSave() { }
+    virtual void endSave() { }
 };
 
 // The platform's own backend: the INI file $XDG_CONFIG_HOME/Rollcall/Half-Life.conf (where

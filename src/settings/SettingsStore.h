@@ -6,7 +6,6 @@
 #include "settings/SettingsBackend.h"
 
 #include <QString>
-
 #include <optional>
 
 namespace rollcall::settings {

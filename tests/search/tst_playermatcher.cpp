@@ -28,11 +28,12 @@ bool referenceMatch(const QByteArray &name, const QByteArray &pattern)
     for (qsizetype i = n; i >= 0; --i) {
         for (qsizetype p = m - 1; p >= 0; --p) {
             const char c = pattern[p];
-            const bool one = i < n && (c == '?' || (c == '#' ? name[i] >= '0' && name[i] <= '9' : c == name[i]));
+            const bool one
+                = i < n && (c == '?' || (c == '#' ? name[i] >= '0' && name[i] <= '9' : c == name[i]));
             const auto &here = rest[size_t(i)];
             const auto &next = rest[size_t(i + 1)];
-            rest[size_t(i)][size_t(p)] =
-                c == '*' ? here[size_t(p + 1)] || (i < n && next[size_t(p)]) : one && next[size_t(p + 1)];
+            rest[size_t(i)][size_t(p)]
+                = c == '*' ? here[size_t(p + 1)] || (i < n && next[size_t(p)]) : one && next[size_t(p + 1)];
         }
     }
     return rest[0][0];
@@ -206,8 +207,9 @@ void tst_PlayerMatcher::slotRules_data()
     QTest::addColumn<QByteArray>("player");
     QTest::addColumn<bool>("matches");
 
-    const auto row = [](const char *tag, const NameSlot &first, const NameSlot &second, const char *player,
-                         bool matches) { QTest::newRow(tag) << first << second << QByteArray(player) << matches; };
+    const auto row
+        = [](const char *tag, const NameSlot &first, const NameSlot &second, const char *player,
+              bool matches) { QTest::newRow(tag) << first << second << QByteArray(player) << matches; };
     const NameSlot bob = slot(true, false, "bob");
     row("substring_anyCase", bob, Off, "xXBobXx", true);
     row("substring_slotUpperCase", slot(true, false, "BoB"), Off, "xbobx", true);
@@ -243,8 +245,10 @@ void tst_PlayerMatcher::slotRules()
 void tst_PlayerMatcher::rowCells()
 {
     const PlayerMatcher matcher({ slot(true, false, "b"), Off });
-    const QList<ResultRow> rows = AddMatchingRows(
-        EncodePlayersReply({ { "B\xf6" "b\xff", -2, 3725.9f } }), QStringLiteral("10.0.0.1"), 27015, 42, matcher);
+    const QList<ResultRow> rows = AddMatchingRows(EncodePlayersReply({ { "B\xf6"
+                                                                         "b\xff",
+                                                      -2, 3725.9f } }),
+        QStringLiteral("10.0.0.1"), 27015, 42, matcher);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().Cells,
         (std::array<QString, ResultRow::ColumnCount> { QStringLiteral("10.0.0.1"), QStringLiteral("27015"),
@@ -257,10 +261,11 @@ void tst_PlayerMatcher::rowsOfAReply_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QStringList>("names");
 
-    QTest::newRow("inReplyOrder_onlyMatching")
-        << EncodePlayersReply({ { "Alice", 1, 1 }, { "Carl", 2, 2 }, { "BOBBY", 3, 3 }, { "", 4, 4 }, { "ann", 5, 5 } })
-        << QStringList { "Alice", "BOBBY", "ann" };
-    QTest::newRow("bothSlotsMatch_oneRow") << EncodePlayersReply({ { "aBob", 0, 0 } }) << QStringList { "aBob" };
+    QTest::newRow("inReplyOrder_onlyMatching") << EncodePlayersReply(
+        { { "Alice", 1, 1 }, { "Carl", 2, 2 }, { "BOBBY", 3, 3 }, { "", 4, 4 }, { "ann", 5, 5 } })
+                                               << QStringList { "Alice", "BOBBY", "ann" };
+    QTest::newRow("bothSlotsMatch_oneRow")
+        << EncodePlayersReply({ { "aBob", 0, 0 } }) << QStringList { "aBob" };
     QTest::newRow("emptyDatagram") << QByteArray() << QStringList {};
     QTest::newRow("headerOnly") << QByteArray::fromHex("ffffffff44") << QStringList {};
     QTest::newRow("noPlayers") << EncodePlayersReply({}) << QStringList {};

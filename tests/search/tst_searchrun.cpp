@@ -6,7 +6,6 @@
 
 #include <QSignalSpy>
 #include <QTest>
-
 #include <functional>
 
 using namespace rollcall;
@@ -21,7 +20,7 @@ constexpr int Wait = 10000; // bounded waits: generous, the machine is shared
 SearchCriteria Criteria(const QString &master, int connections = 80, int timeoutMs = 1000)
 {
     SearchCriteria c;
-    c.Slots[0] = {true, false, "player"};
+    c.Slots[0] = { true, false, "player" };
     c.MasterServer = master;
     c.MaxConnections = connections;
     c.QueryTimeout = timeoutMs;
@@ -85,8 +84,10 @@ struct Log
         on(&SearchRun::runStarted, [this] { add(QStringLiteral("started")); });
         on(&SearchRun::headingChanged, [this](const QString &text) { add(text); });
         on(&SearchRun::statusChanged, [this](const QString &text) { add(text); });
-        on(&SearchRun::totalChanged, [this, shown](const QString &text, bool visible) { add(shown(text, visible)); });
-        on(&SearchRun::leftChanged, [this, shown](const QString &text, bool visible, int) { add(shown(text, visible)); });
+        on(&SearchRun::totalChanged,
+            [this, shown](const QString &text, bool visible) { add(shown(text, visible)); });
+        on(&SearchRun::leftChanged,
+            [this, shown](const QString &text, bool visible, int) { add(shown(text, visible)); });
         on(&SearchRun::rowsFound, [this](const QList<ResultRow> &found) {
             rows += found;
             add("rows " + QString::number(found.size()));
@@ -152,7 +153,7 @@ void TestSearchRun::fullRun()
     QVERIFY(net.start(7, 0, 3));
     net.master.setStopAfterPage(stopAfterPage);
     if (forged)
-        net.master.setSpoof(EncodeMasterReply(QByteArray(4, '\0'), {net.servers.server(0)->entry()}));
+        net.master.setSpoof(EncodeMasterReply(QByteArray(4, '\0'), { net.servers.server(0)->entry() }));
     SearchRun run;
     if (stopAfterPage >= 0)
         run.setMasterTimeout(400ms);
@@ -163,17 +164,19 @@ void TestSearchRun::fullRun()
     criteria.EnableMaxServers = cap > 0;
     criteria.MaxServerAmount = cap;
     run.start(criteria);
-    QCOMPARE(log.lines, QStringList({"started", "Status: Downloading Server List...", "Searching For Players...",
-                                     "Total Servers: [hidden]", "Servers Left: [hidden]"}));
+    QCOMPARE(log.lines,
+        QStringList({ "started", "Status: Downloading Server List...", "Searching For Players...",
+            "Total Servers: [hidden]", "Servers Left: [hidden]" }));
 
     QTRY_VERIFY_WITH_TIMEOUT(log.done >= 1 && run.outstanding() == 0, Wait);
     QTRY_COMPARE_WITH_TIMEOUT(net.servers.totalPlayersRequests(), taken, Wait);
 
     const QByteArray filter = "\\gamedir\\valve\\map\\crossfire\\empty\\1";
-    QCOMPARE(net.master.requests(), QList<QByteArray>({MasterRequestBytes(QByteArray(4, '\0'), filter),
-                                                       MasterRequestBytes(MasterPageKey(0), filter),
-                                                       MasterRequestBytes(MasterPageKey(1), filter)})
-                                        .first(requests));
+    QCOMPARE(net.master.requests(),
+        QList<QByteArray>(
+            { MasterRequestBytes(QByteArray(4, '\0'), filter), MasterRequestBytes(MasterPageKey(0), filter),
+                MasterRequestBytes(MasterPageKey(1), filter) })
+            .first(requests));
     QCOMPARE(run.serverCount(), taken);
     for (int i = 0; i < 7; ++i)
         QCOMPARE(net.servers.server(i)->requestCount(FakeGameServer::Kind::Players), i < taken ? 1 : 0);
@@ -185,27 +188,28 @@ void TestSearchRun::fullRun()
     QStringList found;
     for (int i = 0; i < taken; ++i) {
         for (const FakePlayer &p : ServerPopulation::PlayersFor(i))
-            sent << "127.0.0.1:" + QString::number(net.servers.server(i)->port()) + ' ' + QString::fromLatin1(p.Name);
+            sent << "127.0.0.1:" + QString::number(net.servers.server(i)->port()) + ' '
+                    + QString::fromLatin1(p.Name);
     }
     for (const ResultRow &row : std::as_const(log.rows))
-        found << row.cell(ResultRow::ServerIp) + ':' + row.cell(ResultRow::Port) + ' ' + row.cell(ResultRow::PlayerName);
+        found << row.cell(ResultRow::ServerIp) + ':' + row.cell(ResultRow::Port) + ' '
+                + row.cell(ResultRow::PlayerName);
     sent.sort();
     found.sort();
     QCOMPARE(found, sent);
 
     const QString count = QString::number(taken);
-    QStringList shown = {"Total Servers: " + count + " [shown]", "Servers Left: " + count + " (100%) [shown]",
-                         "Servers Left: 0 (0%) [shown]",
-                         "Status: Refreshing 127.0.0.1:" + QString::number(net.servers.server(taken - 1)->port())
-                             + "..."};
+    QStringList shown = { "Total Servers: " + count + " [shown]",
+        "Servers Left: " + count + " (100%) [shown]", "Servers Left: 0 (0%) [shown]",
+        "Status: Refreshing 127.0.0.1:" + QString::number(net.servers.server(taken - 1)->port()) + "..." };
     for (int listed = 3; listed < taken + 3; listed += 3)
         shown << "Status: Downloading Server List (" + QString::number(qMin(listed, taken)) + ")...";
     for (const QString &line : std::as_const(shown))
         QVERIFY2(log.lines.contains(line), qPrintable(line));
     QVERIFY(!run.isQuerying());
     QCOMPARE(log.lines.mid(log.lines.lastIndexOf("Status: Done.")),
-             QStringList({"Status: Done.", Found(expected), "Total Servers: " + count + " [hidden]",
-                          "Servers Left: 0 (0%) [hidden]", "done"}));
+        QStringList({ "Status: Done.", Found(expected), "Total Servers: " + count + " [hidden]",
+            "Servers Left: 0 (0%) [hidden]", "done" }));
     QVERIFY(log.messages.isEmpty());
 }
 
@@ -249,7 +253,8 @@ void TestSearchRun::everyServerOnceNeverMoreThanTheSockets()
 
     QCOMPARE(net.servers.neverAsked(), 0);
     QCOMPARE(net.servers.askedTwice(), 0);
-    QVERIFY2(net.servers.peakOutstanding() <= connections, qPrintable(QString::number(net.servers.peakOutstanding())));
+    QVERIFY2(net.servers.peakOutstanding() <= connections,
+        qPrintable(QString::number(net.servers.peakOutstanding())));
     QCOMPARE(run.peakOutstanding(), qMin(servers, connections));
     // Every socket that finds the list exhausted reports the end once.
     QCOMPARE(log.done, qMin(servers, connections));
@@ -267,9 +272,10 @@ void TestSearchRun::stopOrTearDownLeavesNothingBehind_data()
     QTest::addColumn<bool>("stop");
     QTest::addColumn<QStringList>("reported");
 
-    QTest::newRow("stop_duringQueries") << false << true
-                                        << QStringList({"Status: Done.", "0 Players Found", "Total Servers: 4 [hidden]",
-                                                        "Servers Left: 4 (100%) [hidden]", "done"});
+    QTest::newRow("stop_duringQueries")
+        << false << true
+        << QStringList({ "Status: Done.", "0 Players Found", "Total Servers: 4 [hidden]",
+               "Servers Left: 4 (100%) [hidden]", "done" });
     QTest::newRow("tearDown_duringDownload") << true << false << QStringList();
     QTest::newRow("tearDown_duringQueries") << false << false << QStringList();
 }
@@ -305,7 +311,8 @@ void TestSearchRun::stopOrTearDownLeavesNothingBehind()
     if (duringDownload)
         QTRY_COMPARE_WITH_TIMEOUT(net.master.repliesSent(), 1, Wait);
     else
-        QTRY_COMPARE_WITH_TIMEOUT(net.servers.server(0)->repliesSent() + net.servers.server(1)->repliesSent(), 2, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            net.servers.server(0)->repliesSent() + net.servers.server(1)->repliesSent(), 2, Wait);
     QTest::qWait(800);
     QCOMPARE(log.lines, reported);
     QCOMPARE(net.master.requests().size(), duringDownload ? 1 : 2);
@@ -360,22 +367,22 @@ void TestSearchRun::repliesThatAreNotTheAnswer()
 
     FakeGameServer server;
     QVERIFY(server.listen());
-    server.setPlayers({{"player_one", 3, 10.f}, {"player_two", -1, 3725.9f}});
+    server.setPlayers({ { "player_one", 3, 10.f }, { "player_two", -1, 3725.9f } });
     if (kind == QLatin1String("empty"))
         server.setRawReply(FakeGameServer::Kind::Players, QByteArray());
     else if (kind == QLatin1String("spoof"))
-        server.setSpoof(EncodePlayersReply({{"player_spoofed", 99, 1.f}}));
+        server.setSpoof(EncodePlayersReply({ { "player_spoofed", 99, 1.f } }));
     else if (kind == QLatin1String("split"))
-        server.setSplit(12, {3, 2, 1, 0});
+        server.setSplit(12, { 3, 2, 1, 0 });
     else if (kind == QLatin1String("lonePiece"))
-        server.setSplit(12, {0});
+        server.setSplit(12, { 0 });
     else if (kind == QLatin1String("cut"))
         server.setCutOff(30); // inside the second record
     else if (kind == QLatin1String("delayed"))
         server.setReplyDelay(200);
     FakeMasterServer master;
     QVERIFY(master.listen());
-    master.setEntries({server.entry()});
+    master.setEntries({ server.entry() });
 
     SearchRun run;
     Log log(run);
@@ -407,15 +414,19 @@ void TestSearchRun::masterFailures_data()
     QTest::addColumn<QString>("heading");
 
     const QString later = QStringLiteral("\r\n\r\nPlease try again later.");
-    const QString unreachable =
-        QStringLiteral("Unable to contact the master server.\r\n\r\nPlease check the address and try again.");
-    QTest::newRow("badHeader") << "badHeader" << "Bad master server response." + later << "Searching For Players...";
+    const QString unreachable = QStringLiteral(
+        "Unable to contact the master server.\r\n\r\nPlease check the address and try again.");
+    QTest::newRow("badHeader") << "badHeader"
+                               << "Bad master server response." + later << "Searching For Players...";
     QTest::newRow("malformed") << "malformed"
                                << "An unknown error occurred while obtaining the server list." + later
                                << "0 Players Found";
-    QTest::newRow("silent") << "silent" << "No servers received from master." + later << "0 Players Found";
-    QTest::newRow("tooSlow") << "slow" << "No servers received from master." + later << "0 Players Found";
-    QTest::newRow("emptyList") << "empty" << "No servers received from master." + later << "0 Players Found";
+    QTest::newRow("silent") << "silent"
+                            << "No servers received from master." + later << "0 Players Found";
+    QTest::newRow("tooSlow") << "slow"
+                             << "No servers received from master." + later << "0 Players Found";
+    QTest::newRow("emptyList") << "empty"
+                               << "No servers received from master." + later << "0 Players Found";
     // Names the resolver refuses before asking any name server: tests send nothing off this machine.
     QTest::newRow("invalidHostName") << "no such host:27010" << unreachable << "0 Players Found";
     QTest::newRow("emptyLabel") << "bad..host" << unreachable << "0 Players Found";
@@ -432,10 +443,10 @@ void TestSearchRun::masterFailures()
 
     FakeGameServer game;
     QVERIFY(game.listen());
-    game.setPlayers({{"player", 1, 1.f}});
+    game.setPlayers({ { "player", 1, 1.f } });
     FakeMasterServer master;
     QVERIFY(master.listen());
-    master.setEntries({game.entry(), game.entry()});
+    master.setEntries({ game.entry(), game.entry() });
     QString address = master.addressText();
     if (kind == QLatin1String("badHeader"))
         master.setBadHeader(true);
@@ -455,9 +466,9 @@ void TestSearchRun::masterFailures()
     Log log(run);
     run.start(Criteria(address));
     QTRY_COMPARE_WITH_TIMEOUT(log.messages.size(), 1, Wait);
-    QCOMPARE(log.messages.first(), (UserMessage{UserMessage::Icon::Exclamation, message}));
+    QCOMPARE(log.messages.first(), (UserMessage { UserMessage::Icon::Exclamation, message }));
     // The message comes last, after the texts it explains.
-    QCOMPARE(log.lines.mid(log.lines.size() - 2), QStringList({"done", "message: " + message}));
+    QCOMPARE(log.lines.mid(log.lines.size() - 2), QStringList({ "done", "message: " + message }));
     QCOMPARE(run.status(), QStringLiteral("Status: Done."));
     QCOMPARE(run.heading(), heading);
     QVERIFY(!run.isQuerying());
@@ -482,13 +493,16 @@ void TestSearchRun::restartInsideAReport_data()
     QTest::newRow("failedRun_atEnd") << true << "done" << none;
     // A window shows the message in a modal box; in its nested loop the user goes Back and Next.
     QTest::newRow("failedRun_atMessage")
-        << true << "message: Bad master server response.\r\n\r\nPlease try again later."
-                                         << none;
-    QTest::newRow("download_atTotal") << false << "Total Servers: 3 [shown]" << "Servers Left: 3 (100%)";
-    QTest::newRow("download_atCount") << false << "Status: Downloading Server List (3)..." << "Servers Left: 3 (100%)";
+        << true << "message: Bad master server response.\r\n\r\nPlease try again later." << none;
+    QTest::newRow("download_atTotal") << false << "Total Servers: 3 [shown]"
+                                      << "Servers Left: 3 (100%)";
+    QTest::newRow("download_atCount") << false << "Status: Downloading Server List (3)..."
+                                      << "Servers Left: 3 (100%)";
     // The rest of that reply's reports (its next query, its end texts) belong to a dead run.
-    QTest::newRow("queries_atRows") << false << "rows 1" << "Servers Left: 1 (34%)";
-    QTest::newRow("queries_atEnd") << false << "done" << "Servers Left: 0 (0%)";
+    QTest::newRow("queries_atRows") << false << "rows 1"
+                                    << "Servers Left: 1 (34%)";
+    QTest::newRow("queries_atEnd") << false << "done"
+                                   << "Servers Left: 0 (0%)";
 }
 
 void TestSearchRun::restartInsideAReport()
@@ -521,9 +535,9 @@ void TestSearchRun::restartInsideAReport()
     QTRY_VERIFY_WITH_TIMEOUT(at >= 0, Wait);
     QTRY_VERIFY_WITH_TIMEOUT(second.requests().size() == 1 && log.lines.size() >= at + 6, Wait);
     const QString total = badMaster ? QStringLiteral("Total Servers:") : QStringLiteral("Total Servers: 3");
-    QCOMPARE(log.lines.mid(at, 6), QStringList({"started", "Status: Downloading Server List...", "Searching For Players...",
-                                                total + " [hidden]", left + " [hidden]",
-                                                "Status: Downloading Server List (3)..."}));
+    QCOMPARE(log.lines.mid(at, 6),
+        QStringList({ "started", "Status: Downloading Server List...", "Searching For Players...",
+            total + " [hidden]", left + " [hidden]", "Status: Downloading Server List (3)..." }));
     QTRY_VERIFY_WITH_TIMEOUT(!run.isActive() && run.outstanding() == 0, Wait);
     QCOMPARE(log.messages.size(), trigger.startsWith(QLatin1String("message")) ? 1 : 0);
     QCOMPARE(log.lines.count(QStringLiteral("started")), 2);

@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <QtEndian>
-
 #include <algorithm>
 #include <cstring>
 
@@ -179,8 +178,8 @@ void FakeGameServer::setSplit(int pieceSize, const QList<int> &order, quint32 id
 
 int FakeGameServer::requestCount(Kind kind) const
 {
-    return int(std::count_if(m_requests.cbegin(), m_requests.cend(),
-                             [kind](const Request &r) { return r.kind == kind; }));
+    return int(std::count_if(
+        m_requests.cbegin(), m_requests.cend(), [kind](const Request &r) { return r.kind == kind; }));
 }
 
 QByteArray FakeGameServer::replyFor(Kind kind) const
@@ -211,7 +210,7 @@ void FakeGameServer::readPending()
         if (!datagram.isValid())
             break;
         const Kind kind = kindOf(datagram.data());
-        m_requests.append({kind, datagram.data(), quint16(datagram.senderPort()), m_clock.elapsed()});
+        m_requests.append({ kind, datagram.data(), quint16(datagram.senderPort()), m_clock.elapsed() });
         const QHostAddress to = datagram.senderAddress();
         const quint16 toPort = quint16(datagram.senderPort());
         const bool answers = !m_silent && (kind != Kind::Other || m_raw[int(kind)]);
@@ -242,7 +241,7 @@ void FakeGameServer::sendReply(Kind kind, const QHostAddress &to, quint16 toPort
     QByteArray reply = replyFor(kind);
     if (m_cutOff >= 0)
         reply.truncate(m_cutOff);
-    QList<QByteArray> datagrams{reply};
+    QList<QByteArray> datagrams { reply };
     if (m_pieceSize > 0) {
         const QList<QByteArray> pieces = SplitIntoPieces(reply, m_splitId, m_pieceSize);
         if (m_pieceOrder.isEmpty()) {
@@ -265,8 +264,7 @@ void FakeGameServer::sendReply(Kind kind, const QHostAddress &to, quint16 toPort
 
 FakeMasterServer::FakeMasterServer(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 FakeMasterServer::~FakeMasterServer() = default;
 
@@ -305,8 +303,8 @@ std::optional<QByteArray> FakeMasterServer::replyFor(const QByteArray &request)
         return std::nullopt;
     const QList<FakeEntry> entries = m_entries.mid(qsizetype(page) * m_pageSize, m_pageSize);
     const bool last = qsizetype(page + 1) * m_pageSize >= m_entries.size();
-    QByteArray reply = EncodeMasterReply(last ? QByteArray(4, '\0') : MasterPageKey(page), entries,
-                                         m_badHeader ? 'x' : 'f');
+    QByteArray reply = EncodeMasterReply(
+        last ? QByteArray(4, '\0') : MasterPageKey(page), entries, m_badHeader ? 'x' : 'f');
     if (m_malformed)
         reply.chop(entries.isEmpty() ? 2 : 3);
     return reply;
@@ -351,8 +349,7 @@ void FakeMasterServer::readPending()
 
 ServerPopulation::ServerPopulation(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 ServerPopulation::~ServerPopulation() = default;
 
@@ -360,7 +357,8 @@ QList<FakePlayer> ServerPopulation::PlayersFor(int i)
 {
     QList<FakePlayer> players;
     for (int j = 0; j < i % 4; ++j)
-        players.append({"player" + QByteArray::number(i) + '_' + QByteArray::number(j), j - 1, 60.f * float(j + 1)});
+        players.append(
+            { "player" + QByteArray::number(i) + '_' + QByteArray::number(j), j - 1, 60.f * float(j + 1) });
     return players;
 }
 
@@ -407,16 +405,14 @@ int ServerPopulation::totalPlayersRequests() const
 
 int ServerPopulation::askedTwice() const
 {
-    return int(std::count_if(m_servers.cbegin(), m_servers.cend(), [](const FakeGameServer *s) {
-        return s->requestCount(FakeGameServer::Kind::Players) > 1;
-    }));
+    return int(std::count_if(m_servers.cbegin(), m_servers.cend(),
+        [](const FakeGameServer *s) { return s->requestCount(FakeGameServer::Kind::Players) > 1; }));
 }
 
 int ServerPopulation::neverAsked() const
 {
-    return int(std::count_if(m_servers.cbegin(), m_servers.cend(), [](const FakeGameServer *s) {
-        return s->requestCount(FakeGameServer::Kind::Players) == 0;
-    }));
+    return int(std::count_if(m_servers.cbegin(), m_servers.cend(),
+        [](const FakeGameServer *s) { return s->requestCount(FakeGameServer::Kind::Players) == 0; }));
 }
 
 } // namespace rollcall::testsupport

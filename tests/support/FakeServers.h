@@ -17,7 +17,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-
 #include <optional>
 
 class QUdpSocket;
@@ -99,7 +98,7 @@ public:
     bool listen(quint16 port = 0, const QHostAddress &address = QHostAddress::LocalHost);
     quint16 port() const;
     QString addressText() const { return m_address.toString(); }
-    FakeEntry entry() const { return {addressText(), port()}; }
+    FakeEntry entry() const { return { addressText(), port() }; }
 
     // What it answers. The info reply's PlayerCount follows the players list unless set raw.
     void setPlayers(const QList<FakePlayer> &players) { m_players = players; }
@@ -107,11 +106,11 @@ public:
     void setRules(const QList<FakeRule> &rules) { m_rules = rules; }
 
     // Misbehaviour.
-    void setSilent(bool silent) { m_silent = silent; }                // reads requests, never answers
-    void setReplyDelay(int ms) { m_delayMs = ms; }                    // answers after a timer
-    void setRawReply(Kind kind, const QByteArray &bytes);             // sent as is instead
+    void setSilent(bool silent) { m_silent = silent; } // reads requests, never answers
+    void setReplyDelay(int ms) { m_delayMs = ms; } // answers after a timer
+    void setRawReply(Kind kind, const QByteArray &bytes); // sent as is instead
     void clearRawReplies();
-    void setCutOff(int bytes) { m_cutOff = bytes; }                   // reply truncated; -1 off
+    void setCutOff(int bytes) { m_cutOff = bytes; } // reply truncated; -1 off
     // Sends the reply in split pieces of pieceSize bytes. `order` lists piece numbers to send,
     // in that order (may repeat or leave some out: a lone piece never completes); empty = all.
     void setSplit(int pieceSize, const QList<int> &order = {}, quint32 id = 0x1234);
@@ -180,8 +179,8 @@ public:
 
     void setSilent(bool silent) { m_silent = silent; }
     void setReplyDelay(int ms) { m_delayMs = ms; }
-    void setBadHeader(bool bad) { m_badHeader = bad; }    // 'x' instead of 'f'
-    void setMalformed(bool bad) { m_malformed = bad; }    // last entry cut to 3 bytes
+    void setBadHeader(bool bad) { m_badHeader = bad; } // 'x' instead of 'f'
+    void setMalformed(bool bad) { m_malformed = bad; } // last entry cut to 3 bytes
     void setStopAfterPage(int page) { m_stopAfter = page; } // pages after it are not answered; -1 off
     // Replies sent as is, one per request in turn (the list is used up before normal paging).
     void setRawReplies(const QList<QByteArray> &replies) { m_raw = replies; }

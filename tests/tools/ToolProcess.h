@@ -37,7 +37,7 @@ public:
     }
 
     void start(const QString &program, const QStringList &arguments,
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         m_process.setProcessEnvironment(environment);
         m_process.start(program, arguments);
@@ -46,11 +46,12 @@ public:
     ToolResult wait(int timeoutMs = 60000)
     {
         ToolResult result;
-        result.finished = QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+        result.finished
+            = QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
         if (!result.finished) {
             m_process.kill();
-            [[maybe_unused]] const bool killed =
-                QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, 5000);
+            [[maybe_unused]] const bool killed
+                = QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, 5000);
         }
         result.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
         result.out = m_process.readAllStandardOutput();
@@ -65,7 +66,7 @@ private:
 };
 
 inline ToolResult RunTool(const QString &program, const QStringList &arguments,
-                          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     ToolRun run;
     run.start(program, arguments, environment);
@@ -86,7 +87,7 @@ public:
     {
         const QString dumpPath = m_dir.filePath(QStringLiteral("population.json"));
         m_run.start(QStringLiteral(HLSIM_PATH),
-                    options + Args(QStringLiteral("--master-port 0 --first-port 0 --dump")) << dumpPath);
+            options + Args(QStringLiteral("--master-port 0 --first-port 0 --dump")) << dumpPath);
         const QRegularExpression listening(QStringLiteral("master listening on 127\\.0\\.0\\.1:(\\d+)"));
         QRegularExpressionMatch match;
         const bool up = QTest::qWaitFor(
@@ -110,8 +111,8 @@ public:
     QByteArray stop()
     {
         m_process.terminate();
-        [[maybe_unused]] const bool stopped =
-            QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, 10000);
+        [[maybe_unused]] const bool stopped
+            = QTest::qWaitFor([&] { return m_process.state() == QProcess::NotRunning; }, 10000);
         return m_out + m_process.readAllStandardOutput();
     }
 

@@ -3,9 +3,8 @@
 // and filters.
 
 #include "Population.h"
-#include "ToolProcess.h"
-
 #include "QueryProtocol.h"
+#include "ToolProcess.h"
 #include "search/PlayerMatcher.h"
 
 #include <QJsonArray>
@@ -43,9 +42,11 @@ QList<QJsonObject> listed(const Simulator &sim, const QString &game, const QStri
         const QJsonObject server = value.toObject();
         if (server.value(QStringLiteral("players")).toArray().isEmpty())
             continue;
-        if (!game.isEmpty() && server.value(QStringLiteral("game")).toString().compare(game, Qt::CaseInsensitive) != 0)
+        if (!game.isEmpty()
+            && server.value(QStringLiteral("game")).toString().compare(game, Qt::CaseInsensitive) != 0)
             continue;
-        if (!map.isEmpty() && server.value(QStringLiteral("map")).toString().compare(map, Qt::CaseInsensitive) != 0)
+        if (!map.isEmpty()
+            && server.value(QStringLiteral("map")).toString().compare(map, Qt::CaseInsensitive) != 0)
             continue;
         out.append(server);
     }
@@ -105,7 +106,8 @@ void TestHlsim::sameSeedSameBytes()
         const int portA = a[i].toObject().value(QStringLiteral("port")).toInt();
         const int portB = b[i].toObject().value(QStringLiteral("port")).toInt();
         const QByteArray playersA = ask(socket, portA, players);
-        QVERIFY(playersA.startsWith("\xFF\xFF\xFF\xFF" "D"));
+        QVERIFY(playersA.startsWith("\xFF\xFF\xFF\xFF"
+                                    "D"));
         QCOMPARE(ask(socket, portB, players), playersA);
         // Every tenth server's rules need three pieces; the rest fit one datagram.
         const int pieces = i % 10 == 3 ? 3 : 1;
@@ -126,8 +128,10 @@ void TestHlsim::wellKnownNameOnSeveralServers()
         for (const hlsim::SimPlayer &player : server.Players) {
             wellKnown |= player.Name == hlsim::WellKnownName;
             tag |= player.Name.startsWith('[');
-            digit |= std::any_of(player.Name.begin(), player.Name.end(), [](char c) { return c >= '0' && c <= '9'; });
-            high |= std::any_of(player.Name.begin(), player.Name.end(), [](char c) { return quint8(c) > 0x7F; });
+            digit |= std::any_of(
+                player.Name.begin(), player.Name.end(), [](char c) { return c >= '0' && c <= '9'; });
+            high |= std::any_of(
+                player.Name.begin(), player.Name.end(), [](char c) { return quint8(c) > 0x7F; });
             hostile |= player.Name.contains('\t') || player.Name.contains('\\');
             negative |= player.Frags < 0;
             longTime |= player.Time >= 360000.0f;
@@ -168,7 +172,7 @@ void TestHlsim::namesFromAFile()
         for (const QJsonValue &player : server.toObject().value(QStringLiteral("players")).toArray())
             seen.insert(player.toObject().value(QStringLiteral("name")).toString());
     }
-    QCOMPARE(seen, (QSet<QString> {QStringLiteral("Zo\u00EB"), QStringLiteral("second name")}));
+    QCOMPARE(seen, (QSet<QString> { QStringLiteral("Zo\u00EB"), QStringLiteral("second name") }));
 }
 
 void TestHlsim::commandLine_data()
@@ -223,8 +227,10 @@ void TestHlsim::findRows_data()
     QTest::newRow("filter_gameAndMap") << plain << "--pattern * --game cstrike --map de_dust2" << 0;
     QTest::newRow("filter_noSuchGame") << plain << "--pattern * --game ricochet" << 0;
     // Players replies of 100+ records exceed one datagram and arrive split.
-    QTest::newRow("splitPlayersReplies") << "--servers 30 --players 100-140" << "--pattern *" << 0;
-    QTest::newRow("silentAndCutOff") << "--servers 120 --silent 0.2 --cutoff 0.3" << "--pattern *" << 0;
+    QTest::newRow("splitPlayersReplies") << "--servers 30 --players 100-140"
+                                         << "--pattern *" << 0;
+    QTest::newRow("silentAndCutOff") << "--servers 120 --silent 0.2 --cutoff 0.3"
+                                     << "--pattern *" << 0;
 }
 
 void TestHlsim::findRows()
@@ -244,7 +250,8 @@ void TestHlsim::findRows()
     size_t slot = 0;
     for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--name") || arguments[i] == QLatin1String("--pattern"))
-            nameSlots[slot++] = {true, arguments[i] == QLatin1String("--pattern"), arguments[i + 1].toLatin1()};
+            nameSlots[slot++]
+                = { true, arguments[i] == QLatin1String("--pattern"), arguments[i + 1].toLatin1() };
     }
     const search::PlayerMatcher matcher(nameSlots);
 
@@ -263,16 +270,17 @@ void TestHlsim::findRows()
         for (const QJsonValue &p : players) {
             const QJsonObject player = p.toObject();
             if (matcher.matches(text(player, "name").toLatin1()))
-                expected << text(server, "port") + '|' + text(player, "name") + '|' + text(player, "frags") + '|'
-                                + protocol::FormatPlayTime(qint64(player.value(QStringLiteral("time")).toDouble()));
+                expected << text(server, "port") + '|' + text(player, "name") + '|' + text(player, "frags")
+                        + '|'
+                        + protocol::FormatPlayTime(qint64(player.value(QStringLiteral("time")).toDouble()));
         }
     }
     expected.sort();
 
     QTemporaryDir config;
     const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
-                                      arguments + Args("--format json --timeout 500 --master " + sim.master()),
-                                      IsolatedEnvironment(config.path()));
+        arguments + Args("--format json --timeout 500 --master " + sim.master()),
+        IsolatedEnvironment(config.path()));
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, expected.isEmpty() ? 1 : 0);
     QJsonParseError error;
@@ -282,10 +290,11 @@ void TestHlsim::findRows()
     for (const QJsonValue &v : document.array()) {
         // Six string cells per row: hostile and Latin-1 names must not break the document.
         const QJsonObject row = v.toObject();
-        QCOMPARE(row.keys(), QStringList({"frags", "ip", "name", "ping", "port", "time"}));
+        QCOMPARE(row.keys(), QStringList({ "frags", "ip", "name", "ping", "port", "time" }));
         QVERIFY(std::all_of(row.begin(), row.end(), [](const QJsonValue &cell) { return cell.isString(); }));
         QCOMPARE(text(row, "ip"), QStringLiteral("127.0.0.1"));
-        rows << text(row, "port") + '|' + text(row, "name") + '|' + text(row, "frags") + '|' + text(row, "time");
+        rows << text(row, "port") + '|' + text(row, "name") + '|' + text(row, "frags") + '|'
+                + text(row, "time");
     }
     rows.sort();
     QCOMPARE(rows.size(), expected.size());
@@ -298,8 +307,7 @@ void TestHlsim::countsEveryRequestOnExit()
     QVERIFY(sim.start(Args(QStringLiteral("--servers 60 --latency 30 --page-size 10"))));
     QTemporaryDir config;
     const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
-                                      Args("--name x --connections 5 --master " + sim.master()),
-                                      IsolatedEnvironment(config.path()));
+        Args("--name x --connections 5 --master " + sim.master()), IsolatedEnvironment(config.path()));
     QVERIFY(result.finished);
     const int listedCount = int(listed(sim, QString(), QString()).size());
     const QString output = QString::fromLatin1(sim.stop());
@@ -307,7 +315,7 @@ void TestHlsim::countsEveryRequestOnExit()
     QVERIFY2(output.contains(QStringLiteral("requests: master %1, info 0, rules 0, players %2, other 0")
                                  .arg((listedCount + 9) / 10)
                                  .arg(listedCount)),
-             qPrintable(output));
+        qPrintable(output));
     QVERIFY2(output.contains(QStringLiteral("peak outstanding 5")), qPrintable(output));
 }
 

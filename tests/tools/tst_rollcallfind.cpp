@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QSettings>
 #include <QTest>
-
 #include <memory>
 
 using namespace rollcall::testsupport;
@@ -48,14 +47,14 @@ void TestRollcallFind::initTestCase()
     QVERIFY(m_config.isValid());
     m_silentMaster.setSilent(true);
     QVERIFY(m_silentMaster.listen());
-    m_silentRun.start(QStringLiteral(ROLLCALL_FIND_PATH), Args("--name bob --master " + m_silentMaster.addressText()),
-                      IsolatedEnvironment(m_config.path()));
+    m_silentRun.start(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name bob --master " + m_silentMaster.addressText()), IsolatedEnvironment(m_config.path()));
 
     const QList<QList<FakePlayer>> players = {
-        {{"Bob", 5, 60.f}, {"xXbobXx", -3, 3725.9f}, {"Alice", 0, 1.f}},
-        {{"[TAG]Bobby", 12, 100.f}, {"J\xFCrgen", 1, 7200.f}, {"a\tb\\c\r\nd", -1, 5.f}},
-        {{"Bob", 99, 1.f}},
-        {{"bob_one", 2, 61.f}, {"bob_two", 3, 62.f}},
+        { { "Bob", 5, 60.f }, { "xXbobXx", -3, 3725.9f }, { "Alice", 0, 1.f } },
+        { { "[TAG]Bobby", 12, 100.f }, { "J\xFCrgen", 1, 7200.f }, { "a\tb\\c\r\nd", -1, 5.f } },
+        { { "Bob", 99, 1.f } },
+        { { "bob_one", 2, 61.f }, { "bob_two", 3, 62.f } },
     };
     QList<FakeEntry> entries;
     for (int i = 0; i < 4; ++i) {
@@ -73,20 +72,23 @@ void TestRollcallFind::initTestCase()
 
     QList<FakeRule> rules;
     for (int i = 0; i < 100; ++i)
-        rules.append({"rule_" + QByteArray::number(i), QByteArray::number(i * 7)});
+        rules.append({ "rule_" + QByteArray::number(i), QByteArray::number(i * 7) });
     m_split.setRules(rules);
-    m_split.setSplit(500, {2, 0, 1, 3});
+    m_split.setSplit(500, { 2, 0, 1, 3 });
     QVERIFY(m_split.listen());
 
     // Ends right after the game description: the counts and the version are absent.
     m_shortInfo.setRawReply(FakeGameServer::Kind::Info,
-                            QByteArray("\xFF\xFF\xFF\xFF" "C127.0.0.1:1\0Host\0map1\0valve\0Half-Life\0", 43));
+        QByteArray("\xFF\xFF\xFF\xFF"
+                   "C127.0.0.1:1\0Host\0map1\0valve\0Half-Life\0",
+            43));
     QVERIFY(m_shortInfo.listen());
 }
 
 ToolResult TestRollcallFind::find(const QString &arguments, const QStringList &more)
 {
-    return RunTool(QStringLiteral(ROLLCALL_FIND_PATH), Args(arguments) + more, IsolatedEnvironment(m_config.path()));
+    return RunTool(
+        QStringLiteral(ROLLCALL_FIND_PATH), Args(arguments) + more, IsolatedEnvironment(m_config.path()));
 }
 
 QStringList TestRollcallFind::rowKeys(const QByteArray &tsv)
@@ -99,7 +101,7 @@ QStringList TestRollcallFind::rowKeys(const QByteArray &tsv)
         bool pingIsNumber = false;
         cells.value(2).toInt(&pingIsNumber);
         if (cells.size() != 6 || cells[0] != "127.0.0.1" || !pingIsNumber)
-            return {"bad line: " + QString::fromUtf8(line)};
+            return { "bad line: " + QString::fromUtf8(line) };
         int server = 0;
         while (server < 4 && cells[1].toInt() != m_servers[server]->port())
             ++server;
@@ -115,16 +117,18 @@ void TestRollcallFind::rows_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("substring_anyCase_silentAndCutOffSkipped")
-        << "--name BOB" << QStringList {"0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05", "1|[TAG]Bobby|12|00:01:40",
-                                        "3|bob_one|2|00:01:01"};
+        << "--name BOB"
+        << QStringList { "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05", "1|[TAG]Bobby|12|00:01:40",
+               "3|bob_one|2|00:01:01" };
     // A tab, backslash, CR or LF inside a name is escaped: still six cells on one line.
-    QTest::newRow("pattern_hostileNameEscaped") << "--pattern a*d" << QStringList {"1|a\\tb\\\\c\\r\\nd|-1|00:00:05"};
-    QTest::newRow("twoSlots_patternFirst") << "--pattern *bobby --name LIC"
-                                           << QStringList {"0|Alice|0|00:00:01", "1|[TAG]Bobby|12|00:01:40"};
-    QTest::newRow("latin1_typedAsUtf8_withProgress") << QStringLiteral("--name J\u00DCRGEN --progress")
-                                                     << QStringList {QStringLiteral("1|J\u00FCrgen|1|02:00:00")};
-    QTest::newRow("cap_firstServerOnly") << "--name b --max-servers 1"
-                                         << QStringList {"0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05"};
+    QTest::newRow("pattern_hostileNameEscaped")
+        << "--pattern a*d" << QStringList { "1|a\\tb\\\\c\\r\\nd|-1|00:00:05" };
+    QTest::newRow("twoSlots_patternFirst")
+        << "--pattern *bobby --name LIC" << QStringList { "0|Alice|0|00:00:01", "1|[TAG]Bobby|12|00:01:40" };
+    QTest::newRow("latin1_typedAsUtf8_withProgress") << QStringLiteral(
+        "--name J\u00DCRGEN --progress") << QStringList { QStringLiteral("1|J\u00FCrgen|1|02:00:00") };
+    QTest::newRow("cap_firstServerOnly")
+        << "--name b --max-servers 1" << QStringList { "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05" };
     QTest::newRow("none") << "--name nobody" << QStringList {};
 }
 
@@ -149,17 +153,27 @@ void TestRollcallFind::exitStatus_data()
     QTest::addColumn<QString>("message");
 
     // All refused with status 2 before anything is sent, or by the failed master exchange.
-    QTest::newRow("usage_noName") << "--timeout 400" << "--name";
-    QTest::newRow("usage_threeNames") << "--name a --pattern b --name c" << "at most two";
-    QTest::newRow("usage_emptyName") << "--name " << "--name";
-    QTest::newRow("usage_unknownOption") << "--nmae x" << "nmae";
-    QTest::newRow("usage_connections") << "--name x --connections 100" << "--connections";
-    QTest::newRow("usage_timeoutText") << "--name x --timeout soon" << "--timeout";
-    QTest::newRow("usage_format") << "--name x --format xml" << "--format";
+    QTest::newRow("usage_noName") << "--timeout 400"
+                                  << "--name";
+    QTest::newRow("usage_threeNames") << "--name a --pattern b --name c"
+                                      << "at most two";
+    QTest::newRow("usage_emptyName") << "--name "
+                                     << "--name";
+    QTest::newRow("usage_unknownOption") << "--nmae x"
+                                         << "nmae";
+    QTest::newRow("usage_connections") << "--name x --connections 100"
+                                       << "--connections";
+    QTest::newRow("usage_timeoutText") << "--name x --timeout soon"
+                                       << "--timeout";
+    QTest::newRow("usage_format") << "--name x --format xml"
+                                  << "--format";
     QTest::newRow("usage_notLatin1") << QStringLiteral("--name \u20AC") << "Latin-1";
-    QTest::newRow("usage_singleAndSearch") << "--name x --info 127.0.0.1:1" << "--name";
-    QTest::newRow("usage_singleBadPort") << "--info 127.0.0.1:70000" << "--info";
-    QTest::newRow("pattern_backwards") << "--pattern [z-a]*" << "wildcard pattern";
+    QTest::newRow("usage_singleAndSearch") << "--name x --info 127.0.0.1:1"
+                                           << "--name";
+    QTest::newRow("usage_singleBadPort") << "--info 127.0.0.1:70000"
+                                         << "--info";
+    QTest::newRow("pattern_backwards") << "--pattern [z-a]*"
+                                       << "wildcard pattern";
     QTest::newRow("master_portOutOfRange") << "--name x --master 127.0.0.1:99999"
                                            << "Unable to contact the master server.";
 }
@@ -169,8 +183,10 @@ void TestRollcallFind::exitStatus()
     QFETCH(QString, arguments);
     QFETCH(QString, message);
     // Should a refusal slip through, the search still stays on this machine.
-    const bool aimed = arguments.contains(QLatin1String("--master")) || arguments.contains(QLatin1String("--info"));
-    const ToolResult result = find(arguments, aimed ? QStringList() : QStringList {"--master", m_master.addressText()});
+    const bool aimed
+        = arguments.contains(QLatin1String("--master")) || arguments.contains(QLatin1String("--info"));
+    const ToolResult result
+        = find(arguments, aimed ? QStringList() : QStringList { "--master", m_master.addressText() });
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 2);
     QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
@@ -191,14 +207,17 @@ void TestRollcallFind::singleServer_data()
                                                        "2\ta\\tb\\\\c\\r\\nd\t-1\t5\t00:00:05\n");
     QTest::newRow("players_cutOff_json")
         << "--players" << 3 << "json"
-        << QByteArray(R"({"PlayersReply":{"Complete":false,"Players":[{"Frags":2,"Index":0,"Name":"bob_one","Time":61,"TimeText":"00:01:01"}]}})");
+        << QByteArray(
+               R"({"PlayersReply":{"Complete":false,"Players":[{"Frags":2,"Index":0,"Name":"bob_one","Time":61,"TimeText":"00:01:01"}]}})");
     QTest::newRow("info_absent_json")
         << "--info" << 5 << "json"
-        << QByteArray(R"({"InfoReply":{"GameDescription":"Half-Life","GameDirectory":"valve","HostName":"Host","MapName":"map1","MaxPlayers":null,"PlayerCount":null,"ProtocolVersion":null}})");
-    QTest::newRow("info_absent_tsv") << "--info" << 5 << "tsv"
-                                     << QByteArray("Field\tValue\nHostName\tHost\nMapName\tmap1\nGameDirectory\tvalve\n"
-                                                   "GameDescription\tHalf-Life\nPlayerCount\t\\N\nMaxPlayers\t\\N\n"
-                                                   "ProtocolVersion\t\\N\n");
+        << QByteArray(
+               R"({"InfoReply":{"GameDescription":"Half-Life","GameDirectory":"valve","HostName":"Host","MapName":"map1","MaxPlayers":null,"PlayerCount":null,"ProtocolVersion":null}})");
+    QTest::newRow("info_absent_tsv")
+        << "--info" << 5 << "tsv"
+        << QByteArray("Field\tValue\nHostName\tHost\nMapName\tmap1\nGameDirectory\tvalve\n"
+                      "GameDescription\tHalf-Life\nPlayerCount\t\\N\nMaxPlayers\t\\N\n"
+                      "ProtocolVersion\t\\N\n");
     // Four pieces out of order, joined before decoding.
     QByteArray rules = "Complete\ttrue\nName\tValue\n";
     for (int i = 0; i < 100; ++i)
@@ -213,9 +232,11 @@ void TestRollcallFind::singleServer()
     QFETCH(int, server);
     QFETCH(QString, format);
     QFETCH(QByteArray, expected);
-    const FakeGameServer *target = server < 4 ? m_servers[server].get() : server == 4 ? &m_split : &m_shortInfo;
-    const ToolResult result = find(option + " 127.0.0.1:" + QString::number(target->port()) + " --format " + format
-                                   + (expected.isEmpty() ? " --timeout 300" : " --timeout 5000"));
+    const FakeGameServer *target = server < 4 ? m_servers[server].get()
+        : server == 4                         ? &m_split
+                                              : &m_shortInfo;
+    const ToolResult result = find(option + " 127.0.0.1:" + QString::number(target->port()) + " --format "
+        + format + (expected.isEmpty() ? " --timeout 300" : " --timeout 5000"));
     QVERIFY2(result.finished, result.err.constData());
     QCOMPARE(result.exitCode, expected.isEmpty() ? 1 : 0);
     if (expected.isEmpty())
@@ -246,14 +267,15 @@ void TestRollcallFind::savedSettingsAreDefaultsAndStayUntouched()
     const QByteArray bytes = before.readAll();
     before.close();
 
-    const ToolResult result =
-        RunTool(QStringLiteral(ROLLCALL_FIND_PATH), Args(QStringLiteral("--name b")), IsolatedEnvironment(home.path()));
+    const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH), Args(QStringLiteral("--name b")),
+        IsolatedEnvironment(home.path()));
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(rowKeys(result.out), QStringList({"0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05"}));
+    QCOMPARE(rowKeys(result.out), QStringList({ "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05" }));
 
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), bytes);
-    QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall"))).entryList(QDir::Files), QStringList {"Half-Life.conf"});
+    QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall"))).entryList(QDir::Files),
+        QStringList { "Half-Life.conf" });
 }
 
 void TestRollcallFind::silentMasterIsAFailure()

@@ -15,37 +15,100 @@ struct Game
     int weight;
 };
 
-const std::array<Game, 4> Games = {{
-    {"cstrike", "Counter-Strike",
-     {"de_dust2", "de_dust", "cs_office", "de_inferno", "de_nuke", "cs_italy", "de_aztec", "de_train"}, 50},
-    {"valve", "Half-Life",
-     {"crossfire", "bounce", "datacore", "stalkyard", "boot_camp", "snark_pit", "undertow", "subtransit"}, 20},
-    {"tfc", "Team Fortress Classic",
-     {"2fort", "well", "rock2", "dustbowl", "avanti", "hunted", "badlands", "cz2"}, 20},
-    {"dmc", "Deathmatch Classic",
-     {"dmc_dm1", "dmc_dm2", "dmc_dm3", "dmc_dm4", "dmc_dm5", "dmc_dm6", "dmc_dm7", "dmc_end"}, 10},
-}};
+const std::array<Game, 4> Games = { {
+    { "cstrike", "Counter-Strike",
+        { "de_dust2", "de_dust", "cs_office", "de_inferno", "de_nuke", "cs_italy", "de_aztec", "de_train" },
+        50 },
+    { "valve", "Half-Life",
+        { "crossfire", "bounce", "datacore", "stalkyard", "boot_camp", "snark_pit", "undertow",
+            "subtransit" },
+        20 },
+    { "tfc", "Team Fortress Classic",
+        { "2fort", "well", "rock2", "dustbowl", "avanti", "hunted", "badlands", "cz2" }, 20 },
+    { "dmc", "Deathmatch Classic",
+        { "dmc_dm1", "dmc_dm2", "dmc_dm3", "dmc_dm4", "dmc_dm5", "dmc_dm6", "dmc_dm7", "dmc_end" }, 10 },
+} };
 
 const std::array<const char *, 48> Handles = {
-    "Sniper",  "headhunter", "NoobSlayer", "Viper",   "Ghost",    "Rambo",   "Kenny",    "Medic",
-    "Sarge",   "bob",        "Alice",      "Zero",    "Blaze",    "Frost",   "Hunter",   "Nomad",
-    "Raven",   "Shadow",     "Tank",       "Wolf",    "Spike",    "Echo",    "Falcon",   "Gunner",
-    "Jester",  "Kilo",       "Lynx",       "Mako",    "Nova",     "Orbit",   "Pixel",    "Quake",
-    "Rogue",   "Saber",      "Titan",      "Umbra",   "Vortex",   "Wasp",    "Xeno",     "Yeti",
-    "Zulu",    "freeman",    "crowbar",    "scientist", "grunt",  "snark",   "houndeye", "barnacle",
+    "Sniper",
+    "headhunter",
+    "NoobSlayer",
+    "Viper",
+    "Ghost",
+    "Rambo",
+    "Kenny",
+    "Medic",
+    "Sarge",
+    "bob",
+    "Alice",
+    "Zero",
+    "Blaze",
+    "Frost",
+    "Hunter",
+    "Nomad",
+    "Raven",
+    "Shadow",
+    "Tank",
+    "Wolf",
+    "Spike",
+    "Echo",
+    "Falcon",
+    "Gunner",
+    "Jester",
+    "Kilo",
+    "Lynx",
+    "Mako",
+    "Nova",
+    "Orbit",
+    "Pixel",
+    "Quake",
+    "Rogue",
+    "Saber",
+    "Titan",
+    "Umbra",
+    "Vortex",
+    "Wasp",
+    "Xeno",
+    "Yeti",
+    "Zulu",
+    "freeman",
+    "crowbar",
+    "scientist",
+    "grunt",
+    "snark",
+    "houndeye",
+    "barnacle",
 };
 
-const std::array<const char *, 10> ClanTags = {"TAG", "HL", "CLAN", "xX", "EoD", "WaR", "KoS", "dR", "404", "LAN"};
+const std::array<const char *, 10> ClanTags
+    = { "TAG", "HL", "CLAN", "xX", "EoD", "WaR", "KoS", "dR", "404", "LAN" };
 
 // Latin-1 bytes above 0x7F, as players with accented keyboards type them.
 const std::array<const char *, 10> AccentedNames = {
-    "J\xFCrgen", "S\xF8ren", "\xC6lfric", "Zo\xEB", "Jos\xE9", "\xD1" "and\xFA", "\xD0" "arkness",
-    "\xDF" "niper", "Fran\xE7ois", "\xC5sa",
+    "J\xFCrgen",
+    "S\xF8ren",
+    "\xC6lfric",
+    "Zo\xEB",
+    "Jos\xE9",
+    "\xD1"
+    "and\xFA",
+    "\xD0"
+    "arkness",
+    "\xDF"
+    "niper",
+    "Fran\xE7ois",
+    "\xC5sa",
 };
 
 // Names a careless exporter would break: tabs, backslashes, line breaks, quotes, nothing at all.
 const std::array<const char *, 8> HostileNames = {
-    "tab\there", "back\\slash", "cr\rlf\nname", "\\\\server\\share", "\"quoted\"", "semi;colon,comma", "",
+    "tab\there",
+    "back\\slash",
+    "cr\rlf\nname",
+    "\\\\server\\share",
+    "\"quoted\"",
+    "semi;colon,comma",
+    "",
     "\\t not a tab",
 };
 
@@ -69,7 +132,8 @@ QByteArray makeName(Random &random)
     if (kind < 0.30)
         return base;
     if (kind < 0.45)
-        return '[' + QByteArray(ClanTags[size_t(random.between(0, qint64(ClanTags.size()) - 1))]) + ']' + base;
+        return '[' + QByteArray(ClanTags[size_t(random.between(0, qint64(ClanTags.size()) - 1))]) + ']'
+            + base;
     if (kind < 0.55)
         return QByteArray(ClanTags[size_t(random.between(0, qint64(ClanTags.size()) - 1))]) + '|' + base;
     if (kind < 0.70)
@@ -81,7 +145,8 @@ QByteArray makeName(Random &random)
     if (kind < 0.93)
         return random.chance(0.5) ? QByteArray("Player") : QByteArray("(1)Player");
     if (kind < 0.97)
-        return "-=" + QByteArray(ClanTags[size_t(random.between(0, qint64(ClanTags.size()) - 1))]) + "=-" + base;
+        return "-=" + QByteArray(ClanTags[size_t(random.between(0, qint64(ClanTags.size()) - 1))]) + "=-"
+            + base;
     return HostileNames[size_t(random.between(0, qint64(HostileNames.size()) - 1))];
 }
 
@@ -102,24 +167,25 @@ const Game &pickGame(Random &random)
 QList<QPair<QByteArray, QByteArray>> makeRules(const SimServer &server, Random &random)
 {
     QList<QPair<QByteArray, QByteArray>> rules = {
-        {"mp_timelimit", QByteArray::number(random.between(0, 60))},
-        {"mp_fraglimit", QByteArray::number(random.between(0, 100))},
-        {"mp_friendlyfire", random.chance(0.3) ? "1" : "0"},
-        {"mp_footsteps", "1"},
-        {"mp_flashlight", random.chance(0.5) ? "1" : "0"},
-        {"sv_gravity", "800"},
-        {"sv_maxspeed", "320"},
-        {"sv_password", "0"},
-        {"sv_contact", ""},
-        {"coop", "0"},
-        {"deathmatch", "1"},
-        {"hostname", server.HostName},
-        {"gamedir", server.GameDirectory},
+        { "mp_timelimit", QByteArray::number(random.between(0, 60)) },
+        { "mp_fraglimit", QByteArray::number(random.between(0, 100)) },
+        { "mp_friendlyfire", random.chance(0.3) ? "1" : "0" },
+        { "mp_footsteps", "1" },
+        { "mp_flashlight", random.chance(0.5) ? "1" : "0" },
+        { "sv_gravity", "800" },
+        { "sv_maxspeed", "320" },
+        { "sv_password", "0" },
+        { "sv_contact", "" },
+        { "coop", "0" },
+        { "deathmatch", "1" },
+        { "hostname", server.HostName },
+        { "gamedir", server.GameDirectory },
     };
     // Every tenth server runs a heavily modded setup whose rules no longer fit one datagram.
     if (server.Index % 10 == 3) {
         for (int i = 0; i < 120; ++i)
-            rules.append({"amx_plugin_setting_" + QByteArray::number(i), QByteArray::number(random.between(0, 99999))});
+            rules.append({ "amx_plugin_setting_" + QByteArray::number(i),
+                QByteArray::number(random.between(0, 99999)) });
     }
     return rules;
 }
@@ -140,11 +206,21 @@ SimServer MakeServer(const PopulationOptions &options, int index)
     server.MapName = game.maps[size_t(random.between(0, qint64(game.maps.size()) - 1))];
     server.HostName = "Rollcall Sim #" + QByteArray::number(index + 1).rightJustified(5, '0') + ' ';
     switch (index % 5) {
-    case 0: server.HostName += "| Public " + QByteArray(game.description); break;
-    case 1: server.HostName += "[24/7 " + server.MapName + ']'; break;
-    case 2: server.HostName += "Caf\xE9 LAN party"; break;
-    case 3: server.HostName += "-=Clan War=- Practice"; break;
-    default: server.HostName += "Newbies welcome"; break;
+    case 0:
+        server.HostName += "| Public " + QByteArray(game.description);
+        break;
+    case 1:
+        server.HostName += "[24/7 " + server.MapName + ']';
+        break;
+    case 2:
+        server.HostName += "Caf\xE9 LAN party";
+        break;
+    case 3:
+        server.HostName += "-=Clan War=- Practice";
+        break;
+    default:
+        server.HostName += "Newbies welcome";
+        break;
     }
 
     int count = int(random.between(options.MinPlayers, options.MaxPlayers));

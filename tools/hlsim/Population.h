@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QList>
-
 #include <cstdint>
 
 namespace rollcall::hlsim {
@@ -19,8 +18,7 @@ class Random
 public:
     explicit Random(quint64 seed)
         : m_state(seed)
-    {
-    }
+    { }
 
     quint64 next()
     {
@@ -65,8 +63,8 @@ struct SimServer
     QList<SimPlayer> Players;
     QList<QPair<QByteArray, QByteArray>> Rules;
     int LatencyMs = 0;
-    bool Silent = false;  // answers nothing at all
-    bool CutOff = false;  // its players reply ends inside the last record
+    bool Silent = false; // answers nothing at all
+    bool CutOff = false; // its players reply ends inside the last record
 };
 
 struct PopulationOptions

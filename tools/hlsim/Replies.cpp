@@ -86,7 +86,7 @@ QByteArray EncodePlayersReply(const SimServer &server)
 QList<QByteArray> SplitReply(const QByteArray &reply, quint32 id)
 {
     if (reply.size() <= MaxDatagram)
-        return {reply};
+        return { reply };
     const qsizetype share = MaxDatagram - SplitHeaderSize;
     const int pieces = int(std::min<qsizetype>((reply.size() + share - 1) / share, MaxSplitPieces));
     QList<QByteArray> out;

@@ -33,7 +33,7 @@ RequestKind ClassifyRequest(QByteArrayView datagram);
 struct MasterFilter
 {
     QByteArray GameDirectory; // empty: any
-    QByteArray MapName;       // empty: any
+    QByteArray MapName; // empty: any
     bool NotEmpty = false;
 
     bool accepts(const SimServer &server) const;

@@ -1,23 +1,21 @@
 #include "Simulator.h"
 
 #include <QHash>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <functional>
-#include <queue>
-#include <vector>
-
-#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <queue>
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rollcall::hlsim {
 
@@ -46,7 +44,9 @@ int openUdp(quint32 address, int port, QString *error)
     sa.sin_addr.s_addr = htonl(address);
     sa.sin_port = htons(quint16(port));
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof(sa)) != 0) {
-        *error = QStringLiteral("cannot listen on port %1: %2").arg(port).arg(QString::fromLocal8Bit(strerror(errno)));
+        *error = QStringLiteral("cannot listen on port %1: %2")
+                     .arg(port)
+                     .arg(QString::fromLocal8Bit(strerror(errno)));
         ::close(fd);
         return -1;
     }
@@ -97,14 +97,13 @@ Simulator::Simulator(QList<SimServer> servers, const SimulatorOptions &options)
     : d(new Private)
     , m_servers(std::move(servers))
     , m_options(options)
-{
-}
+{ }
 
 Simulator::~Simulator()
 {
     for (int fd : d->serverFds)
         ::close(fd);
-    for (int fd : {d->epollFd, d->timerFd, d->signalFd, d->masterFd}) {
+    for (int fd : { d->epollFd, d->timerFd, d->signalFd, d->masterFd }) {
         if (fd >= 0)
             ::close(fd);
     }
@@ -138,7 +137,8 @@ bool Simulator::open(QString *error)
     sigaddset(&blockedSignals, SIGTERM);
     d->signalFd = signalfd(-1, &blockedSignals, SFD_NONBLOCK | SFD_CLOEXEC);
     if (d->epollFd < 0 || d->timerFd < 0 || d->signalFd < 0) {
-        *error = QStringLiteral("cannot set up the event loop: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        *error
+            = QStringLiteral("cannot set up the event loop: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
     const auto watch = [this](int fd, quint64 tag) {
@@ -168,7 +168,9 @@ bool Simulator::open(QString *error)
         }
         d->serverFds.push_back(fd);
         if (!watch(fd, quint64(i))) {
-            *error = QStringLiteral("cannot watch socket %1: %2").arg(i + 1).arg(QString::fromLocal8Bit(strerror(errno)));
+            *error = QStringLiteral("cannot watch socket %1: %2")
+                         .arg(i + 1)
+                         .arg(QString::fromLocal8Bit(strerror(errno)));
             return false;
         }
     }
@@ -191,15 +193,16 @@ bool Simulator::open(QString *error)
 void Simulator::run()
 {
     const qint64 started = nowNs();
-    const qint64 endNs = m_options.DurationSeconds > 0 ? started + qint64(m_options.DurationSeconds * 1e9) : 0;
+    const qint64 endNs
+        = m_options.DurationSeconds > 0 ? started + qint64(m_options.DurationSeconds * 1e9) : 0;
     std::vector<epoll_event> events(1024);
     char buffer[2048];
 
     const auto send = [&](int server, RequestKind kind, const sockaddr_in &to) {
         const int slot = kind == RequestKind::Info ? 0 : kind == RequestKind::Rules ? 1 : 2;
         for (const QByteArray &datagram : d->replies[size_t(server)][size_t(slot)]) {
-            const ssize_t n = ::sendto(d->serverFds[size_t(server)], datagram.constData(), size_t(datagram.size()), 0,
-                                       reinterpret_cast<const sockaddr *>(&to), sizeof(to));
+            const ssize_t n = ::sendto(d->serverFds[size_t(server)], datagram.constData(),
+                size_t(datagram.size()), 0, reinterpret_cast<const sockaddr *>(&to), sizeof(to));
             if (n == datagram.size())
                 ++m_stats.Datagrams;
             else
@@ -209,7 +212,8 @@ void Simulator::run()
 
     const auto outstanding = [&]() { return quint64(d->pending.size() + d->silentHolds.size()); };
 
-    const auto handleQuery = [&](int server, const char *data, ssize_t size, const sockaddr_in &from, qint64 now) {
+    const auto handleQuery = [&](int server, const char *data, ssize_t size, const sockaddr_in &from,
+                                 qint64 now) {
         const RequestKind kind = ClassifyRequest(QByteArrayView(data, size));
         ++m_stats.Queries[size_t(kind)];
         if (kind == RequestKind::Other)
@@ -224,7 +228,7 @@ void Simulator::run()
             send(server, kind, from);
             return;
         } else {
-            d->pending.push({now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, kind, from});
+            d->pending.push({ now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, kind, from });
         }
         m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding());
     };
@@ -234,14 +238,14 @@ void Simulator::run()
         MasterRequest request;
         if (!ParseMasterRequest(QByteArrayView(data, size), &request))
             return;
-        const QByteArray filterKey = request.Filter.GameDirectory.toLower() + '\\' + request.Filter.MapName.toLower()
-            + '\\' + (request.Filter.NotEmpty ? '1' : '0');
+        const QByteArray filterKey = request.Filter.GameDirectory.toLower() + '\\'
+            + request.Filter.MapName.toLower() + '\\' + (request.Filter.NotEmpty ? '1' : '0');
         auto it = d->filtered.find(filterKey);
         if (it == d->filtered.end()) {
             QList<MasterEntry> list;
             for (qsizetype i = 0; i < m_servers.size(); ++i) {
                 if (request.Filter.accepts(m_servers[i]))
-                    list.append({m_options.BindAddress, quint16(boundPort(d->serverFds[size_t(i)]))});
+                    list.append({ m_options.BindAddress, quint16(boundPort(d->serverFds[size_t(i)])) });
             }
             it = d->filtered.insert(filterKey, list);
         }
@@ -251,8 +255,8 @@ void Simulator::run()
         const qsizetype end = std::min<qsizetype>(start + m_options.PageSize, it->size());
         const quint32 next = end < it->size() ? quint32(end) : 0;
         const QByteArray page = EncodeMasterPage(next, it->mid(start, end - start));
-        if (::sendto(d->masterFd, page.constData(), size_t(page.size()), 0, reinterpret_cast<const sockaddr *>(&from),
-                     sizeof(from))
+        if (::sendto(d->masterFd, page.constData(), size_t(page.size()), 0,
+                reinterpret_cast<const sockaddr *>(&from), sizeof(from))
             == page.size())
             ++m_stats.Datagrams;
         else
@@ -264,7 +268,8 @@ void Simulator::run()
         for (int i = 0; i < 64; ++i) {
             sockaddr_in from {};
             socklen_t len = sizeof(from);
-            const ssize_t n = ::recvfrom(fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr *>(&from), &len);
+            const ssize_t n
+                = ::recvfrom(fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr *>(&from), &len);
             if (n < 0)
                 return;
             if (tag == MasterTag)

@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 
@@ -19,8 +18,8 @@ namespace rollcall::hlsim {
 struct SimulatorOptions
 {
     quint32 BindAddress = 0x7F000001; // host order
-    int MasterPort = 27010;           // 0: the system picks
-    int FirstPort = 27015;            // 0: the system picks each server's port
+    int MasterPort = 27010; // 0: the system picks
+    int FirstPort = 27015; // 0: the system picks each server's port
     int PageSize = 200;
     int SilentHoldMs = 1000;
     double DurationSeconds = 0; // 0: until SIGINT or SIGTERM
@@ -30,7 +29,7 @@ struct SimulatorStats
 {
     quint64 MasterRequests = 0;
     std::array<quint64, 4> Queries = {}; // by RequestKind
-    quint64 Datagrams = 0;               // sent, split pieces counted one by one
+    quint64 Datagrams = 0; // sent, split pieces counted one by one
     quint64 DroppedSends = 0;
     quint64 PeakOutstanding = 0;
 };

@@ -10,11 +10,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cstdio>
-#include <csignal>
-
 #include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
 
 using namespace rollcall::hlsim;
@@ -34,7 +32,11 @@ qint64 wholeNumber(const QString &option, const QString &text, qint64 low, qint6
     bool ok = false;
     const qint64 value = text.toLongLong(&ok);
     if (!ok || value < low || value > high)
-        usage(QStringLiteral("--%1: expected a whole number from %2 to %3, got '%4'").arg(option).arg(low).arg(high).arg(text));
+        usage(QStringLiteral("--%1: expected a whole number from %2 to %3, got '%4'")
+                  .arg(option)
+                  .arg(low)
+                  .arg(high)
+                  .arg(text));
     return value;
 }
 
@@ -44,13 +46,13 @@ QPair<int, int> range(const QString &option, const QString &text, int low, int h
     const qsizetype dash = text.indexOf(QLatin1Char('-'), 1);
     if (dash < 0) {
         const int value = int(wholeNumber(option, text, low, high));
-        return {value, value};
+        return { value, value };
     }
     const int first = int(wholeNumber(option, text.left(dash), low, high));
     const int second = int(wholeNumber(option, text.mid(dash + 1), low, high));
     if (first > second)
         usage(QStringLiteral("--%1: the range '%2' runs backwards").arg(option, text));
-    return {first, second};
+    return { first, second };
 }
 
 double share(const QString &option, const QString &text)
@@ -58,7 +60,8 @@ double share(const QString &option, const QString &text)
     bool ok = false;
     const double value = text.toDouble(&ok);
     if (!ok || !(value >= 0.0 && value <= 1.0))
-        usage(QStringLiteral("--%1: expected a fraction from 0 to 1 (0.05 is 5%), got '%2'").arg(option, text));
+        usage(
+            QStringLiteral("--%1: expected a fraction from 0 to 1 (0.05 is 5%), got '%2'").arg(option, text));
     return value;
 }
 
@@ -72,9 +75,9 @@ quint32 bindAddress(const QString &text)
         usage(QStringLiteral("--bind: name one address; 0.0.0.0 would answer on every network"));
     if ((address >> 24) != 127) {
         std::fprintf(stderr,
-                     "hlsim: warning: answering on %s, which is not loopback: anyone who can reach it can make "
-                     "this machine send traffic\n",
-                     qPrintable(text));
+            "hlsim: warning: answering on %s, which is not loopback: anyone who can reach it can make "
+            "this machine send traffic\n",
+            qPrintable(text));
     }
     return address;
 }
@@ -104,29 +107,33 @@ void writeDump(const QString &path, const Simulator &sim)
     for (const SimServer &server : sim.servers()) {
         QJsonArray players;
         for (const SimPlayer &player : server.Players) {
-            players.append(QJsonObject {{QStringLiteral("name"), QString::fromLatin1(player.Name)},
-                                        {QStringLiteral("frags"), player.Frags},
-                                        {QStringLiteral("time"), double(player.Time)}});
+            players.append(QJsonObject { { QStringLiteral("name"), QString::fromLatin1(player.Name) },
+                { QStringLiteral("frags"), player.Frags }, { QStringLiteral("time"), double(player.Time) } });
         }
         servers.append(QJsonObject {
-            {QStringLiteral("index"), server.Index},
-            {QStringLiteral("address"), sim.addressText()},
-            {QStringLiteral("port"), ports.value(server.Index)},
-            {QStringLiteral("hostname"), QString::fromLatin1(server.HostName)},
-            {QStringLiteral("game"), QString::fromLatin1(server.GameDirectory)},
-            {QStringLiteral("map"), QString::fromLatin1(server.MapName)},
-            {QStringLiteral("latency"), server.LatencyMs},
-            {QStringLiteral("silent"), server.Silent},
-            {QStringLiteral("cutoff"), server.CutOff},
-            {QStringLiteral("rules"), int(server.Rules.size())},
-            {QStringLiteral("players"), players},
+            { QStringLiteral("index"), server.Index },
+            { QStringLiteral("address"), sim.addressText() },
+            { QStringLiteral("port"), ports.value(server.Index) },
+            { QStringLiteral("hostname"), QString::fromLatin1(server.HostName) },
+            { QStringLiteral("game"), QString::fromLatin1(server.GameDirectory) },
+            { QStringLiteral("map"), QString::fromLatin1(server.MapName) },
+            { QStringLiteral("latency"), server.LatencyMs },
+            { QStringLiteral("silent"), server.Silent },
+            { QStringLiteral("cutoff"), server.CutOff },
+            { QStringLiteral("rules"), int(server.Rules.size()) },
+            { QStringLiteral("players"), players },
         });
     }
-    const QJsonObject root {{QStringLiteral("master"), QString(sim.addressText() + QLatin1Char(':') + QString::number(sim.masterPort()))},
-                            {QStringLiteral("servers"), servers}};
+    const QJsonObject root {
+        { QStringLiteral("master"),
+            QString(sim.addressText() + QLatin1Char(':') + QString::number(sim.masterPort())) },
+        { QStringLiteral("servers"), servers }
+    };
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QJsonDocument(root).toJson()) < 0) {
-        std::fprintf(stderr, "hlsim: --dump: cannot write '%s': %s\n", qPrintable(path), qPrintable(file.errorString()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(QJsonDocument(root).toJson()) < 0) {
+        std::fprintf(stderr, "hlsim: --dump: cannot write '%s': %s\n", qPrintable(path),
+            qPrintable(file.errorString()));
         std::exit(1);
     }
 }
@@ -160,66 +167,69 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "A simulated Half-Life network on this machine: one master server and N game servers answering "
         "the info, rules and players queries. Listens on 127.0.0.1 unless --bind names another address.\n"
-        "The population is fixed by --seed: the same options always give the same servers, players and bytes.\n"
+        "The population is fixed by --seed: the same options always give the same servers, players and "
+        "bytes.\n"
         "Stop it with Ctrl+C; it then prints how many requests of each kind it got and the peak number of "
-        "queries outstanding: a query counts from its arrival until its reply leaves (after --latency), and a "
-        "query to a silent server for --silent-hold ms from its arrival, since a client waits that long before "
+        "queries outstanding: a query counts from its arrival until its reply leaves (after --latency), and "
+        "a "
+        "query to a silent server for --silent-hold ms from its arrival, since a client waits that long "
+        "before "
         "giving up on it."));
     parser.addHelpOption();
-    const QCommandLineOption servers(QStringLiteral("servers"), QStringLiteral("Number of game servers (default 300)."),
-                                     QStringLiteral("N"), QStringLiteral("300"));
+    const QCommandLineOption servers(QStringLiteral("servers"),
+        QStringLiteral("Number of game servers (default 300)."), QStringLiteral("N"), QStringLiteral("300"));
     const QCommandLineOption masterPort(QStringLiteral("master-port"),
-                                        QStringLiteral("UDP port of the master (default 27010; 0: any free port)."),
-                                        QStringLiteral("PORT"), QStringLiteral("27010"));
+        QStringLiteral("UDP port of the master (default 27010; 0: any free port)."), QStringLiteral("PORT"),
+        QStringLiteral("27010"));
     const QCommandLineOption firstPort(QStringLiteral("first-port"),
-                                       QStringLiteral("Port of the first game server, the others follow "
-                                                      "(default 27015; 0: any free ports)."),
-                                       QStringLiteral("PORT"), QStringLiteral("27015"));
+        QStringLiteral("Port of the first game server, the others follow "
+                       "(default 27015; 0: any free ports)."),
+        QStringLiteral("PORT"), QStringLiteral("27015"));
     const QCommandLineOption players(QStringLiteral("players"),
-                                     QStringLiteral("Players per server, N or MIN-MAX (default 0-16)."),
-                                     QStringLiteral("RANGE"), QStringLiteral("0-16"));
+        QStringLiteral("Players per server, N or MIN-MAX (default 0-16)."), QStringLiteral("RANGE"),
+        QStringLiteral("0-16"));
     const QCommandLineOption latency(QStringLiteral("latency"),
-                                     QStringLiteral("Reply delay in ms, N or MIN-MAX, fixed per server (default 0)."),
-                                     QStringLiteral("MS"), QStringLiteral("0"));
+        QStringLiteral("Reply delay in ms, N or MIN-MAX, fixed per server (default 0)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
     const QCommandLineOption silent(QStringLiteral("silent"),
-                                    QStringLiteral("Share of servers that never answer (default 0)."),
-                                    QStringLiteral("FRACTION"), QStringLiteral("0"));
+        QStringLiteral("Share of servers that never answer (default 0)."), QStringLiteral("FRACTION"),
+        QStringLiteral("0"));
     const QCommandLineOption cutoff(QStringLiteral("cutoff"),
-                                    QStringLiteral("Share of servers whose players reply is cut off (default 0)."),
-                                    QStringLiteral("FRACTION"), QStringLiteral("0"));
+        QStringLiteral("Share of servers whose players reply is cut off (default 0)."),
+        QStringLiteral("FRACTION"), QStringLiteral("0"));
     const QCommandLineOption pageSize(QStringLiteral("page-size"),
-                                      QStringLiteral("Servers per master reply (default 200)."), QStringLiteral("N"),
-                                      QStringLiteral("200"));
+        QStringLiteral("Servers per master reply (default 200)."), QStringLiteral("N"),
+        QStringLiteral("200"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Population seed (default 1)."),
-                                  QStringLiteral("N"), QStringLiteral("1"));
+        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption names(QStringLiteral("names"),
-                                   QStringLiteral("Player names to use instead of the built-in mix, one per line "
-                                                  "(bytes as they are: Latin-1)."),
-                                   QStringLiteral("FILE"));
+        QStringLiteral("Player names to use instead of the built-in mix, one per line "
+                       "(bytes as they are: Latin-1)."),
+        QStringLiteral("FILE"));
     const QCommandLineOption bind(QStringLiteral("bind"),
-                                  QStringLiteral("Address to listen on (default 127.0.0.1). Anything but loopback "
-                                                 "must be named here, never by default."),
-                                  QStringLiteral("ADDR"));
-    const QCommandLineOption silentHold(
-        QStringLiteral("silent-hold"),
+        QStringLiteral("Address to listen on (default 127.0.0.1). Anything but loopback "
+                       "must be named here, never by default."),
+        QStringLiteral("ADDR"));
+    const QCommandLineOption silentHold(QStringLiteral("silent-hold"),
         QStringLiteral("How long a query to a silent server counts as outstanding, in ms (default 1000, the "
                        "program's default time-out)."),
         QStringLiteral("MS"), QStringLiteral("1000"));
-    const QCommandLineOption scheduleFloor(
-        QStringLiteral("schedule-floor"),
-        QStringLiteral("Print the makespan floor of a client with CONNECTIONS sockets and the time-out given as "
-                       "the next argument (ms) for this population, then exit. Example: --schedule-floor 80 1000."),
+    const QCommandLineOption scheduleFloor(QStringLiteral("schedule-floor"),
+        QStringLiteral(
+            "Print the makespan floor of a client with CONNECTIONS sockets and the time-out given as "
+            "the next argument (ms) for this population, then exit. Example: --schedule-floor 80 1000."),
         QStringLiteral("CONNECTIONS"));
     const QCommandLineOption duration(QStringLiteral("duration"),
-                                      QStringLiteral("Stop by itself after this many seconds."), QStringLiteral("S"));
+        QStringLiteral("Stop by itself after this many seconds."), QStringLiteral("S"));
     const QCommandLineOption dump(QStringLiteral("dump"),
-                                  QStringLiteral("Write the population, with the ports in use, as JSON to FILE."),
-                                  QStringLiteral("FILE"));
-    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only the listening line and the totals."));
-    parser.addOptions({servers, masterPort, firstPort, players, latency, silent, cutoff, pageSize, seed, names, bind,
-                       silentHold, scheduleFloor, duration, dump, quiet});
+        QStringLiteral("Write the population, with the ports in use, as JSON to FILE."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption quiet(
+        QStringLiteral("quiet"), QStringLiteral("Print only the listening line and the totals."));
+    parser.addOptions({ servers, masterPort, firstPort, players, latency, silent, cutoff, pageSize, seed,
+        names, bind, silentHold, scheduleFloor, duration, dump, quiet });
     parser.addPositionalArgument(QStringLiteral("TIMEOUT_MS"), QStringLiteral("Only after --schedule-floor."),
-                                 QStringLiteral("[TIMEOUT_MS]"));
+        QStringLiteral("[TIMEOUT_MS]"));
     if (!parser.parse(app.arguments()))
         usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -235,22 +245,28 @@ int main(int argc, char *argv[])
     population.MaxLatencyMs = latencyRange.second;
     population.SilentShare = share(QStringLiteral("silent"), parser.value(silent));
     population.CutOffShare = share(QStringLiteral("cutoff"), parser.value(cutoff));
-    population.Seed = quint64(wholeNumber(QStringLiteral("seed"), parser.value(seed), 0, std::numeric_limits<qint64>::max()));
+    population.Seed = quint64(
+        wholeNumber(QStringLiteral("seed"), parser.value(seed), 0, std::numeric_limits<qint64>::max()));
     if (parser.isSet(names))
         population.Names = readNames(parser.value(names));
 
     const QStringList positional = parser.positionalArguments();
     if (parser.isSet(scheduleFloor)) {
         if (positional.size() != 1)
-            usage(QStringLiteral("--schedule-floor: give the connections and the time-out in ms, e.g. --schedule-floor 80 1000"));
-        const int connections = int(wholeNumber(QStringLiteral("schedule-floor"), parser.value(scheduleFloor), 1, 10000));
-        const int timeoutMs = int(wholeNumber(QStringLiteral("schedule-floor"), positional.first(), 1, 10000000));
+            usage(QStringLiteral("--schedule-floor: give the connections and the time-out in ms, e.g. "
+                                 "--schedule-floor 80 1000"));
+        const int connections
+            = int(wholeNumber(QStringLiteral("schedule-floor"), parser.value(scheduleFloor), 1, 10000));
+        const int timeoutMs
+            = int(wholeNumber(QStringLiteral("schedule-floor"), positional.first(), 1, 10000000));
         const QList<SimServer> all = MakePopulation(population);
         qsizetype listed = 0;
         for (const SimServer &server : all)
             listed += server.Players.isEmpty() ? 0 : 1;
-        std::printf("hlsim: schedule floor %.3f ms for %lld listed servers over %d connections, time-out %d ms\n",
-                    ScheduleFloorMs(all, connections, timeoutMs), static_cast<long long>(listed), connections, timeoutMs);
+        std::printf(
+            "hlsim: schedule floor %.3f ms for %lld listed servers over %d connections, time-out %d ms\n",
+            ScheduleFloorMs(all, connections, timeoutMs), static_cast<long long>(listed), connections,
+            timeoutMs);
         return 0;
     }
     if (!positional.isEmpty())
@@ -261,17 +277,21 @@ int main(int argc, char *argv[])
     options.MasterPort = int(wholeNumber(QStringLiteral("master-port"), parser.value(masterPort), 0, 65535));
     options.FirstPort = int(wholeNumber(QStringLiteral("first-port"), parser.value(firstPort), 0, 65535));
     if (options.FirstPort != 0 && options.FirstPort + population.Servers - 1 > 65535)
-        usage(QStringLiteral("--first-port: %1 servers from port %2 would run past 65535").arg(population.Servers).arg(options.FirstPort));
+        usage(QStringLiteral("--first-port: %1 servers from port %2 would run past 65535")
+                  .arg(population.Servers)
+                  .arg(options.FirstPort));
     if (options.FirstPort != 0 && options.MasterPort >= options.FirstPort
         && options.MasterPort < options.FirstPort + population.Servers)
         usage(QStringLiteral("--master-port: %1 lies among the game servers' ports").arg(options.MasterPort));
     options.PageSize = int(wholeNumber(QStringLiteral("page-size"), parser.value(pageSize), 1, 10000));
-    options.SilentHoldMs = int(wholeNumber(QStringLiteral("silent-hold"), parser.value(silentHold), 0, 10000000));
+    options.SilentHoldMs
+        = int(wholeNumber(QStringLiteral("silent-hold"), parser.value(silentHold), 0, 10000000));
     if (parser.isSet(duration)) {
         bool ok = false;
         options.DurationSeconds = parser.value(duration).toDouble(&ok);
         if (!ok || !(options.DurationSeconds > 0))
-            usage(QStringLiteral("--duration: expected a positive number of seconds, got '%1'").arg(parser.value(duration)));
+            usage(QStringLiteral("--duration: expected a positive number of seconds, got '%1'")
+                      .arg(parser.value(duration)));
     }
 
     raiseDescriptorLimit();
@@ -288,13 +308,15 @@ int main(int argc, char *argv[])
     const QString address = sim.addressText();
     if (options.FirstPort != 0) {
         std::printf("hlsim: %d game servers on %s ports %d-%d\n", population.Servers, qPrintable(address),
-                    ports.first(), ports.last());
+            ports.first(), ports.last());
     } else {
-        std::printf("hlsim: %d game servers on %s, ports chosen by the system\n", population.Servers, qPrintable(address));
+        std::printf("hlsim: %d game servers on %s, ports chosen by the system\n", population.Servers,
+            qPrintable(address));
     }
     if (!parser.isSet(quiet) && population.Names.isEmpty()) {
-        std::printf("hlsim: try searching for \"%s\" (on every %dth server), \"freeman\", \"[TAG]\" or \"player\"\n",
-                    WellKnownName, WellKnownPeriod);
+        std::printf(
+            "hlsim: try searching for \"%s\" (on every %dth server), \"freeman\", \"[TAG]\" or \"player\"\n",
+            WellKnownName, WellKnownPeriod);
     }
     // The listening line comes last: scripts wait for it.
     std::printf("hlsim: master listening on %s:%d\n", qPrintable(address), sim.masterPort());
@@ -306,16 +328,17 @@ int main(int argc, char *argv[])
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("hlsim: requests: master %llu, info %llu, rules %llu, players %llu, other %llu\n",
-                static_cast<unsigned long long>(stats.MasterRequests),
-                static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Info)]),
-                static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Rules)]),
-                static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Players)]),
-                static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Other)]));
+        static_cast<unsigned long long>(stats.MasterRequests),
+        static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Info)]),
+        static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Rules)]),
+        static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Players)]),
+        static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Other)]));
     std::printf("hlsim: datagrams sent %llu (dropped %llu), peak outstanding %llu\n",
-                static_cast<unsigned long long>(stats.Datagrams), static_cast<unsigned long long>(stats.DroppedSends),
-                static_cast<unsigned long long>(stats.PeakOutstanding));
-    std::printf("hlsim: cpu %.3f s user, %.3f s system\n", double(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6,
-                double(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6);
+        static_cast<unsigned long long>(stats.Datagrams), static_cast<unsigned long long>(stats.DroppedSends),
+        static_cast<unsigned long long>(stats.PeakOutstanding));
+    std::printf("hlsim: cpu %.3f s user, %.3f s system\n",
+        double(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6,
+        double(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6);
     std::fflush(stdout);
     return 0;
 }

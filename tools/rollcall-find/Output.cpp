@@ -8,9 +8,10 @@ namespace rollcall::find {
 
 namespace {
 
-const char *const ColumnKeys[search::ResultRow::ColumnCount] = {"ip", "port", "ping", "name", "frags", "time"};
-const char *const ColumnCaptions[search::ResultRow::ColumnCount] = {"Server IP",   "Port",  "Ping",
-                                                                     "Player Name", "Frags", "Time"};
+const char *const ColumnKeys[search::ResultRow::ColumnCount]
+    = { "ip", "port", "ping", "name", "frags", "time" };
+const char *const ColumnCaptions[search::ResultRow::ColumnCount]
+    = { "Server IP", "Port", "Ping", "Player Name", "Frags", "Time" };
 
 QByteArray line(std::initializer_list<QByteArray> cells)
 {
@@ -26,8 +27,7 @@ QByteArray line(std::initializer_list<QByteArray> cells)
     return out;
 }
 
-template<typename T>
-QByteArray tsvNumber(const std::optional<T> &value)
+template <typename T> QByteArray tsvNumber(const std::optional<T> &value)
 {
     return value ? QByteArray::number(*value) : QByteArray(AbsentTsv);
 }
@@ -37,8 +37,7 @@ QByteArray tsvText(const std::optional<QByteArray> &value)
     return value ? EscapeTsvCell(protocol::Latin1(*value)) : QByteArray(AbsentTsv);
 }
 
-template<typename T>
-QJsonValue jsonNumber(const std::optional<T> &value)
+template <typename T> QJsonValue jsonNumber(const std::optional<T> &value)
 {
     return value ? QJsonValue(int(*value)) : QJsonValue(QJsonValue::Null);
 }
@@ -50,7 +49,7 @@ QJsonValue jsonText(const std::optional<QByteArray> &value)
 
 QByteArray complete(bool value)
 {
-    return line({"Complete", value ? "true" : "false"});
+    return line({ "Complete", value ? "true" : "false" });
 }
 
 } // namespace
@@ -62,11 +61,21 @@ QByteArray EscapeTsvCell(const QString &cell)
     out.reserve(utf8.size() + 4);
     for (const char c : utf8) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -112,21 +121,24 @@ QByteArray InfoText(const protocol::InfoReply &reply, Format format)
 {
     if (format == Format::Json) {
         const QJsonObject record {
-            {QStringLiteral("HostName"), jsonText(reply.HostName)},
-            {QStringLiteral("MapName"), jsonText(reply.MapName)},
-            {QStringLiteral("GameDirectory"), jsonText(reply.GameDirectory)},
-            {QStringLiteral("GameDescription"), jsonText(reply.GameDescription)},
-            {QStringLiteral("PlayerCount"), jsonNumber(reply.PlayerCount)},
-            {QStringLiteral("MaxPlayers"), jsonNumber(reply.MaxPlayers)},
-            {QStringLiteral("ProtocolVersion"), jsonNumber(reply.ProtocolVersion)},
+            { QStringLiteral("HostName"), jsonText(reply.HostName) },
+            { QStringLiteral("MapName"), jsonText(reply.MapName) },
+            { QStringLiteral("GameDirectory"), jsonText(reply.GameDirectory) },
+            { QStringLiteral("GameDescription"), jsonText(reply.GameDescription) },
+            { QStringLiteral("PlayerCount"), jsonNumber(reply.PlayerCount) },
+            { QStringLiteral("MaxPlayers"), jsonNumber(reply.MaxPlayers) },
+            { QStringLiteral("ProtocolVersion"), jsonNumber(reply.ProtocolVersion) },
         };
-        return QJsonDocument(QJsonObject {{QStringLiteral("InfoReply"), record}}).toJson(QJsonDocument::Indented);
+        return QJsonDocument(QJsonObject { { QStringLiteral("InfoReply"), record } })
+            .toJson(QJsonDocument::Indented);
     }
-    return line({"Field", "Value"}) + line({"HostName", tsvText(reply.HostName)})
-        + line({"MapName", tsvText(reply.MapName)}) + line({"GameDirectory", tsvText(reply.GameDirectory)})
-        + line({"GameDescription", tsvText(reply.GameDescription)})
-        + line({"PlayerCount", tsvNumber(reply.PlayerCount)}) + line({"MaxPlayers", tsvNumber(reply.MaxPlayers)})
-        + line({"ProtocolVersion", tsvNumber(reply.ProtocolVersion)});
+    return line({ "Field", "Value" }) + line({ "HostName", tsvText(reply.HostName) })
+        + line({ "MapName", tsvText(reply.MapName) })
+        + line({ "GameDirectory", tsvText(reply.GameDirectory) })
+        + line({ "GameDescription", tsvText(reply.GameDescription) })
+        + line({ "PlayerCount", tsvNumber(reply.PlayerCount) })
+        + line({ "MaxPlayers", tsvNumber(reply.MaxPlayers) })
+        + line({ "ProtocolVersion", tsvNumber(reply.ProtocolVersion) });
 }
 
 QByteArray RulesText(const protocol::RulesReply &reply, Format format)
@@ -134,15 +146,18 @@ QByteArray RulesText(const protocol::RulesReply &reply, Format format)
     if (format == Format::Json) {
         QJsonArray rules;
         for (const protocol::ServerRule &rule : reply.Rules) {
-            rules.append(QJsonObject {{QStringLiteral("Name"), protocol::Latin1(rule.Name)},
-                                      {QStringLiteral("Value"), protocol::Latin1(rule.Value)}});
+            rules.append(QJsonObject { { QStringLiteral("Name"), protocol::Latin1(rule.Name) },
+                { QStringLiteral("Value"), protocol::Latin1(rule.Value) } });
         }
-        const QJsonObject record {{QStringLiteral("Complete"), reply.Complete}, {QStringLiteral("Rules"), rules}};
-        return QJsonDocument(QJsonObject {{QStringLiteral("RulesReply"), record}}).toJson(QJsonDocument::Indented);
+        const QJsonObject record { { QStringLiteral("Complete"), reply.Complete },
+            { QStringLiteral("Rules"), rules } };
+        return QJsonDocument(QJsonObject { { QStringLiteral("RulesReply"), record } })
+            .toJson(QJsonDocument::Indented);
     }
-    QByteArray out = complete(reply.Complete) + line({"Name", "Value"});
+    QByteArray out = complete(reply.Complete) + line({ "Name", "Value" });
     for (const protocol::ServerRule &rule : reply.Rules)
-        out += line({EscapeTsvCell(protocol::Latin1(rule.Name)), EscapeTsvCell(protocol::Latin1(rule.Value))});
+        out += line(
+            { EscapeTsvCell(protocol::Latin1(rule.Name)), EscapeTsvCell(protocol::Latin1(rule.Value)) });
     return out;
 }
 
@@ -151,20 +166,21 @@ QByteArray PlayersText(const protocol::PlayersReply &reply, Format format)
     if (format == Format::Json) {
         QJsonArray players;
         for (const protocol::PlayerRecord &player : reply.Players) {
-            players.append(QJsonObject {{QStringLiteral("Index"), int(player.Index)},
-                                        {QStringLiteral("Name"), protocol::Latin1(player.Name)},
-                                        {QStringLiteral("Frags"), player.Frags},
-                                        {QStringLiteral("Time"), player.Time},
-                                        {QStringLiteral("TimeText"), protocol::FormatPlayTime(player.Time)}});
+            players.append(QJsonObject { { QStringLiteral("Index"), int(player.Index) },
+                { QStringLiteral("Name"), protocol::Latin1(player.Name) },
+                { QStringLiteral("Frags"), player.Frags }, { QStringLiteral("Time"), player.Time },
+                { QStringLiteral("TimeText"), protocol::FormatPlayTime(player.Time) } });
         }
-        const QJsonObject record {{QStringLiteral("Complete"), reply.Complete}, {QStringLiteral("Players"), players}};
-        return QJsonDocument(QJsonObject {{QStringLiteral("PlayersReply"), record}}).toJson(QJsonDocument::Indented);
+        const QJsonObject record { { QStringLiteral("Complete"), reply.Complete },
+            { QStringLiteral("Players"), players } };
+        return QJsonDocument(QJsonObject { { QStringLiteral("PlayersReply"), record } })
+            .toJson(QJsonDocument::Indented);
     }
-    QByteArray out = complete(reply.Complete) + line({"Index", "Name", "Frags", "Time", "TimeText"});
+    QByteArray out = complete(reply.Complete) + line({ "Index", "Name", "Frags", "Time", "TimeText" });
     for (const protocol::PlayerRecord &player : reply.Players) {
-        out += line({QByteArray::number(player.Index), EscapeTsvCell(protocol::Latin1(player.Name)),
-                     QByteArray::number(player.Frags), QByteArray::number(player.Time),
-                     protocol::FormatPlayTime(player.Time).toUtf8()});
+        out += line({ QByteArray::number(player.Index), EscapeTsvCell(protocol::Latin1(player.Name)),
+            QByteArray::number(player.Frags), QByteArray::number(player.Time),
+            protocol::FormatPlayTime(player.Time).toUtf8() });
     }
     return out;
 }

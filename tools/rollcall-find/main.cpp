@@ -2,7 +2,6 @@
 // Same core, same rules as the window; the saved settings give the defaults and are never written.
 
 #include "Output.h"
-
 #include "QueryProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/SearchRun.h"
@@ -15,10 +14,8 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QTimer>
-
 #include <cstdio>
 #include <optional>
-
 #include <unistd.h>
 
 using namespace rollcall;
@@ -90,7 +87,11 @@ int parseInt(const QString &option, const QString &text, int low, int high)
     bool ok = false;
     const qint64 value = text.trimmed().toLongLong(&ok);
     if (!ok || value < low || value > high)
-        usageError(QStringLiteral("--%1: expected a whole number from %2 to %3, got '%4'").arg(option).arg(low).arg(high).arg(text));
+        usageError(QStringLiteral("--%1: expected a whole number from %2 to %3, got '%4'")
+                       .arg(option)
+                       .arg(low)
+                       .arg(high)
+                       .arg(text));
     return int(value);
 }
 
@@ -104,7 +105,8 @@ QByteArray latin1Name(const QString &option, const QString &text)
 {
     for (const QChar c : text) {
         if (c.unicode() > 0xFF)
-            usageError(QStringLiteral("--%1 '%2': '%3' is not a Latin-1 character, and server names hold nothing else")
+            usageError(QStringLiteral(
+                "--%1 '%2': '%3' is not a Latin-1 character, and server names hold nothing else")
                            .arg(option, text, QString(c)));
     }
     return text.toLatin1();
@@ -120,17 +122,18 @@ ServerAddress parseServer(const QString &option, const QString &text)
 {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0)
-        usageError(QStringLiteral("--%1 '%2': give the server as ADDRESS:PORT, e.g. 127.0.0.1:27015").arg(option, text));
+        usageError(QStringLiteral("--%1 '%2': give the server as ADDRESS:PORT, e.g. 127.0.0.1:27015")
+                       .arg(option, text));
     const int port = parseInt(option, text.mid(colon + 1), 1, 65535);
     const QString host = text.left(colon);
     QHostAddress address;
     if (address.setAddress(host) && address.protocol() == QAbstractSocket::IPv4Protocol)
-        return {address.toString(), port};
+        return { address.toString(), port };
     // The query protocol is IPv4 only; a name is looked up once, before anything is sent.
     const QHostInfo info = QHostInfo::fromName(host);
     for (const QHostAddress &candidate : info.addresses()) {
         if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
-            return {candidate.toString(), port};
+            return { candidate.toString(), port };
     }
     usageError(QStringLiteral("--%1 '%2': cannot find an IPv4 address for '%3'").arg(option, text, host));
 }
@@ -146,8 +149,12 @@ int queryOne(protocol::QueryKind kind, const ServerAddress &server, int timeoutM
         timeout.stop();
         socket.close();
         switch (kind) {
-        case protocol::QueryKind::Info: writeOut(find::InfoText(protocol::DecodeInfoReply(reply), format)); break;
-        case protocol::QueryKind::Rules: writeOut(find::RulesText(protocol::DecodeRulesReply(reply), format)); break;
+        case protocol::QueryKind::Info:
+            writeOut(find::InfoText(protocol::DecodeInfoReply(reply), format));
+            break;
+        case protocol::QueryKind::Rules:
+            writeOut(find::RulesText(protocol::DecodeRulesReply(reply), format));
+            break;
         case protocol::QueryKind::Players:
             writeOut(find::PlayersText(protocol::DecodePlayersReply(reply), format));
             break;
@@ -157,8 +164,8 @@ int queryOne(protocol::QueryKind kind, const ServerAddress &server, int timeoutM
     });
     QObject::connect(&timeout, &QTimer::timeout, &socket, [&] {
         socket.close();
-        std::fprintf(stderr, "rollcall-find: no reply from %s:%d within %d ms\n", qPrintable(server.ip), server.port,
-                     timeoutMs);
+        std::fprintf(stderr, "rollcall-find: no reply from %s:%d within %d ms\n", qPrintable(server.ip),
+            server.port, timeoutMs);
         QCoreApplication::exit(0);
     });
     socket.aim(server.ip, server.port);
@@ -257,7 +264,8 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         // and so does a master that stayed silent until the master time-out, which the window
         // reports with the same words as an empty list. The end of the run may have been
         // reported just before its message: the message wins.
-        const bool empty = message.text.startsWith(QStringLiteral("No servers received")) && run.masterAnswered();
+        const bool empty
+            = message.text.startsWith(QStringLiteral("No servers received")) && run.masterAnswered();
         if (status < 0 || !empty)
             status = empty ? NothingFound : Failed;
         QCoreApplication::exit(0);
@@ -281,7 +289,7 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption help({ QStringLiteral("h"), QStringLiteral("help") }, QString());
     const QCommandLineOption name(QStringLiteral("name"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption pattern(QStringLiteral("pattern"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption game(QStringLiteral("game"), QString(), QStringLiteral("DIR"));
@@ -295,8 +303,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption info(QStringLiteral("info"), QString(), QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption rules(QStringLiteral("rules"), QString(), QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption players(QStringLiteral("players"), QString(), QStringLiteral("ADDRESS:PORT"));
-    parser.addOptions({help, name, pattern, game, map, master, maxServers, connections, timeout, format, progress, info,
-                       rules, players});
+    parser.addOptions({ help, name, pattern, game, map, master, maxServers, connections, timeout, format,
+        progress, info, rules, players });
     if (!parser.parse(app.arguments()))
         usageError(parser.errorText());
     if (parser.isSet(help)) {
@@ -306,8 +314,8 @@ int main(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty())
         usageError(QStringLiteral("unexpected argument '%1' (names go after --name or --pattern)")
                        .arg(parser.positionalArguments().first()));
-    for (const QCommandLineOption *single : {&game, &map, &master, &maxServers, &connections, &timeout, &format, &info,
-                                              &rules, &players}) {
+    for (const QCommandLineOption *single :
+        { &game, &map, &master, &maxServers, &connections, &timeout, &format, &info, &rules, &players }) {
         if (parser.values(*single).size() > 1)
             usageError(QStringLiteral("--%1: given more than once").arg(single->names().first()));
     }
@@ -323,11 +331,13 @@ int main(int argc, char *argv[])
 
     // Defaults from the saved options, read only: a script must never change what the window shows.
     const std::unique_ptr<settings::SettingsBackend> backend = settings::CreateDefaultBackend();
-    const settings::SettingsValues saved = settings::LoadSettings(*backend, QString::fromLatin1(search::MasterPresets[0]));
+    const settings::SettingsValues saved
+        = settings::LoadSettings(*backend, QString::fromLatin1(search::MasterPresets[0]));
     search::SearchCriteria criteria;
     criteria.MaxConnections = storedInt(saved.MaxConnections, 80, 1, 99);
     criteria.QueryTimeout = storedInt(saved.QueryTimeout, 1000, 1, 99999);
-    criteria.MasterServer = saved.MasterServer.isEmpty() ? QString::fromLatin1(search::MasterPresets[0]) : saved.MasterServer;
+    criteria.MasterServer
+        = saved.MasterServer.isEmpty() ? QString::fromLatin1(search::MasterPresets[0]) : saved.MasterServer;
     criteria.EnableMaxServers = saved.EnableMaxServers;
     criteria.MaxServerAmount = storedInt(saved.MaxServerAmount, 5000, 0, 2147483647);
     criteria.GameFilter = saved.GameFilter;
@@ -336,8 +346,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(timeout))
         criteria.QueryTimeout = parseInt(QStringLiteral("timeout"), parser.value(timeout), 1, 99999);
 
-    const QList<std::pair<const QCommandLineOption *, protocol::QueryKind>> singles = {
-        {&info, protocol::QueryKind::Info}, {&rules, protocol::QueryKind::Rules}, {&players, protocol::QueryKind::Players}};
+    const QList<std::pair<const QCommandLineOption *, protocol::QueryKind>> singles
+        = { { &info, protocol::QueryKind::Info }, { &rules, protocol::QueryKind::Rules },
+              { &players, protocol::QueryKind::Players } };
     const QStringList found = parser.optionNames();
     int singleCount = 0;
     for (const auto &single : singles)
@@ -345,15 +356,17 @@ int main(int argc, char *argv[])
     if (singleCount > 0) {
         if (singleCount > 1)
             usageError(QStringLiteral("--info, --rules and --players: ask one of them at a time"));
-        for (const QCommandLineOption *searchOnly : {&name, &pattern, &game, &map, &master, &maxServers, &connections, &progress}) {
+        for (const QCommandLineOption *searchOnly :
+            { &name, &pattern, &game, &map, &master, &maxServers, &connections, &progress }) {
             if (parser.isSet(*searchOnly))
-                usageError(QStringLiteral("--%1: only for a search, not with a single-server query").arg(searchOnly->names().first()));
+                usageError(QStringLiteral("--%1: only for a search, not with a single-server query")
+                               .arg(searchOnly->names().first()));
         }
         for (const auto &single : singles) {
             if (parser.isSet(*single.first)) {
                 const QString option = single.first->names().first();
-                return queryOne(single.second, parseServer(option, parser.value(*single.first)), criteria.QueryTimeout,
-                                outputFormat);
+                return queryOne(single.second, parseServer(option, parser.value(*single.first)),
+                    criteria.QueryTimeout, outputFormat);
             }
         }
     }
@@ -380,16 +393,17 @@ int main(int argc, char *argv[])
         target.UseWildcards = isPattern;
         target.PlayerName = latin1Name(option, text);
         if (isPattern && !search::isValidWildcardPattern(search::LowerLatin1(target.PlayerName)))
-            usageError(QStringLiteral("--pattern '%1': not a valid wildcard pattern (a '[' without its ']', or a "
-                                      "range that runs backwards such as [z-a])")
-                           .arg(text));
+            usageError(
+                QStringLiteral("--pattern '%1': not a valid wildcard pattern (a '[' without its ']', or a "
+                               "range that runs backwards such as [z-a])")
+                    .arg(text));
     }
 
     if (parser.isSet(game))
         criteria.GameFilter = parser.value(game);
     if (parser.isSet(map))
         criteria.MapFilter = parser.value(map);
-    for (const QCommandLineOption *filter : {&game, &map}) {
+    for (const QCommandLineOption *filter : { &game, &map }) {
         if (parser.isSet(*filter))
             latin1Name(filter->names().first(), parser.value(*filter));
     }
