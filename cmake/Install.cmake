@@ -3,11 +3,7 @@
 include(GNUInstallDirs)
 
 # rollcall installs itself (src/app); the tools are installed here.
-foreach(program rollcall-find hlsim)
-    if(TARGET ${program})
-        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
-endforeach()
+install(TARGETS rollcall-find hlsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(ROLLCALL_GUI)
     install(FILES ${PROJECT_SOURCE_DIR}/assets/rollcall.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/icon1.svg

@@ -1,15 +1,13 @@
 #include "app/MainForm.h"
 
-#include "app/Icons.h"
+#include "ui/Icons.h"
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
 #include "results/ResultsModel.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchRun.h"
 #include "settings/SettingsStore.h"
-#ifdef ROLLCALL_HAS_RESULTS_PAGE
 #include "results/ResultsPage.h"
-#endif
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,7 +62,7 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
     , m_run(new search::SearchRun(this))
 {
     setWindowTitle(QStringLiteral("Rollcall"));
-    setWindowIcon(Icon(1));
+    setWindowIcon(ui::Icon(1));
     setAttribute(Qt::WA_QuitOnClose);
 
     m_pages = new QStackedWidget(this);
@@ -117,14 +115,14 @@ QWidget *MainForm::buildWelcomePage()
     auto *page = new QWidget(m_pages);
     auto *layout = new QHBoxLayout(page);
     auto *picture = makeLabel(page, "HLLogo", QString());
-    picture->setPixmap(WelcomePicture());
+    picture->setPixmap(ui::WelcomePicture());
     picture->setAccessibleName(QStringLiteral("Rollcall welcome picture"));
     picture->setAlignment(Qt::AlignTop);
     layout->addWidget(picture);
 
     auto *texts = new QVBoxLayout;
     auto *logo = makeLabel(page, "AppLogo_0", QString());
-    logo->setPixmap(IconPixmap(1));
+    logo->setPixmap(ui::IconPixmap(1));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
     texts->addWidget(logo, 0, Qt::AlignRight);
     auto *welcome = makeLabel(page, "Label1", QStringLiteral("Welcome to Brightfield Rollcall v"));
@@ -150,11 +148,9 @@ void MainForm::buildResultsCommands()
         m_searchPage->stop()->setEnabled(false);
         m_run->stop();
     });
-#ifdef ROLLCALL_HAS_RESULTS_PAGE
     const results::ResultsPageWidgets widgets { this, p->list(), m_model, p->launch(), p->refresh(),
         p->stop(), p->viewInfo(), p->copy(), p->ping(), p->total(), p->copyBox() };
     m_resultsPage = new results::ResultsPage(widgets, &m_executablePath, this);
-#endif
 }
 
 void MainForm::setPictureContainerIndex(int index)
@@ -194,12 +190,7 @@ void MainForm::startSearchRun()
     BusyCursor busy;
     m_searchPage->dropPendingRows();
     m_model->clear();
-#ifdef ROLLCALL_HAS_RESULTS_PAGE
     m_resultsPage->searchStarted();
-#else
-    m_model->setSorting(false, m_model->sortColumn(), Qt::DescendingOrder);
-    m_searchPage->disableCommands();
-#endif
     m_searchPage->resetProgress();
     m_runExists = true;
     m_run->start(criteria);
@@ -211,9 +202,7 @@ void MainForm::endSearchRun()
     m_run->tearDown();
     // The rows found so far stay in the list.
     m_searchPage->flushRows();
-#ifdef ROLLCALL_HAS_RESULTS_PAGE
     m_resultsPage->tearDown();
-#endif
     m_runExists = false;
 }
 

@@ -1,8 +1,8 @@
 #include "app/OptionsPage.h"
 
-#include "UserMessage.h"
-#include "app/Icons.h"
-#include "app/Seams.h"
+#include "protocol/UserMessage.h"
+#include "ui/Icons.h"
+#include "ui/Seams.h"
 #include "search/PlayerMatcher.h"
 
 #include <QCheckBox>
@@ -119,7 +119,7 @@ OptionsPage::OptionsPage(QWidget *parent)
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
     title->setFont(titleFont);
     auto *logo = makeLabel(this, "AppLogo_1", QString());
-    logo->setPixmap(IconPixmap(1));
+    logo->setPixmap(ui::IconPixmap(1));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
     header->addWidget(title, 1);
     header->addWidget(logo);
@@ -246,7 +246,7 @@ void OptionsPage::setCapEnabled(bool moveFocus)
 void OptionsPage::refuse(QWidget *control, const QString &text)
 {
     // The message comes first: its box takes the focus while it is open.
-    seams().showMessage(window(), UserMessage { UserMessage::Icon::Exclamation, text });
+    ui::seams().showMessage(window(), UserMessage { UserMessage::Icon::Exclamation, text });
     control->setFocus(Qt::OtherFocusReason);
 }
 

@@ -1,9 +1,9 @@
 #include "app/SearchPage.h"
 
-#include "UserMessage.h"
-#include "app/Icons.h"
-#include "app/Seams.h"
-#include "app/WindowHelpers.h"
+#include "protocol/UserMessage.h"
+#include "ui/Icons.h"
+#include "ui/Seams.h"
+#include "ui/WindowHelpers.h"
 #include "results/ResultsModel.h"
 #include "search/SearchRun.h"
 
@@ -55,7 +55,7 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
     m_heading->setFont(headingFont);
     auto *logo = makeLabel(this, "AppLogo_2", QString());
-    logo->setPixmap(IconPixmap(1));
+    logo->setPixmap(ui::IconPixmap(1));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
     header->addWidget(m_heading, 1);
     header->addWidget(logo);
@@ -91,8 +91,8 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     m_launch = makeButton("Command1", QStringLiteral("&Launch"),
         QStringLiteral("Launch Half-Life and connect to selected ip address"));
-    QIcon launchIcon = Icon(2);
-    launchIcon.addPixmap(IconPixmap(2), QIcon::Disabled);
+    QIcon launchIcon = ui::Icon(2);
+    launchIcon.addPixmap(ui::IconPixmap(2), QIcon::Disabled);
     m_launch->setIcon(launchIcon);
     m_launch->setIconSize(QSize(32, 32));
     m_refresh = makeButton("Command4", QStringLiteral("&Refresh"), QString());
@@ -103,7 +103,7 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     m_ping
         = makeButton("Command8", QStringLiteral("P&ing Server"), QStringLiteral("Ping the selected server"));
     for (QPushButton *b : { m_viewInfo, m_refresh, m_ping, m_copy, m_stop })
-        SetPlainButtonStyle(b);
+        ui::SetPlainButtonStyle(b);
     for (QPushButton *b : { m_launch, m_refresh, m_stop, m_viewInfo, m_copy, m_ping })
         buttons->addWidget(b);
     buttons->addStretch(1);
@@ -134,7 +134,7 @@ void SearchPage::buildList(results::ResultsModel *model)
     m_list->setMinimumSize(pixels(7815), pixels(3495));
     // The list starts as a plain cell-by-cell view; the toggle makes a click select whole rows.
     m_list->setSelectionBehavior(QAbstractItemView::SelectItems);
-    ToggleFullRowSelect(m_list);
+    ui::ToggleFullRowSelect(m_list);
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
@@ -213,7 +213,7 @@ void SearchPage::bind(search::SearchRun *run)
         m_stop->setEnabled(false);
     });
     connect(run, &search::SearchRun::failed, this,
-        [this](const UserMessage &message) { seams().showMessage(window(), message); });
+        [this](const UserMessage &message) { ui::seams().showMessage(window(), message); });
 }
 
 } // namespace rollcall::app

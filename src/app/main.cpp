@@ -1,4 +1,4 @@
-#include "app/Icons.h"
+#include "ui/Icons.h"
 #include "app/MainForm.h"
 
 #include <QApplication>
@@ -7,7 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rollcall"));
-    QApplication::setWindowIcon(rollcall::app::Icon(1));
+    QApplication::setWindowIcon(rollcall::ui::Icon(1));
 
     rollcall::app::MainForm window;
     window.show();

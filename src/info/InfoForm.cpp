@@ -1,7 +1,7 @@
 #include "info/InfoForm.h"
 
-#include "app/WindowHelpers.h"
-#include "info/ListEvents.h"
+#include "ui/WindowHelpers.h"
+#include "ui/ListEvents.h"
 #include "info/TextListModel.h"
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
@@ -75,7 +75,7 @@ InfoForm::InfoForm(QWidget *parent)
 
     // Loading: the six rows wait for a reply; only the players list selects whole rows.
     addGameInfoRows();
-    app::ToggleFullRowSelect(m_lists[PlayersList].view);
+    ui::ToggleFullRowSelect(m_lists[PlayersList].view);
 }
 
 InfoForm::~InfoForm() = default;
@@ -108,12 +108,12 @@ void InfoForm::buildList(
     connect(list.view->header(), &QHeaderView::sectionClicked, this,
         [this, which](int column) { headerClicked(which, column); });
 
-    auto *events = new ListEvents(list.view);
-    connect(events, &ListEvents::refreshKeyPressed, this, [this, which] {
+    auto *events = new ui::ListEvents(list.view);
+    connect(events, &ui::ListEvents::refreshKeyPressed, this, [this, which] {
         m_target = which;
         refreshTarget();
     });
-    connect(events, &ListEvents::menuWanted, this, [this, which](QPoint at) {
+    connect(events, &ui::ListEvents::menuWanted, this, [this, which](QPoint at) {
         m_target = which;
         m_menu->popup(at);
     });
@@ -206,7 +206,7 @@ void InfoForm::copyTarget()
         return;
     m_copyBox->setPlainText(m_lists[m_target].model->copyText());
     m_copyBox->selectAll();
-    app::CopySelection(m_copyBox);
+    ui::CopySelection(m_copyBox);
     m_target = -1;
 }
 

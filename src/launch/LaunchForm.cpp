@@ -1,8 +1,8 @@
 #include "launch/LaunchForm.h"
 
-#include "app/Seams.h"
-#include "app/WindowHelpers.h"
-#include "info/ListEvents.h"
+#include "ui/Seams.h"
+#include "ui/WindowHelpers.h"
+#include "ui/ListEvents.h"
 #include "info/TextListModel.h"
 #include "launch/GameCommandLine.h"
 #include "protocol/QueryProtocol.h"
@@ -120,14 +120,14 @@ LaunchForm::LaunchForm(QString *executablePath, QWidget *parent)
     connect(m_socket, &search::ServerSocket::replyReceived, this, &LaunchForm::replyArrived);
     connect(refreshItem, &QAction::triggered, this, &LaunchForm::refresh);
     connect(copyItem, &QAction::triggered, this, &LaunchForm::copy);
-    auto *events = new info::ListEvents(m_list);
-    connect(events, &info::ListEvents::refreshKeyPressed, this, &LaunchForm::refresh);
-    connect(events, &info::ListEvents::menuWanted, this, [this](QPoint at) { m_menu->popup(at); });
+    auto *events = new ui::ListEvents(m_list);
+    connect(events, &ui::ListEvents::refreshKeyPressed, this, &LaunchForm::refresh);
+    connect(events, &ui::ListEvents::menuWanted, this, [this](QPoint at) { m_menu->popup(at); });
 
     // Loading.
-    app::SetPlainButtonStyle(m_browse);
+    ui::SetPlainButtonStyle(m_browse);
     addInfoRows();
-    app::ToggleFlatHeader(m_list);
+    ui::ToggleFlatHeader(m_list);
     m_path->setText(m_executablePath ? *m_executablePath : QString());
     setFixedSize(ClientWidth, CollapsedHeight);
 }
@@ -164,21 +164,21 @@ void LaunchForm::launch()
 {
     const QString gameDirectory = m_model->valueOf(GameDirectoryRow);
     if (gameDirectory == NotAvailable) {
-        app::seams().showMessage(this,
+        ui::seams().showMessage(this,
             { UserMessage::Icon::Exclamation,
                 QStringLiteral("Cannot launch Half-Life without first receiving the server's game info.") });
         return;
     }
     if (!IsSafeGameDirectory(gameDirectory)) {
-        app::seams().showMessage(this,
+        ui::seams().showMessage(this,
             { UserMessage::Icon::Exclamation,
                 QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.") });
         return;
     }
     const QString path = m_path->text();
     const LaunchCommand command = BuildLaunchCommand(path, gameDirectory, m_address->text());
-    if (!app::seams().startProcess(command.program, command.arguments)) {
-        app::seams().showMessage(this,
+    if (!ui::seams().startProcess(command.program, command.arguments)) {
+        ui::seams().showMessage(this,
             { UserMessage::Icon::Critical,
                 TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
                     QStringLiteral("Please verify that the path is correct.")) });
@@ -191,7 +191,7 @@ void LaunchForm::launch()
 void LaunchForm::browse()
 {
     const QString current = m_path->text();
-    const QString chosen = app::seams().chooseFile(this, QStringLiteral("Browse for Half-Life Executable"),
+    const QString chosen = ui::seams().chooseFile(this, QStringLiteral("Browse for Half-Life Executable"),
         current, BrowseStartFolder(current),
         QStringLiteral("Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)"));
     m_path->setText(chosen.isEmpty() ? current : QDir::toNativeSeparators(chosen));
@@ -237,7 +237,7 @@ void LaunchForm::copy()
 {
     m_copyBox->setPlainText(m_model->copyText());
     m_copyBox->selectAll();
-    app::CopySelection(m_copyBox);
+    ui::CopySelection(m_copyBox);
 }
 
 } // namespace rollcall::launch

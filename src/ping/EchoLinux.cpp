@@ -5,8 +5,8 @@
 
 #ifndef Q_OS_WIN
 
-#include "Echo.h"
-#include "Ping.h"
+#include "ping/Echo.h"
+#include "ping/Ping.h"
 
 #include <QElapsedTimer>
 #include <arpa/inet.h>

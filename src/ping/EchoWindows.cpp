@@ -4,8 +4,8 @@
 
 #ifdef Q_OS_WIN
 
-#include "Echo.h"
-#include "Ping.h"
+#include "ping/Echo.h"
+#include "ping/Ping.h"
 
 // clang-format off
 #include <winsock2.h>

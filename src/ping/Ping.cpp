@@ -1,6 +1,6 @@
-#include "Ping.h"
+#include "ping/Ping.h"
 
-#include "Echo.h"
+#include "ping/Echo.h"
 
 #include <QStringList>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // One ICMP echo to a game server, the way the results page's "Ping" command needs it: a
 // blocking call that gives a round trip in milliseconds and a status with its display text.
 
-#include "UserMessage.h"
+#include "protocol/UserMessage.h"
 
 #include <QString>
 #include <functional>

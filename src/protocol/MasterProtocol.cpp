@@ -1,4 +1,4 @@
-#include "MasterProtocol.h"
+#include "protocol/MasterProtocol.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "results/ResultsPage.h"
 
-#include "app/Icons.h"
-#include "app/Seams.h"
-#include "app/WindowHelpers.h"
+#include "ui/Icons.h"
+#include "ui/Seams.h"
+#include "ui/WindowHelpers.h"
 #include "info/InfoForm.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
@@ -197,8 +197,8 @@ void ResultsPage::setLaunchPicture(int picture)
 {
     m_picture = picture;
     QIcon icon;
-    icon.addPixmap(app::IconPixmap(picture, 32), QIcon::Normal);
-    icon.addPixmap(app::IconPixmap(DefaultPicture, 32), QIcon::Disabled);
+    icon.addPixmap(ui::IconPixmap(picture, 32), QIcon::Normal);
+    icon.addPixmap(ui::IconPixmap(DefaultPicture, 32), QIcon::Disabled);
     m_w.launch->setIcon(icon);
     m_w.launch->setProperty("picture", picture);
 }
@@ -282,7 +282,7 @@ void ResultsPage::launch()
     if (!m_launchForm)
         m_launchForm = new launch::LaunchForm(m_executablePath, m_w.window);
     m_launchForm->GetInfo(server->address, server->port);
-    m_launchForm->setWindowIcon(app::Icon(LeadingNumber(m_tag)));
+    m_launchForm->setWindowIcon(ui::Icon(LeadingNumber(m_tag)));
     // Modal without a nested event loop: the main window takes no input until it closes.
     m_launchForm->setWindowModality(Qt::ApplicationModal);
     m_launchForm->show();
@@ -307,7 +307,7 @@ void ResultsPage::copy()
         return;
     m_w.copyBox->setText(server->address + QLatin1Char(':') + server->portText);
     m_w.copyBox->setSelection(0, int(m_w.copyBox->text().size()));
-    app::CopySelection(m_w.copyBox);
+    ui::CopySelection(m_w.copyBox);
 }
 
 void ResultsPage::ping()
@@ -317,14 +317,14 @@ void ResultsPage::ping()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const ping::PingResult result = ping::pinger()(server->address,
-        [this](const UserMessage &message) { app::seams().showMessage(m_w.window, message); });
+        [this](const UserMessage &message) { ui::seams().showMessage(m_w.window, message); });
     QApplication::restoreOverrideCursor();
     if (result.status == ping::Status::Success)
         m_w.model->setCell(server->id, ResultRow::Ping, QString::number(result.roundTrip));
     else if (result.status == ping::Status::RequestTimedOut)
         m_w.model->setCell(server->id, ResultRow::Ping, QStringLiteral("9999"));
     else if (result.status != ping::Status::SocketsUnavailable)
-        app::seams().showMessage(m_w.window,
+        ui::seams().showMessage(m_w.window,
             { UserMessage::Icon::Exclamation, QStringLiteral("Ping error: ") + result.statusText });
 }
 

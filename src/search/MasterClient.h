@@ -4,7 +4,7 @@
 // It reports one terminal signal per exchange (finished or failed), always after its own state
 // is final, and nothing at all after abort().
 
-#include "MasterProtocol.h"
+#include "protocol/MasterProtocol.h"
 
 #include <QHostAddress>
 #include <QList>

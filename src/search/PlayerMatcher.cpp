@@ -1,6 +1,6 @@
 #include "search/PlayerMatcher.h"
 
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 
 #include <QVarLengthArray>
 

@@ -1,6 +1,6 @@
 #include "search/QueryPool.h"
 
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
 
 #include <QTimer>

@@ -4,7 +4,7 @@
 // watched by its own time-out. The list position is the whole schedule: every entry is handed
 // out exactly once, a silent server is skipped and never asked again.
 
-#include "MasterProtocol.h"
+#include "protocol/MasterProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/ResultRow.h"
 

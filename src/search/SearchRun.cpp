@@ -1,6 +1,6 @@
 #include "search/SearchRun.h"
 
-#include "MasterProtocol.h"
+#include "protocol/MasterProtocol.h"
 #include "search/MasterClient.h"
 #include "search/QueryPool.h"
 

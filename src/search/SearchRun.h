@@ -6,7 +6,7 @@
 // message is always the last thing it emits: a window shows it in a modal box whose nested
 // event loop may deliver other sockets' events or even a new start().
 
-#include "UserMessage.h"
+#include "protocol/UserMessage.h"
 #include "search/ResultRow.h"
 #include "search/SearchCriteria.h"
 

@@ -3,9 +3,9 @@
 // A main window under test: settings in memory, messages recorded instead of shown, the
 // window shown and active so focus can be checked.
 
-#include "UserMessage.h"
+#include "protocol/UserMessage.h"
 #include "app/MainForm.h"
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "settings/MemorySettingsBackend.h"
 
 #include <QAbstractButton>
@@ -24,10 +24,10 @@ class MessageRecorder
 public:
     MessageRecorder()
     {
-        app::seams().showMessage
+        ui::seams().showMessage
             = [this](QWidget *, const UserMessage &message) { messages.append(message); };
     }
-    ~MessageRecorder() { app::resetSeams(); }
+    ~MessageRecorder() { ui::resetSeams(); }
     Q_DISABLE_COPY_MOVE(MessageRecorder)
 
     QStringList texts() const

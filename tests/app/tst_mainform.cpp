@@ -68,6 +68,7 @@ class tst_MainForm : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void versionText();
     void initTestCase();
     void initialControls_data();
     void initialControls();
@@ -450,6 +451,12 @@ void tst_MainForm::nothingSavedWhenTheSessionEnds()
     h.form->close();
     QVERIFY(!h.form->isVisible());
     QVERIFY(h.backend->writes().isEmpty());
+}
+
+void tst_MainForm::versionText()
+{
+    QCOMPARE(app::VersionText(1, 3, 0), QStringLiteral("1.3"));
+    QCOMPARE(app::VersionText(1, 10, 12), QStringLiteral("1.10.12"));
 }
 
 QTEST_MAIN(tst_MainForm)

@@ -1,5 +1,5 @@
 #include "FakeServers.h"
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "launch/LaunchForm.h"
 
 #include <QAction>
@@ -16,7 +16,7 @@
 #include <memory>
 
 using rollcall::UserMessage;
-using rollcall::app::seams;
+using rollcall::ui::seams;
 using rollcall::launch::LaunchForm;
 using namespace rollcall::testsupport;
 
@@ -43,7 +43,7 @@ class TestLaunchForm final : public QObject
 
 private Q_SLOTS:
     void init();
-    void cleanup() { rollcall::app::resetSeams(); }
+    void cleanup() { rollcall::ui::resetSeams(); }
     void refusedForHostileGameDirectory_data();
     void refusedForHostileGameDirectory();
     void startsOnlyAWorkingPathAndKeepsIt();
@@ -109,7 +109,7 @@ void TestLaunchForm::startsOnlyAWorkingPathAndKeepsIt()
 {
     // Real starts through the production seam: a missing program, then a script that writes
     // down what it was given.
-    rollcall::app::resetSeams();
+    rollcall::ui::resetSeams();
     seams().showMessage = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
     QTemporaryDir dir;
     QVERIFY(dir.isValid());

@@ -2,8 +2,8 @@
 
 // Readable failure output for the decoded records: QCOMPARE finds these by argument lookup.
 
-#include "MasterProtocol.h"
-#include "QueryProtocol.h"
+#include "protocol/MasterProtocol.h"
+#include "protocol/QueryProtocol.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "ProtocolPrinters.h"
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // Replies captured from real servers, each decoded and compared with the record written down for it.
 
 #include "ProtocolPrinters.h"
-#include "QueryProtocol.h"
-#include "SplitReassembler.h"
+#include "protocol/QueryProtocol.h"
+#include "protocol/SplitReassembler.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "SplitReassembler.h"
+#include "protocol/SplitReassembler.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "FakeServers.h"
-#include "app/Seams.h"
+#include "ui/Seams.h"
 #include "info/InfoForm.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
@@ -138,12 +138,12 @@ private:
 void TestResultsPage::init()
 {
     m_messages.clear();
-    app::seams().showMessage = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
+    ui::seams().showMessage = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
 }
 
 void TestResultsPage::cleanup()
 {
-    app::resetSeams();
+    ui::resetSeams();
     ping::resetPinger();
 }
 

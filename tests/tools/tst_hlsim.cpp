@@ -3,7 +3,7 @@
 // and filters.
 
 #include "Population.h"
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 #include "ToolProcess.h"
 #include "search/PlayerMatcher.h"
 

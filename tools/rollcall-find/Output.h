@@ -3,7 +3,7 @@
 // What rollcall-find writes: UTF-8 text, names decoded as Latin-1, tab-separated values that a
 // hostile player name cannot break apart, or one JSON document.
 
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 #include "search/ResultRow.h"
 
 #include <QByteArray>

@@ -2,7 +2,7 @@
 // Same core, same rules as the window; the saved settings give the defaults and are never written.
 
 #include "Output.h"
-#include "QueryProtocol.h"
+#include "protocol/QueryProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/SearchRun.h"
 #include "search/ServerSocket.h"

@@ -1,4 +1,4 @@
-#include "app/WindowHelpers.h"
+#include "ui/WindowHelpers.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,7 +10,7 @@
 #include <QTextCursor>
 #include <QTreeView>
 
-namespace rollcall::app {
+namespace rollcall::ui {
 
 void ToggleFullRowSelect(QTreeView *list)
 {
@@ -63,4 +63,4 @@ void CopySelection(QPlainTextEdit *box)
     putOnClipboard(selected);
 }
 
-} // namespace rollcall::app
+} // namespace rollcall::ui

@@ -1,10 +1,10 @@
-#include "app/Seams.h"
+#include "ui/Seams.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 
-namespace rollcall::app {
+namespace rollcall::ui {
 
 namespace {
 
@@ -52,4 +52,4 @@ void resetSeams()
     seams() = makeDefaults();
 }
 
-} // namespace rollcall::app
+} // namespace rollcall::ui

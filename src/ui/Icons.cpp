@@ -1,9 +1,9 @@
-#include "app/Icons.h"
+#include "ui/Icons.h"
 
 #include <QFile>
 #include <QIcon>
 
-namespace rollcall::app {
+namespace rollcall::ui {
 
 QString IconPath(int number)
 {
@@ -30,4 +30,4 @@ QPixmap WelcomePicture()
     return QPixmap(QStringLiteral(":/icons/welcome.svg"));
 }
 
-} // namespace rollcall::app
+} // namespace rollcall::ui

@@ -1,8 +1,7 @@
-// The shell's small pieces: the version text, the clipboard helper and the icons.
+// What every window shares: the clipboard helper and the icons.
 
-#include "app/Icons.h"
-#include "app/MainForm.h"
-#include "app/WindowHelpers.h"
+#include "ui/Icons.h"
+#include "ui/WindowHelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,27 +10,20 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
-using namespace rollcall::app;
+using namespace rollcall::ui;
 
-class tst_AppHelpers : public QObject
+class tst_UiHelpers : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void versionText();
     void copySelection_data();
     void copySelection();
     void icons_data();
     void icons();
 };
 
-void tst_AppHelpers::versionText()
-{
-    QCOMPARE(VersionText(1, 3, 0), QStringLiteral("1.3"));
-    QCOMPARE(VersionText(1, 10, 12), QStringLiteral("1.10.12"));
-}
-
-void tst_AppHelpers::copySelection_data()
+void tst_UiHelpers::copySelection_data()
 {
     QTest::addColumn<bool>("multiLine");
     QTest::addColumn<QString>("text");
@@ -46,7 +38,7 @@ void tst_AppHelpers::copySelection_data()
     QTest::newRow("multiLine_nothingSelected") << true << "a\r\nb" << 1 << 0 << QString();
 }
 
-void tst_AppHelpers::copySelection()
+void tst_UiHelpers::copySelection()
 {
     QFETCH(bool, multiLine);
     QFETCH(QString, text);
@@ -72,7 +64,7 @@ void tst_AppHelpers::copySelection()
     QCOMPARE(board->text(), clipboard.isNull() ? QStringLiteral("before") : clipboard);
 }
 
-void tst_AppHelpers::icons_data()
+void tst_UiHelpers::icons_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("size");
@@ -88,7 +80,7 @@ void tst_AppHelpers::icons_data()
     QTest::newRow("infoWindow") << QStringLiteral(":/icons/infowindow.svg") << 32;
 }
 
-void tst_AppHelpers::icons()
+void tst_UiHelpers::icons()
 {
     QFETCH(QString, path);
     QFETCH(int, size);
@@ -108,5 +100,5 @@ void tst_AppHelpers::icons()
         QVERIFY(opaque > size * size / 4);
 }
 
-QTEST_MAIN(tst_AppHelpers)
-#include "tst_apphelpers.moc"
+QTEST_MAIN(tst_UiHelpers)
+#include "tst_uihelpers.moc"

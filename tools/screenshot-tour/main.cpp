@@ -1,6 +1,6 @@
 // Takes the README's pictures: the three pages of the main window and a server information
 // window, driven through their controls against a running hlsim.
-//   screenshot_tour HOST:PORT OUTPUT_DIR
+//   screenshot-tour HOST:PORT OUTPUT_DIR
 
 #include "app/MainForm.h"
 #include "results/ResultsModel.h"
@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: screenshot_tour HOST:PORT OUTPUT_DIR\n");
+        std::fprintf(stderr, "usage: screenshot-tour HOST:PORT OUTPUT_DIR\n");
         return 2;
     }
     const QDir out(args[2]);
@@ -75,7 +75,7 @@ int main(int argc, char *argv[])
     auto *secondWildcards = form.findChild<QCheckBox *>(QStringLiteral("chkUseWildcards_1"));
     auto *master = form.findChild<QComboBox *>(QStringLiteral("cboMaster"));
     if (!next || !name || !master) {
-        std::fprintf(stderr, "screenshot_tour: the window lacks Command2_1, txtPlayerName_0 or cboMaster\n");
+        std::fprintf(stderr, "screenshot-tour: the window lacks Command2_1, txtPlayerName_0 or cboMaster\n");
         return 1;
     }
     next->click();
@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
     next->click();
     search::SearchRun *run = form.searchRun();
     if (!run || !waitFor([&] { return !run->isActive() && run->outstanding() == 0; }, 60000)) {
-        std::fprintf(stderr, "screenshot_tour: the search did not end\n");
+        std::fprintf(stderr, "screenshot-tour: the search did not end\n");
         return 1;
     }
     auto *list = form.findChild<QTreeView *>(QStringLiteral("LVPlayersFound"));
@@ -108,7 +108,7 @@ int main(int argc, char *argv[])
     ok &= save(&form, out.filePath(QStringLiteral("3-results.png")));
 
     if (!viewInfo || !waitFor([&] { return viewInfo->isEnabled(); }, 5000)) {
-        std::fprintf(stderr, "screenshot_tour: \"View Info...\" never became available\n");
+        std::fprintf(stderr, "screenshot-tour: \"View Info...\" never became available\n");
         return 1;
     }
     viewInfo->click();
@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
         },
         5000);
     if (!info) {
-        std::fprintf(stderr, "screenshot_tour: no server information window opened\n");
+        std::fprintf(stderr, "screenshot-tour: no server information window opened\n");
         return 1;
     }
     settle(1500); // info, rules and players replies

@@ -8,7 +8,7 @@
 
 class QTreeView;
 
-namespace rollcall::info {
+namespace rollcall::ui {
 
 class ListEvents final : public QObject
 {
@@ -31,4 +31,4 @@ private:
     QObject *m_viewport;
 };
 
-} // namespace rollcall::info
+} // namespace rollcall::ui

@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QString>
 
-namespace rollcall::app {
+namespace rollcall::ui {
 
 inline constexpr int FirstIcon = 1;
 inline constexpr int LastIcon = 9;
@@ -20,4 +20,4 @@ QPixmap IconPixmap(int number, int size = 32);
 // The welcome page's picture.
 QPixmap WelcomePicture();
 
-} // namespace rollcall::app
+} // namespace rollcall::ui

@@ -3,7 +3,7 @@
 // The few places where a window blocks on the user or starts another program. Production
 // code calls through seams(); headless tests replace a member and restore it afterwards.
 
-#include "UserMessage.h"
+#include "protocol/UserMessage.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +11,7 @@
 
 class QWidget;
 
-namespace rollcall::app {
+namespace rollcall::ui {
 
 struct Seams
 {
@@ -32,4 +32,4 @@ void resetSeams();
 
 inline const QString ApplicationTitle = QStringLiteral("Rollcall");
 
-} // namespace rollcall::app
+} // namespace rollcall::ui

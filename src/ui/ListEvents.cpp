@@ -1,11 +1,11 @@
-#include "info/ListEvents.h"
+#include "ui/ListEvents.h"
 
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTreeView>
 
-namespace rollcall::info {
+namespace rollcall::ui {
 
 ListEvents::ListEvents(QTreeView *list)
     : QObject(list)
@@ -33,4 +33,4 @@ bool ListEvents::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace rollcall::info
+} // namespace rollcall::ui

@@ -7,7 +7,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QTreeView;
 
-namespace rollcall::app {
+namespace rollcall::ui {
 
 // A click anywhere in a row selects and highlights the whole row; a second call undoes it.
 void ToggleFullRowSelect(QTreeView *list);
@@ -23,4 +23,4 @@ void SetPlainButtonStyle(QAbstractButton *button);
 void CopySelection(QLineEdit *box);
 void CopySelection(QPlainTextEdit *box);
 
-} // namespace rollcall::app
+} // namespace rollcall::ui
