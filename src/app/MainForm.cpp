@@ -1,13 +1,13 @@
 #include "app/MainForm.h"
 
-#include "ui/Icons.h"
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
 #include "results/ResultsModel.h"
+#include "results/ResultsPage.h"
 #include "search/SearchCriteria.h"
 #include "search/SearchRun.h"
 #include "settings/SettingsStore.h"
-#include "results/ResultsPage.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 #include <QCloseEvent>

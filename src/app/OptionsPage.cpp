@@ -1,9 +1,9 @@
 #include "app/OptionsPage.h"
 
 #include "protocol/UserMessage.h"
+#include "search/PlayerMatcher.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
-#include "search/PlayerMatcher.h"
 
 #include <QCheckBox>
 #include <QComboBox>

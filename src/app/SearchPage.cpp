@@ -1,11 +1,11 @@
 #include "app/SearchPage.h"
 
 #include "protocol/UserMessage.h"
+#include "results/ResultsModel.h"
+#include "search/SearchRun.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
 #include "ui/WindowHelpers.h"
-#include "results/ResultsModel.h"
-#include "search/SearchRun.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
-#include "ui/Icons.h"
 #include "app/MainForm.h"
+#include "ui/Icons.h"
 
 #include <QApplication>
 

@@ -1,10 +1,10 @@
 #include "info/InfoForm.h"
 
-#include "ui/WindowHelpers.h"
-#include "ui/ListEvents.h"
 #include "info/TextListModel.h"
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
+#include "ui/ListEvents.h"
+#include "ui/WindowHelpers.h"
 
 #include <QHeaderView>
 #include <QIcon>

@@ -1,12 +1,12 @@
 #include "launch/LaunchForm.h"
 
-#include "ui/Seams.h"
-#include "ui/WindowHelpers.h"
-#include "ui/ListEvents.h"
 #include "info/TextListModel.h"
 #include "launch/GameCommandLine.h"
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
+#include "ui/ListEvents.h"
+#include "ui/Seams.h"
+#include "ui/WindowHelpers.h"
 
 #include <QDir>
 #include <QHeaderView>

@@ -1,13 +1,13 @@
 #include "results/ResultsPage.h"
 
-#include "ui/Icons.h"
-#include "ui/Seams.h"
-#include "ui/WindowHelpers.h"
 #include "info/InfoForm.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
+#include "ui/Icons.h"
+#include "ui/Seams.h"
+#include "ui/WindowHelpers.h"
 
 #include <QApplication>
 #include <QEvent>

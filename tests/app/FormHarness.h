@@ -3,10 +3,10 @@
 // A main window under test: settings in memory, messages recorded instead of shown, the
 // window shown and active so focus can be checked.
 
-#include "protocol/UserMessage.h"
 #include "app/MainForm.h"
-#include "ui/Seams.h"
+#include "protocol/UserMessage.h"
 #include "settings/MemorySettingsBackend.h"
+#include "ui/Seams.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,8 +24,7 @@ class MessageRecorder
 public:
     MessageRecorder()
     {
-        ui::seams().showMessage
-            = [this](QWidget *, const UserMessage &message) { messages.append(message); };
+        ui::seams().showMessage = [this](QWidget *, const UserMessage &message) { messages.append(message); };
     }
     ~MessageRecorder() { ui::resetSeams(); }
     Q_DISABLE_COPY_MOVE(MessageRecorder)

@@ -1,6 +1,6 @@
 #include "FakeServers.h"
-#include "ui/Seams.h"
 #include "launch/LaunchForm.h"
+#include "ui/Seams.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,8 +16,8 @@
 #include <memory>
 
 using rollcall::UserMessage;
-using rollcall::ui::seams;
 using rollcall::launch::LaunchForm;
+using rollcall::ui::seams;
 using namespace rollcall::testsupport;
 
 namespace {

@@ -1,5 +1,5 @@
-#include "protocol/MasterProtocol.h"
 #include "ProtocolPrinters.h"
+#include "protocol/MasterProtocol.h"
 
 #include <QTest>
 #include <limits>

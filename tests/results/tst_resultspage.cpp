@@ -1,9 +1,9 @@
 #include "FakeServers.h"
-#include "ui/Seams.h"
 #include "info/InfoForm.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
 #include "results/ResultsPage.h"
+#include "ui/Seams.h"
 
 #include <QApplication>
 #include <QClipboard>

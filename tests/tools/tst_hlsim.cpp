@@ -3,8 +3,8 @@
 // and filters.
 
 #include "Population.h"
-#include "protocol/QueryProtocol.h"
 #include "ToolProcess.h"
+#include "protocol/QueryProtocol.h"
 #include "search/PlayerMatcher.h"
 
 #include <QJsonArray>
