@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo bench fuzz package install screenshots format clean
+.PHONY: all deps configure build test demo bench fuzz package lint-package install screenshots format clean
 
 all: build
 
@@ -31,6 +31,10 @@ fuzz: deps
 
 package: build
 	@cd $(BUILD) && cpack -G DEB
+
+# Not part of CI, which spares the time of installing and running lintian.
+lint-package: build
+	@scripts/lintian-check $(BUILD)
 
 screenshots: build
 	@scripts/screenshots $(BUILD)

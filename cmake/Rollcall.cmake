@@ -17,7 +17,16 @@ if(ROLLCALL_SANITIZE)
     target_compile_options(rollcall_options INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(rollcall_options INTERFACE -fsanitize=address,undefined)
+else()
+    # The hardening Debian builds with. Fortified string functions need the optimiser (glibc
+    # warns, and warnings are errors, at -O0), so only the optimised configurations get them; the
+    # sanitizers already check the same calls. -U first: some compilers predefine it.
+    set(optimised "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+    target_compile_options(rollcall_options INTERFACE
+        "$<${optimised}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>" -fstack-protector-strong)
 endif()
+# Relocations read-only and resolved at start, so a stray write cannot redirect a library call.
+target_link_options(rollcall_options INTERFACE LINKER:-z,relro,-z,now)
 
 # rollcall_add_library(NAME SOURCES ... LIBS ...): one static library per subsystem folder.
 function(rollcall_add_library name)
