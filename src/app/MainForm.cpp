@@ -47,14 +47,6 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 
 } // namespace
 
-QString VersionText(int major, int minor, int revision)
-{
-    QString text = QString::number(major) + QLatin1Char('.') + QString::number(minor);
-    if (revision != 0)
-        text += QLatin1Char('.') + QString::number(revision);
-    return text;
-}
-
 MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *parent)
     : QWidget(parent)
     , m_backend(backend ? std::move(backend) : settings::CreateDefaultBackend())

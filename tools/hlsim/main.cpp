@@ -3,6 +3,7 @@
 
 #include "Population.h"
 #include "Simulator.h"
+#include "ui/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -218,6 +219,7 @@ void describe(QCommandLineParser &parser, const Options &o)
         "and a query to a silent server for --silent-hold ms from its arrival, since a client waits that "
         "long before giving up on it."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({ o.servers, o.masterPort, o.firstPort, o.players, o.latency, o.silent, o.cutoff,
         o.pageSize, o.seed, o.names, o.bind, o.silentHold, o.scheduleFloor, o.duration, o.dump, o.quiet });
     parser.addPositionalArgument(QStringLiteral("TIMEOUT_MS"), QStringLiteral("Only after --schedule-floor."),
@@ -336,6 +338,7 @@ int main(int argc, char *argv[])
     blockStopSignals();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("hlsim"));
+    QCoreApplication::setApplicationVersion(rollcall::ui::ProgramVersionText());
 
     QCommandLineParser parser;
     const Options o;
@@ -344,6 +347,8 @@ int main(int argc, char *argv[])
         usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     const PopulationOptions population = readPopulation(parser, o);
     if (parser.isSet(o.scheduleFloor))
