@@ -27,7 +27,7 @@ bool among(const auto &list, const QString &name)
 
 StartRequest refuse(const QString &why)
 {
-    return { StartRequest::Action::Refuse,
+    return { StartRequest::Kind::Refuse,
         QStringLiteral("rollcall: ") + why + QStringLiteral("\nTry 'rollcall --help'.\n") };
 }
 
@@ -82,9 +82,9 @@ StartRequest ReadCommandLine(const QStringList &arguments)
             return refuse(QStringLiteral("option '%1' needs a value").arg(argument));
     }
     if (help)
-        return { StartRequest::Action::PrintHelp, HelpText() };
+        return { StartRequest::Kind::PrintHelp, HelpText() };
     if (version)
-        return { StartRequest::Action::PrintVersion,
+        return { StartRequest::Kind::PrintVersion,
             QStringLiteral("rollcall ") + ui::ProgramVersionText() + QLatin1Char('\n') };
     return {};
 }

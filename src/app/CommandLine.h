@@ -11,9 +11,9 @@ namespace rollcall::app {
 
 struct StartRequest
 {
-    enum class Action { OpenWindow, PrintHelp, PrintVersion, Refuse };
-    Action action = Action::OpenWindow;
-    QString text; // what to print: the help, the version line, or why the arguments are refused
+    enum class Kind { OpenWindow, PrintHelp, PrintVersion, Refuse };
+    Kind Action = Kind::OpenWindow;
+    QString Text; // what to print: the help, the version line, or why the arguments are refused
 };
 
 // `arguments` without the program name. The window takes no arguments of its own; Qt's

@@ -25,9 +25,9 @@ int main(int argc, char *argv[])
 {
     using rollcall::app::StartRequest;
     const StartRequest request = rollcall::app::ReadCommandLine(argumentsOf(argc, argv));
-    if (request.action != StartRequest::Action::OpenWindow) {
-        const bool refused = request.action == StartRequest::Action::Refuse;
-        std::fputs(request.text.toLocal8Bit().constData(), refused ? stderr : stdout);
+    if (request.Action != StartRequest::Kind::OpenWindow) {
+        const bool refused = request.Action == StartRequest::Kind::Refuse;
+        std::fputs(request.Text.toLocal8Bit().constData(), refused ? stderr : stdout);
         return refused ? UsageError : 0;
     }
 

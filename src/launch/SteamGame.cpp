@@ -16,8 +16,8 @@ constexpr qint64 MaxVdfSize = 1 << 20;
 struct Token
 {
     enum class Kind { Text, Open, Close };
-    Kind kind = Kind::Text;
-    QByteArray text; // a quoted string with \\ and \" undone
+    Kind What = Kind::Text;
+    QByteArray Text; // a quoted string with \\ and \" undone
 };
 
 // The next quoted string or brace from `at` on; `at` moves past it. Nothing at the end of the
@@ -39,7 +39,7 @@ std::optional<Token> nextToken(QByteArrayView vdf, qsizetype &at)
         }
         if (c == '\\' && at + 1 < vdf.size())
             c = vdf[++at];
-        token.text += c;
+        token.Text += c;
     }
     return std::nullopt;
 }
@@ -76,14 +76,14 @@ QStringList LibraryFoldersFromVdf(QByteArrayView vdf)
     int depth = 0;
     std::optional<QByteArray> key;
     while (const std::optional<Token> token = nextToken(vdf, at)) {
-        if (token->kind != Token::Kind::Text) {
-            depth += token->kind == Token::Kind::Open ? 1 : -1;
+        if (token->What != Token::Kind::Text) {
+            depth += token->What == Token::Kind::Open ? 1 : -1;
             key.reset();
         } else if (!key) {
-            key = token->text;
+            key = token->Text;
         } else {
             // "path" in an entry of its own, or "1" "/folder" right under the root.
-            const QString value = QString::fromUtf8(token->text);
+            const QString value = QString::fromUtf8(token->Text);
             if ((key->toLower() == "path" || (depth == 1 && isNumber(*key))) && QDir::isAbsolutePath(value))
                 folders.append(value);
             key.reset();

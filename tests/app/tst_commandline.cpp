@@ -8,7 +8,7 @@
 #include <QTest>
 
 using namespace rollcall::app;
-using Action = StartRequest::Action;
+using Action = StartRequest::Kind;
 
 class tst_CommandLine : public QObject
 {
@@ -60,10 +60,10 @@ void tst_CommandLine::readCommandLine()
     QFETCH(Action, action);
     QFETCH(QString, text);
     const StartRequest request = ReadCommandLine(arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
-    QCOMPARE(request.action, action);
-    QVERIFY2(request.text.contains(text), qPrintable(request.text));
+    QCOMPARE(request.Action, action);
+    QVERIFY2(request.Text.contains(text), qPrintable(request.Text));
     if (action == Action::OpenWindow)
-        QVERIFY(request.text.isEmpty());
+        QVERIFY(request.Text.isEmpty());
 }
 
 void tst_CommandLine::withoutDisplay_data()
