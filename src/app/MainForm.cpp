@@ -8,6 +8,7 @@
 #include "search/SearchRun.h"
 #include "settings/SettingsStore.h"
 #include "ui/Icons.h"
+#include "ui/Seams.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -46,14 +48,6 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 }
 
 } // namespace
-
-QString VersionText(int major, int minor, int revision)
-{
-    QString text = QString::number(major) + QLatin1Char('.') + QString::number(minor);
-    if (revision != 0)
-        text += QLatin1Char('.') + QString::number(revision);
-    return text;
-}
 
 MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *parent)
     : QWidget(parent)
@@ -97,6 +91,12 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 
     m_searchPage->bind(m_run);
     buildResultsCommands();
+    // F1 on any page; the welcome page also has a button for it, after "Next" in the tab order
+    // so Enter at the start still goes on.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+        [this] { ui::seams().showAbout(this); });
+    if (auto *about = m_pages->widget(0)->findChild<QPushButton *>(QStringLiteral("cmdAbout")))
+        QWidget::setTabOrder(m_nav[Next], about);
 
     setPictureContainerIndex(0);
     loadSettings();
@@ -124,7 +124,15 @@ QWidget *MainForm::buildWelcomePage()
     auto *logo = makeLabel(page, "AppLogo_0", QString());
     logo->setPixmap(ui::IconPixmap(1));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
-    texts->addWidget(logo, 0, Qt::AlignRight);
+    // Beside the logo, no taller than it: nothing else on the page moves.
+    auto *about = new QPushButton(QStringLiteral("&About"), page);
+    about->setObjectName(QStringLiteral("cmdAbout"));
+    connect(about, &QPushButton::clicked, this, [this] { ui::seams().showAbout(this); });
+    auto *top = new QHBoxLayout;
+    top->addStretch(1);
+    top->addWidget(about);
+    top->addWidget(logo);
+    texts->addLayout(top);
     auto *welcome = makeLabel(page, "Label1", QStringLiteral("Welcome to Brightfield Rollcall v"));
     welcome->setText(welcome->text()
         + VersionText(ROLLCALL_VERSION_MAJOR, ROLLCALL_VERSION_MINOR, ROLLCALL_VERSION_REVISION));

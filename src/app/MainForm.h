@@ -4,6 +4,7 @@
 // navigation buttons and "Close" outside the pages.
 
 #include "settings/SettingsBackend.h"
+#include "ui/Version.h"
 
 #include <QString>
 #include <QWidget>
@@ -26,8 +27,7 @@ namespace rollcall::app {
 class OptionsPage;
 class SearchPage;
 
-// "1.3", or "1.3.2" when the revision is not 0.
-QString VersionText(int major, int minor, int revision);
+using ui::VersionText;
 
 class MainForm final : public QWidget
 {

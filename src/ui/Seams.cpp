@@ -1,5 +1,7 @@
 #include "ui/Seams.h"
 
+#include "ui/About.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -36,7 +38,7 @@ bool startDetached(const QString &program, const QStringList &arguments)
 
 Seams makeDefaults()
 {
-    return Seams { &showMessageBox, &chooseFileWithDialog, &startDetached };
+    return Seams { &showMessageBox, &chooseFileWithDialog, &startDetached, &ShowAboutBox };
 }
 
 } // namespace

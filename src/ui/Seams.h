@@ -23,6 +23,8 @@ struct Seams
         chooseFile;
     // Starts a program without waiting for it; false when it could not be started.
     std::function<bool(const QString &program, const QStringList &arguments)> startProcess;
+    // The About box (version, licence, links), modal.
+    std::function<void(QWidget *parent)> showAbout;
 };
 
 Seams &seams();

@@ -6,6 +6,7 @@
 #include "ToolProcess.h"
 #include "protocol/QueryProtocol.h"
 #include "search/PlayerMatcher.h"
+#include "ui/Version.h"
 
 #include <QJsonArray>
 #include <QNetworkDatagram>
@@ -181,6 +182,8 @@ void TestHlsim::commandLine_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("text"); // on stderr for a refusal, else on stdout
 
+    QTest::newRow("version") << "--version" << 0
+                             << QString(QStringLiteral("hlsim ") + ui::ProgramVersionText());
     QTest::newRow("bind_wildcard") << "--bind 0.0.0.0" << 2 << "--bind";
     QTest::newRow("bind_name") << "--bind example.org" << 2 << "--bind";
     QTest::newRow("servers_zero") << "--servers 0" << 2 << "--servers";

@@ -62,6 +62,14 @@ int boundPort(int fd)
     return ntohs(sa.sin_port);
 }
 
+bool watch(int epollFd, int fd, quint64 tag)
+{
+    epoll_event ev {};
+    ev.events = EPOLLIN;
+    ev.data.u64 = tag;
+    return epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &ev) == 0;
+}
+
 struct Pending
 {
     qint64 dueNs;
@@ -129,6 +137,14 @@ QList<int> Simulator::serverPorts() const
 
 bool Simulator::open(QString *error)
 {
+    if (!openEventLoop(error) || !openSockets(error))
+        return false;
+    buildReplies();
+    return true;
+}
+
+bool Simulator::openEventLoop(QString *error)
+{
     d->epollFd = epoll_create1(EPOLL_CLOEXEC);
     d->timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     sigset_t blockedSignals;
@@ -141,22 +157,20 @@ bool Simulator::open(QString *error)
             = QStringLiteral("cannot set up the event loop: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
-    const auto watch = [this](int fd, quint64 tag) {
-        epoll_event ev {};
-        ev.events = EPOLLIN;
-        ev.data.u64 = tag;
-        return epoll_ctl(d->epollFd, EPOLL_CTL_ADD, fd, &ev) == 0;
-    };
-    watch(d->timerFd, TimerTag);
-    watch(d->signalFd, SignalTag);
+    watch(d->epollFd, d->timerFd, TimerTag);
+    watch(d->epollFd, d->signalFd, SignalTag);
+    return true;
+}
 
+bool Simulator::openSockets(QString *error)
+{
     d->masterFd = openUdp(m_options.BindAddress, m_options.MasterPort, error);
     if (d->masterFd < 0) {
         *error = QStringLiteral("master: ") + *error;
         return false;
     }
     m_masterPort = boundPort(d->masterFd);
-    watch(d->masterFd, MasterTag);
+    watch(d->epollFd, d->masterFd, MasterTag);
 
     d->serverFds.reserve(size_t(m_servers.size()));
     for (qsizetype i = 0; i < m_servers.size(); ++i) {
@@ -167,15 +181,19 @@ bool Simulator::open(QString *error)
             return false;
         }
         d->serverFds.push_back(fd);
-        if (!watch(fd, quint64(i))) {
+        if (!watch(d->epollFd, fd, quint64(i))) {
             *error = QStringLiteral("cannot watch socket %1: %2")
                          .arg(i + 1)
                          .arg(QString::fromLocal8Bit(strerror(errno)));
             return false;
         }
     }
+    return true;
+}
 
-    // Replies are built once: answering then costs one sendto per datagram.
+// Replies are built once: answering then costs one sendto per datagram.
+void Simulator::buildReplies()
+{
     const QByteArray address = addressText().toLatin1();
     d->replies.resize(size_t(m_servers.size()));
     for (qsizetype i = 0; i < m_servers.size(); ++i) {
@@ -187,7 +205,6 @@ bool Simulator::open(QString *error)
         out[1] = SplitReply(EncodeRulesReply(server), id + 1);
         out[2] = SplitReply(EncodePlayersReply(server), id + 2);
     }
-    return true;
 }
 
 void Simulator::run()
@@ -196,89 +213,6 @@ void Simulator::run()
     const qint64 endNs
         = m_options.DurationSeconds > 0 ? started + qint64(m_options.DurationSeconds * 1e9) : 0;
     std::vector<epoll_event> events(1024);
-    char buffer[2048];
-
-    const auto send = [&](int server, RequestKind kind, const sockaddr_in &to) {
-        const int slot = kind == RequestKind::Info ? 0 : kind == RequestKind::Rules ? 1 : 2;
-        for (const QByteArray &datagram : d->replies[size_t(server)][size_t(slot)]) {
-            const ssize_t n = ::sendto(d->serverFds[size_t(server)], datagram.constData(),
-                size_t(datagram.size()), 0, reinterpret_cast<const sockaddr *>(&to), sizeof(to));
-            if (n == datagram.size())
-                ++m_stats.Datagrams;
-            else
-                ++m_stats.DroppedSends;
-        }
-    };
-
-    const auto outstanding = [&]() { return quint64(d->pending.size() + d->silentHolds.size()); };
-
-    const auto handleQuery = [&](int server, const char *data, ssize_t size, const sockaddr_in &from,
-                                 qint64 now) {
-        const RequestKind kind = ClassifyRequest(QByteArrayView(data, size));
-        ++m_stats.Queries[size_t(kind)];
-        if (kind == RequestKind::Other)
-            return;
-        while (!d->silentHolds.empty() && d->silentHolds.top() <= now)
-            d->silentHolds.pop();
-        const SimServer &sim = m_servers[server];
-        if (sim.Silent) {
-            d->silentHolds.push(now + qint64(m_options.SilentHoldMs) * 1000000);
-        } else if (sim.LatencyMs <= 0) {
-            m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding() + 1);
-            send(server, kind, from);
-            return;
-        } else {
-            d->pending.push({ now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, kind, from });
-        }
-        m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding());
-    };
-
-    const auto handleMaster = [&](const char *data, ssize_t size, const sockaddr_in &from) {
-        ++m_stats.MasterRequests;
-        MasterRequest request;
-        if (!ParseMasterRequest(QByteArrayView(data, size), &request))
-            return;
-        const QByteArray filterKey = request.Filter.GameDirectory.toLower() + '\\'
-            + request.Filter.MapName.toLower() + '\\' + (request.Filter.NotEmpty ? '1' : '0');
-        auto it = d->filtered.find(filterKey);
-        if (it == d->filtered.end()) {
-            QList<MasterEntry> list;
-            for (qsizetype i = 0; i < m_servers.size(); ++i) {
-                if (request.Filter.accepts(m_servers[i]))
-                    list.append({ m_options.BindAddress, quint16(boundPort(d->serverFds[size_t(i)])) });
-            }
-            it = d->filtered.insert(filterKey, list);
-        }
-        // The key is the index of the page's first entry: opaque to clients, and never zero
-        // after the first page.
-        const qsizetype start = std::min<qsizetype>(request.Key, it->size());
-        const qsizetype end = std::min<qsizetype>(start + m_options.PageSize, it->size());
-        const quint32 next = end < it->size() ? quint32(end) : 0;
-        const QByteArray page = EncodeMasterPage(next, it->mid(start, end - start));
-        if (::sendto(d->masterFd, page.constData(), size_t(page.size()), 0,
-                reinterpret_cast<const sockaddr *>(&from), sizeof(from))
-            == page.size())
-            ++m_stats.Datagrams;
-        else
-            ++m_stats.DroppedSends;
-    };
-
-    const auto drain = [&](int fd, quint64 tag) {
-        // A bounded batch per socket keeps one chatty client from starving the rest.
-        for (int i = 0; i < 64; ++i) {
-            sockaddr_in from {};
-            socklen_t len = sizeof(from);
-            const ssize_t n
-                = ::recvfrom(fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr *>(&from), &len);
-            if (n < 0)
-                return;
-            if (tag == MasterTag)
-                handleMaster(buffer, n, from);
-            else
-                handleQuery(int(tag), buffer, n, from, nowNs());
-        }
-    };
-
     for (;;) {
         int timeoutMs = -1;
         if (endNs) {
@@ -290,34 +224,148 @@ void Simulator::run()
         const int ready = epoll_wait(d->epollFd, events.data(), int(events.size()), timeoutMs);
         if (ready < 0 && errno != EINTR)
             return;
-        for (int i = 0; i < ready; ++i) {
-            const quint64 tag = events[size_t(i)].data.u64;
-            if (tag == SignalTag) {
-                return;
-            } else if (tag == TimerTag) {
-                quint64 expirations = 0;
-                [[maybe_unused]] const ssize_t n = ::read(d->timerFd, &expirations, sizeof(expirations));
-            } else if (tag == MasterTag) {
-                drain(d->masterFd, tag);
-            } else {
-                drain(d->serverFds[size_t(tag)], tag);
-            }
-        }
-        const qint64 now = nowNs();
-        while (!d->pending.empty() && d->pending.top().dueNs <= now) {
-            const Pending p = d->pending.top();
-            d->pending.pop();
-            send(p.server, p.kind, p.to);
-        }
-        const qint64 due = d->pending.empty() ? 0 : d->pending.top().dueNs;
-        if (due != d->armedNs) {
-            itimerspec spec {};
-            spec.it_value.tv_sec = due / 1000000000;
-            spec.it_value.tv_nsec = due % 1000000000;
-            timerfd_settime(d->timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
-            d->armedNs = due;
+        if (!dispatch(events.data(), ready))
+            return;
+        sendDueReplies();
+        armTimer();
+    }
+}
+
+// False once a stop signal has come in.
+bool Simulator::dispatch(const epoll_event *events, int ready)
+{
+    for (int i = 0; i < ready; ++i) {
+        const quint64 tag = events[i].data.u64;
+        if (tag == SignalTag) {
+            return false;
+        } else if (tag == TimerTag) {
+            quint64 expirations = 0;
+            [[maybe_unused]] const ssize_t n = ::read(d->timerFd, &expirations, sizeof(expirations));
+        } else if (tag == MasterTag) {
+            drain(d->masterFd, tag);
+        } else {
+            drain(d->serverFds[size_t(tag)], tag);
         }
     }
+    return true;
+}
+
+void Simulator::drain(int fd, quint64 tag)
+{
+    char buffer[2048];
+    // A bounded batch per socket keeps one chatty client from starving the rest.
+    for (int i = 0; i < 64; ++i) {
+        sockaddr_in from {};
+        socklen_t len = sizeof(from);
+        const ssize_t n
+            = ::recvfrom(fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr *>(&from), &len);
+        if (n < 0)
+            return;
+        if (tag == MasterTag)
+            answerMaster(QByteArrayView(buffer, n), from);
+        else
+            answerQuery(int(tag), QByteArrayView(buffer, n), from, nowNs());
+    }
+}
+
+quint64 Simulator::outstanding() const
+{
+    return quint64(d->pending.size() + d->silentHolds.size());
+}
+
+void Simulator::answerQuery(int server, QByteArrayView request, const sockaddr_in &from, qint64 now)
+{
+    const RequestKind kind = ClassifyRequest(request);
+    ++m_stats.Queries[size_t(kind)];
+    if (kind == RequestKind::Other)
+        return;
+    while (!d->silentHolds.empty() && d->silentHolds.top() <= now)
+        d->silentHolds.pop();
+    const SimServer &sim = m_servers[server];
+    if (sim.Silent) {
+        d->silentHolds.push(now + qint64(m_options.SilentHoldMs) * 1000000);
+    } else if (sim.LatencyMs <= 0) {
+        m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding() + 1);
+        sendReply(server, kind, from);
+        return;
+    } else {
+        d->pending.push({ now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, kind, from });
+    }
+    m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding());
+}
+
+void Simulator::answerMaster(QByteArrayView request, const sockaddr_in &from)
+{
+    ++m_stats.MasterRequests;
+    MasterRequest parsed;
+    if (!ParseMasterRequest(request, &parsed))
+        return;
+    const QList<MasterEntry> &list = listFor(parsed.Filter);
+    // The key is the index of the page's first entry: opaque to clients, and never zero
+    // after the first page.
+    const qsizetype start = std::min<qsizetype>(parsed.Key, list.size());
+    const qsizetype end = std::min<qsizetype>(start + m_options.PageSize, list.size());
+    const quint32 next = end < list.size() ? quint32(end) : 0;
+    const QByteArray page = EncodeMasterPage(next, list.mid(start, end - start));
+    if (::sendto(d->masterFd, page.constData(), size_t(page.size()), 0,
+            reinterpret_cast<const sockaddr *>(&from), sizeof(from))
+        == page.size())
+        ++m_stats.Datagrams;
+    else
+        ++m_stats.DroppedSends;
+}
+
+// Each filter's list is worked out once; clients paging through it ask again and again.
+const QList<MasterEntry> &Simulator::listFor(const MasterFilter &filter)
+{
+    const QByteArray filterKey = filter.GameDirectory.toLower() + '\\' + filter.MapName.toLower() + '\\'
+        + (filter.NotEmpty ? '1' : '0');
+    auto it = d->filtered.find(filterKey);
+    if (it == d->filtered.end()) {
+        QList<MasterEntry> list;
+        for (qsizetype i = 0; i < m_servers.size(); ++i) {
+            if (filter.accepts(m_servers[i]))
+                list.append({ m_options.BindAddress, quint16(boundPort(d->serverFds[size_t(i)])) });
+        }
+        it = d->filtered.insert(filterKey, list);
+    }
+    return *it;
+}
+
+void Simulator::sendReply(int server, RequestKind kind, const sockaddr_in &to)
+{
+    const int slot = kind == RequestKind::Info ? 0 : kind == RequestKind::Rules ? 1 : 2;
+    for (const QByteArray &datagram : d->replies[size_t(server)][size_t(slot)]) {
+        const ssize_t n = ::sendto(d->serverFds[size_t(server)], datagram.constData(),
+            size_t(datagram.size()), 0, reinterpret_cast<const sockaddr *>(&to), sizeof(to));
+        if (n == datagram.size())
+            ++m_stats.Datagrams;
+        else
+            ++m_stats.DroppedSends;
+    }
+}
+
+void Simulator::sendDueReplies()
+{
+    const qint64 now = nowNs();
+    while (!d->pending.empty() && d->pending.top().dueNs <= now) {
+        const Pending p = d->pending.top();
+        d->pending.pop();
+        sendReply(p.server, p.kind, p.to);
+    }
+}
+
+// The timer wakes the loop when the earliest delayed reply falls due.
+void Simulator::armTimer()
+{
+    const qint64 due = d->pending.empty() ? 0 : d->pending.top().dueNs;
+    if (due == d->armedNs)
+        return;
+    itimerspec spec {};
+    spec.it_value.tv_sec = due / 1000000000;
+    spec.it_value.tv_nsec = due % 1000000000;
+    timerfd_settime(d->timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    d->armedNs = due;
 }
 
 double ScheduleFloorMs(const QList<SimServer> &servers, int connections, int timeoutMs)

@@ -13,6 +13,9 @@
 #include <array>
 #include <cstdint>
 
+struct epoll_event;
+struct sockaddr_in;
+
 namespace rollcall::hlsim {
 
 struct SimulatorOptions
@@ -54,6 +57,19 @@ public:
     QString addressText() const;
 
 private:
+    bool openEventLoop(QString *error);
+    bool openSockets(QString *error);
+    void buildReplies();
+    bool dispatch(const epoll_event *events, int ready);
+    void drain(int fd, quint64 tag);
+    void answerQuery(int server, QByteArrayView request, const sockaddr_in &from, qint64 now);
+    void answerMaster(QByteArrayView request, const sockaddr_in &from);
+    const QList<MasterEntry> &listFor(const MasterFilter &filter);
+    void sendReply(int server, RequestKind kind, const sockaddr_in &to);
+    void sendDueReplies();
+    void armTimer();
+    quint64 outstanding() const;
+
     struct Private;
     Private *d;
     QList<SimServer> m_servers;

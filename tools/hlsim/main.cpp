@@ -3,6 +3,7 @@
 
 #include "Population.h"
 #include "Simulator.h"
+#include "ui/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -148,172 +149,160 @@ void raiseDescriptorLimit()
     }
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Blocked before anything else so that the signals reach the loop's signalfd, never a
+// default handler halfway through a send.
+void blockStopSignals()
 {
-    // Blocked before anything else so that the signals reach the loop's signalfd, never a
-    // default handler halfway through a send.
     sigset_t blockedSignals;
     sigemptyset(&blockedSignals);
     sigaddset(&blockedSignals, SIGINT);
     sigaddset(&blockedSignals, SIGTERM);
     sigprocmask(SIG_BLOCK, &blockedSignals, nullptr);
+}
 
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("hlsim"));
+QCommandLineOption option(
+    const char *name, const char *help, const char *valueName = nullptr, const char *defaultValue = nullptr)
+{
+    return QCommandLineOption(QLatin1String(name), QLatin1String(help),
+        valueName ? QLatin1String(valueName) : QString(),
+        defaultValue ? QLatin1String(defaultValue) : QString());
+}
 
-    QCommandLineParser parser;
+struct Options
+{
+    QCommandLineOption servers = option("servers", "Number of game servers (default 300).", "N", "300");
+    QCommandLineOption masterPort
+        = option("master-port", "UDP port of the master (default 27010; 0: any free port).", "PORT", "27010");
+    QCommandLineOption firstPort = option("first-port",
+        "Port of the first game server, the others follow (default 27015; 0: any free ports).", "PORT",
+        "27015");
+    QCommandLineOption players
+        = option("players", "Players per server, N or MIN-MAX (default 0-16).", "RANGE", "0-16");
+    QCommandLineOption latency
+        = option("latency", "Reply delay in ms, N or MIN-MAX, fixed per server (default 0).", "MS", "0");
+    QCommandLineOption silent
+        = option("silent", "Share of servers that never answer (default 0).", "FRACTION", "0");
+    QCommandLineOption cutoff
+        = option("cutoff", "Share of servers whose players reply is cut off (default 0).", "FRACTION", "0");
+    QCommandLineOption pageSize = option("page-size", "Servers per master reply (default 200).", "N", "200");
+    QCommandLineOption seed = option("seed", "Population seed (default 1).", "N", "1");
+    QCommandLineOption names = option("names",
+        "Player names to use instead of the built-in mix, one per line (bytes as they are: Latin-1).",
+        "FILE");
+    QCommandLineOption bind = option("bind",
+        "Address to listen on (default 127.0.0.1). Anything but loopback must be named here, never by "
+        "default.",
+        "ADDR");
+    QCommandLineOption silentHold = option("silent-hold",
+        "How long a query to a silent server counts as outstanding, in ms (default 1000, the program's "
+        "default time-out).",
+        "MS", "1000");
+    QCommandLineOption scheduleFloor = option("schedule-floor",
+        "Print the makespan floor of a client with CONNECTIONS sockets and the time-out given as the next "
+        "argument (ms) for this population, then exit. Example: --schedule-floor 80 1000.",
+        "CONNECTIONS");
+    QCommandLineOption duration = option("duration", "Stop by itself after this many seconds.", "S");
+    QCommandLineOption dump
+        = option("dump", "Write the population, with the ports in use, as JSON to FILE.", "FILE");
+    QCommandLineOption quiet = option("quiet", "Print only the listening line and the totals.");
+};
+
+void describe(QCommandLineParser &parser, const Options &o)
+{
     parser.setApplicationDescription(QStringLiteral(
         "A simulated Half-Life network on this machine: one master server and N game servers answering "
         "the info, rules and players queries. Listens on 127.0.0.1 unless --bind names another address.\n"
         "The population is fixed by --seed: the same options always give the same servers, players and "
         "bytes.\n"
         "Stop it with Ctrl+C; it then prints how many requests of each kind it got and the peak number of "
-        "queries outstanding: a query counts from its arrival until its reply leaves (after --latency), and "
-        "a "
-        "query to a silent server for --silent-hold ms from its arrival, since a client waits that long "
-        "before "
-        "giving up on it."));
+        "queries outstanding: a query counts from its arrival until its reply leaves (after --latency), "
+        "and a query to a silent server for --silent-hold ms from its arrival, since a client waits that "
+        "long before giving up on it."));
     parser.addHelpOption();
-    const QCommandLineOption servers(QStringLiteral("servers"),
-        QStringLiteral("Number of game servers (default 300)."), QStringLiteral("N"), QStringLiteral("300"));
-    const QCommandLineOption masterPort(QStringLiteral("master-port"),
-        QStringLiteral("UDP port of the master (default 27010; 0: any free port)."), QStringLiteral("PORT"),
-        QStringLiteral("27010"));
-    const QCommandLineOption firstPort(QStringLiteral("first-port"),
-        QStringLiteral("Port of the first game server, the others follow "
-                       "(default 27015; 0: any free ports)."),
-        QStringLiteral("PORT"), QStringLiteral("27015"));
-    const QCommandLineOption players(QStringLiteral("players"),
-        QStringLiteral("Players per server, N or MIN-MAX (default 0-16)."), QStringLiteral("RANGE"),
-        QStringLiteral("0-16"));
-    const QCommandLineOption latency(QStringLiteral("latency"),
-        QStringLiteral("Reply delay in ms, N or MIN-MAX, fixed per server (default 0)."),
-        QStringLiteral("MS"), QStringLiteral("0"));
-    const QCommandLineOption silent(QStringLiteral("silent"),
-        QStringLiteral("Share of servers that never answer (default 0)."), QStringLiteral("FRACTION"),
-        QStringLiteral("0"));
-    const QCommandLineOption cutoff(QStringLiteral("cutoff"),
-        QStringLiteral("Share of servers whose players reply is cut off (default 0)."),
-        QStringLiteral("FRACTION"), QStringLiteral("0"));
-    const QCommandLineOption pageSize(QStringLiteral("page-size"),
-        QStringLiteral("Servers per master reply (default 200)."), QStringLiteral("N"),
-        QStringLiteral("200"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Population seed (default 1)."),
-        QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption names(QStringLiteral("names"),
-        QStringLiteral("Player names to use instead of the built-in mix, one per line "
-                       "(bytes as they are: Latin-1)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption bind(QStringLiteral("bind"),
-        QStringLiteral("Address to listen on (default 127.0.0.1). Anything but loopback "
-                       "must be named here, never by default."),
-        QStringLiteral("ADDR"));
-    const QCommandLineOption silentHold(QStringLiteral("silent-hold"),
-        QStringLiteral("How long a query to a silent server counts as outstanding, in ms (default 1000, the "
-                       "program's default time-out)."),
-        QStringLiteral("MS"), QStringLiteral("1000"));
-    const QCommandLineOption scheduleFloor(QStringLiteral("schedule-floor"),
-        QStringLiteral(
-            "Print the makespan floor of a client with CONNECTIONS sockets and the time-out given as "
-            "the next argument (ms) for this population, then exit. Example: --schedule-floor 80 1000."),
-        QStringLiteral("CONNECTIONS"));
-    const QCommandLineOption duration(QStringLiteral("duration"),
-        QStringLiteral("Stop by itself after this many seconds."), QStringLiteral("S"));
-    const QCommandLineOption dump(QStringLiteral("dump"),
-        QStringLiteral("Write the population, with the ports in use, as JSON to FILE."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption quiet(
-        QStringLiteral("quiet"), QStringLiteral("Print only the listening line and the totals."));
-    parser.addOptions({ servers, masterPort, firstPort, players, latency, silent, cutoff, pageSize, seed,
-        names, bind, silentHold, scheduleFloor, duration, dump, quiet });
+    parser.addVersionOption();
+    parser.addOptions({ o.servers, o.masterPort, o.firstPort, o.players, o.latency, o.silent, o.cutoff,
+        o.pageSize, o.seed, o.names, o.bind, o.silentHold, o.scheduleFloor, o.duration, o.dump, o.quiet });
     parser.addPositionalArgument(QStringLiteral("TIMEOUT_MS"), QStringLiteral("Only after --schedule-floor."),
         QStringLiteral("[TIMEOUT_MS]"));
-    if (!parser.parse(app.arguments()))
-        usage(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
+}
 
+PopulationOptions readPopulation(const QCommandLineParser &parser, const Options &o)
+{
     PopulationOptions population;
-    population.Servers = int(wholeNumber(QStringLiteral("servers"), parser.value(servers), 1, 60000));
-    const auto playerRange = range(QStringLiteral("players"), parser.value(players), 0, 255);
+    population.Servers = int(wholeNumber(QStringLiteral("servers"), parser.value(o.servers), 1, 60000));
+    const auto playerRange = range(QStringLiteral("players"), parser.value(o.players), 0, 255);
     population.MinPlayers = playerRange.first;
     population.MaxPlayers = playerRange.second;
-    const auto latencyRange = range(QStringLiteral("latency"), parser.value(latency), 0, 60000);
+    const auto latencyRange = range(QStringLiteral("latency"), parser.value(o.latency), 0, 60000);
     population.MinLatencyMs = latencyRange.first;
     population.MaxLatencyMs = latencyRange.second;
-    population.SilentShare = share(QStringLiteral("silent"), parser.value(silent));
-    population.CutOffShare = share(QStringLiteral("cutoff"), parser.value(cutoff));
+    population.SilentShare = share(QStringLiteral("silent"), parser.value(o.silent));
+    population.CutOffShare = share(QStringLiteral("cutoff"), parser.value(o.cutoff));
     population.Seed = quint64(
-        wholeNumber(QStringLiteral("seed"), parser.value(seed), 0, std::numeric_limits<qint64>::max()));
-    if (parser.isSet(names))
-        population.Names = readNames(parser.value(names));
+        wholeNumber(QStringLiteral("seed"), parser.value(o.seed), 0, std::numeric_limits<qint64>::max()));
+    if (parser.isSet(o.names))
+        population.Names = readNames(parser.value(o.names));
+    return population;
+}
 
+int printScheduleFloor(
+    const QCommandLineParser &parser, const Options &o, const PopulationOptions &population)
+{
     const QStringList positional = parser.positionalArguments();
-    if (parser.isSet(scheduleFloor)) {
-        if (positional.size() != 1)
-            usage(QStringLiteral("--schedule-floor: give the connections and the time-out in ms, e.g. "
-                                 "--schedule-floor 80 1000"));
-        const int connections
-            = int(wholeNumber(QStringLiteral("schedule-floor"), parser.value(scheduleFloor), 1, 10000));
-        const int timeoutMs
-            = int(wholeNumber(QStringLiteral("schedule-floor"), positional.first(), 1, 10000000));
-        const QList<SimServer> all = MakePopulation(population);
-        qsizetype listed = 0;
-        for (const SimServer &server : all)
-            listed += server.Players.isEmpty() ? 0 : 1;
-        std::printf(
-            "hlsim: schedule floor %.3f ms for %lld listed servers over %d connections, time-out %d ms\n",
-            ScheduleFloorMs(all, connections, timeoutMs), static_cast<long long>(listed), connections,
-            timeoutMs);
-        return 0;
-    }
-    if (!positional.isEmpty())
-        usage(QStringLiteral("unexpected argument '%1'").arg(positional.first()));
+    if (positional.size() != 1)
+        usage(QStringLiteral("--schedule-floor: give the connections and the time-out in ms, e.g. "
+                             "--schedule-floor 80 1000"));
+    const int connections
+        = int(wholeNumber(QStringLiteral("schedule-floor"), parser.value(o.scheduleFloor), 1, 10000));
+    const int timeoutMs = int(wholeNumber(QStringLiteral("schedule-floor"), positional.first(), 1, 10000000));
+    const QList<SimServer> all = MakePopulation(population);
+    qsizetype listed = 0;
+    for (const SimServer &server : all)
+        listed += server.Players.isEmpty() ? 0 : 1;
+    std::printf("hlsim: schedule floor %.3f ms for %lld listed servers over %d connections, time-out %d ms\n",
+        ScheduleFloorMs(all, connections, timeoutMs), static_cast<long long>(listed), connections, timeoutMs);
+    return 0;
+}
 
+SimulatorOptions readSimulator(const QCommandLineParser &parser, const Options &o, int servers)
+{
     SimulatorOptions options;
-    options.BindAddress = parser.isSet(bind) ? bindAddress(parser.value(bind)) : 0x7F000001;
-    options.MasterPort = int(wholeNumber(QStringLiteral("master-port"), parser.value(masterPort), 0, 65535));
-    options.FirstPort = int(wholeNumber(QStringLiteral("first-port"), parser.value(firstPort), 0, 65535));
-    if (options.FirstPort != 0 && options.FirstPort + population.Servers - 1 > 65535)
+    options.BindAddress = parser.isSet(o.bind) ? bindAddress(parser.value(o.bind)) : 0x7F000001;
+    options.MasterPort
+        = int(wholeNumber(QStringLiteral("master-port"), parser.value(o.masterPort), 0, 65535));
+    options.FirstPort = int(wholeNumber(QStringLiteral("first-port"), parser.value(o.firstPort), 0, 65535));
+    if (options.FirstPort != 0 && options.FirstPort + servers - 1 > 65535)
         usage(QStringLiteral("--first-port: %1 servers from port %2 would run past 65535")
-                  .arg(population.Servers)
+                  .arg(servers)
                   .arg(options.FirstPort));
     if (options.FirstPort != 0 && options.MasterPort >= options.FirstPort
-        && options.MasterPort < options.FirstPort + population.Servers)
+        && options.MasterPort < options.FirstPort + servers)
         usage(QStringLiteral("--master-port: %1 lies among the game servers' ports").arg(options.MasterPort));
-    options.PageSize = int(wholeNumber(QStringLiteral("page-size"), parser.value(pageSize), 1, 10000));
+    options.PageSize = int(wholeNumber(QStringLiteral("page-size"), parser.value(o.pageSize), 1, 10000));
     options.SilentHoldMs
-        = int(wholeNumber(QStringLiteral("silent-hold"), parser.value(silentHold), 0, 10000000));
-    if (parser.isSet(duration)) {
+        = int(wholeNumber(QStringLiteral("silent-hold"), parser.value(o.silentHold), 0, 10000000));
+    if (parser.isSet(o.duration)) {
         bool ok = false;
-        options.DurationSeconds = parser.value(duration).toDouble(&ok);
+        options.DurationSeconds = parser.value(o.duration).toDouble(&ok);
         if (!ok || !(options.DurationSeconds > 0))
             usage(QStringLiteral("--duration: expected a positive number of seconds, got '%1'")
-                      .arg(parser.value(duration)));
+                      .arg(parser.value(o.duration)));
     }
+    return options;
+}
 
-    raiseDescriptorLimit();
-    Simulator sim(MakePopulation(population), options);
-    QString error;
-    if (!sim.open(&error)) {
-        std::fprintf(stderr, "hlsim: %s\n", qPrintable(error));
-        return 1;
-    }
-    if (parser.isSet(dump))
-        writeDump(parser.value(dump), sim);
-
+void printListening(const Simulator &sim, const SimulatorOptions &options, int servers, bool hint)
+{
     const QList<int> ports = sim.serverPorts();
     const QString address = sim.addressText();
     if (options.FirstPort != 0) {
-        std::printf("hlsim: %d game servers on %s ports %d-%d\n", population.Servers, qPrintable(address),
-            ports.first(), ports.last());
+        std::printf("hlsim: %d game servers on %s ports %d-%d\n", servers, qPrintable(address), ports.first(),
+            ports.last());
     } else {
-        std::printf("hlsim: %d game servers on %s, ports chosen by the system\n", population.Servers,
-            qPrintable(address));
+        std::printf(
+            "hlsim: %d game servers on %s, ports chosen by the system\n", servers, qPrintable(address));
     }
-    if (!parser.isSet(quiet) && population.Names.isEmpty()) {
+    if (hint) {
         std::printf(
             "hlsim: try searching for \"%s\" (on every %dth server), \"freeman\", \"[TAG]\" or \"player\"\n",
             WellKnownName, WellKnownPeriod);
@@ -321,10 +310,10 @@ int main(int argc, char *argv[])
     // The listening line comes last: scripts wait for it.
     std::printf("hlsim: master listening on %s:%d\n", qPrintable(address), sim.masterPort());
     std::fflush(stdout);
+}
 
-    sim.run();
-
-    const SimulatorStats &stats = sim.stats();
+void printTotals(const SimulatorStats &stats)
+{
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("hlsim: requests: master %llu, info %llu, rules %llu, players %llu, other %llu\n",
@@ -340,5 +329,45 @@ int main(int argc, char *argv[])
         double(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6,
         double(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6);
     std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    blockStopSignals();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("hlsim"));
+    QCoreApplication::setApplicationVersion(rollcall::ui::ProgramVersionText());
+
+    QCommandLineParser parser;
+    const Options o;
+    describe(parser, o);
+    if (!parser.parse(app.arguments()))
+        usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+
+    const PopulationOptions population = readPopulation(parser, o);
+    if (parser.isSet(o.scheduleFloor))
+        return printScheduleFloor(parser, o, population);
+    if (!parser.positionalArguments().isEmpty())
+        usage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    const SimulatorOptions options = readSimulator(parser, o, population.Servers);
+
+    raiseDescriptorLimit();
+    Simulator sim(MakePopulation(population), options);
+    QString error;
+    if (!sim.open(&error)) {
+        std::fprintf(stderr, "hlsim: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (parser.isSet(o.dump))
+        writeDump(parser.value(o.dump), sim);
+    printListening(sim, options, population.Servers, !parser.isSet(o.quiet) && population.Names.isEmpty());
+    sim.run();
+    printTotals(sim.stats());
     return 0;
 }
