@@ -2,6 +2,7 @@
 
 // Readable failure output for the Steam-mode records: QCOMPARE finds these by argument lookup.
 
+#include "protocol/A2sProtocol.h"
 #include "protocol/SteamMasterProtocol.h"
 
 #include <QTest>
@@ -34,6 +35,25 @@ inline char *toString(const SteamMasterReply &r)
     for (const ServerEntry &e : r.Entries)
         text += ", " + steamprint::entry(e);
     text += '}';
+    return qstrdup(text.constData());
+}
+
+inline char *toString(const A2sInfo &i)
+{
+    using steamprint::field;
+    const QByteArray text = "A2sInfo{host " + field(i.HostName) + ", map " + field(i.MapName) + ", dir "
+        + field(i.GameDirectory) + ", desc " + field(i.GameDescription) + ", app " + field(i.AppId)
+        + ", players " + field(i.PlayerCount) + "/" + field(i.MaxPlayers) + ", bots " + field(i.Bots)
+        + ", type " + field(i.ServerType) + ", os " + field(i.OperatingSystem) + ", password "
+        + field(i.Password) + ", secure " + field(i.Secure) + ", version " + field(i.Version) + ", protocol "
+        + field(i.ProtocolVersion) + ", port " + field(i.GamePort) + ", keywords " + field(i.Keywords) + "}";
+    return qstrdup(text.constData());
+}
+
+inline char *toString(const A2sReplyClass &c)
+{
+    const QByteArray text = "A2sReplyClass{kind " + QByteArray::number(int(c.Kind)) + ", challenge "
+        + c.Challenge.toHex() + "}";
     return qstrdup(text.constData());
 }
 
