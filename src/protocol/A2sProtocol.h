@@ -65,7 +65,8 @@ struct A2sInfo
     friend bool operator==(const A2sInfo &, const A2sInfo &) = default;
 };
 
-// Decodes 'I' and 'm' replies (by the type byte); anything else gives an A2sInfo with nothing in it.
+// 'I' and 'm' (told apart by the type byte) into one record, so whoever shows it need not care
+// which layout a server chose; any other reply gives an A2sInfo with nothing in it.
 A2sInfo DecodeA2sInfo(QByteArrayView datagram);
 
 // Servers send UTF-8 but nothing checks it: every maximal ill-formed subsequence becomes one
