@@ -2,7 +2,6 @@
 
 // The thirteen persistent options, their order, defaults and ranges.
 
-#include "settings/Registry.h"
 #include "settings/SettingsBackend.h"
 
 #include <QString>

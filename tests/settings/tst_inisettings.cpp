@@ -1,6 +1,5 @@
 #include "settings/IniSettingsBackend.h"
 #include "settings/MemorySettingsBackend.h"
-#include "settings/Registry.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -125,7 +124,7 @@ void tst_IniSettings::oneValueKeepsTheOthers()
     }
     {
         IniSettingsBackend backend(path);
-        WriteTextSetting(backend, QStringLiteral("ExecutablePath"), QStringLiteral("/opt/hl/hl_linux"));
+        backend.write(QStringLiteral("ExecutablePath"), QStringLiteral("/opt/hl/hl_linux"));
     }
     IniSettingsBackend backend(path);
     SettingsValues expected = unusualValues();
