@@ -3,15 +3,19 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "settings/IniSettingsBackend.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <algorithm>
+#include <sys/stat.h>
 #include <tuple>
 
 using namespace rollcall;
@@ -78,6 +82,8 @@ private Q_SLOTS:
     void settingsLoadedAtStart();
     void settingsSavedOnClose();
     void iniRoundTrip();
+    void settingsThatAreNotAFile_data();
+    void settingsThatAreNotAFile();
     // Last: it tells the application it is quitting.
     void nothingSavedWhenTheSessionEnds();
 
@@ -450,6 +456,43 @@ void tst_MainForm::nothingSavedWhenTheSessionEnds()
     h.form->close();
     QVERIFY(!h.form->isVisible());
     QVERIFY(h.backend->writes().isEmpty());
+}
+
+void tst_MainForm::settingsThatAreNotAFile_data()
+{
+    QTest::addColumn<bool>("directory"); // else a pipe, which a save moves aside
+
+    QTest::newRow("fifo") << false;
+    QTest::newRow("directory") << true;
+}
+
+void tst_MainForm::settingsThatAreNotAFile()
+{
+    QFETCH(bool, directory);
+    const QString path = m_config.filePath(QStringLiteral("odd/") + QLatin1String(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(directory ? path : m_config.filePath(QStringLiteral("odd"))));
+    if (!directory)
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+
+    testing::MessageRecorder recorder;
+    app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path));
+    form.show();
+    QStringList expected = { TwoPartMessage(
+        QStringLiteral("Your saved options could not be read from %1: it is not a regular file.").arg(path),
+        QStringLiteral("Rollcall starts with its default options.")) };
+    QTRY_COMPARE(recorder.texts(), expected);
+    QCOMPARE(optionsShown(&form).at(5), QStringLiteral("80"));
+
+    form.close();
+    if (directory) {
+        expected << TwoPartMessage(
+            QStringLiteral("Your options could not be saved to %1: it is not a regular "
+                           "file, and Rollcall leaves it as it is.")
+                .arg(path),
+            QStringLiteral("The next start uses the options saved before, or the defaults."));
+    }
+    QCOMPARE(recorder.texts(), expected);
+    QCOMPARE(QFileInfo(path).isFile(), !directory);
 }
 
 QTEST_MAIN(tst_MainForm)
