@@ -52,7 +52,8 @@ void TestRollcallFind::initTestCase()
 
     const QList<QList<FakePlayer>> players = {
         { { "Bob", 5, 60.f }, { "xXbobXx", -3, 3725.9f }, { "Alice", 0, 1.f } },
-        { { "[TAG]Bobby", 12, 100.f }, { "J\xFCrgen", 1, 7200.f }, { "a\tb\\c\r\nd", -1, 5.f } },
+        { { "[TAG]Bobby", 12, 100.f }, { "J\xFCrgen", 1, 7200.f }, { "a\tb\\c\r\nd", -1, 5.f },
+            { "\x1b[2J\x07\x7f\x85zz", 0, 9.f } },
         { { "Bob", 99, 1.f } },
         { { "bob_one", 2, 61.f }, { "bob_two", 3, 62.f } },
     };
@@ -123,6 +124,9 @@ void TestRollcallFind::rows_data()
     // A tab, backslash, CR or LF inside a name is escaped: still six cells on one line.
     QTest::newRow("pattern_hostileNameEscaped")
         << "--pattern a*d" << QStringList { "1|a\\tb\\\\c\\r\\nd|-1|00:00:05" };
+    // Controls that would move the cursor or clear the screen arrive as text.
+    QTest::newRow("substring_controlsEscaped")
+        << "--name zz" << QStringList { "1|\\x1b[2J\\x07\\x7f\\x85zz|0|00:00:09" };
     QTest::newRow("twoSlots_patternFirst")
         << "--pattern *bobby --name LIC" << QStringList { "0|Alice|0|00:00:01", "1|[TAG]Bobby|12|00:01:40" };
     QTest::newRow("latin1_typedAsUtf8_withProgress") << QStringLiteral(
@@ -204,7 +208,8 @@ void TestRollcallFind::singleServer_data()
                                          << QByteArray("Complete\ttrue\nIndex\tName\tFrags\tTime\tTimeText\n"
                                                        "0\t[TAG]Bobby\t12\t100\t00:01:40\n"
                                                        "1\tJ\xC3\xBCrgen\t1\t7200\t02:00:00\n"
-                                                       "2\ta\\tb\\\\c\\r\\nd\t-1\t5\t00:00:05\n");
+                                                       "2\ta\\tb\\\\c\\r\\nd\t-1\t5\t00:00:05\n"
+                                                       "3\t\\x1b[2J\\x07\\x7f\\x85zz\t0\t9\t00:00:09\n");
     QTest::newRow("players_cutOff_json")
         << "--players" << 3 << "json"
         << QByteArray(

@@ -56,29 +56,26 @@ QByteArray complete(bool value)
 
 QByteArray EscapeTsvCell(const QString &cell)
 {
-    const QByteArray utf8 = cell.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size() + 4);
-    for (const char c : utf8) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
+    QString out;
+    out.reserve(cell.size() + 4);
+    for (const QChar c : cell) {
+        const char16_t code = c.unicode();
+        if (code == u'\\')
+            out += u"\\\\";
+        else if (code == u'\t')
+            out += u"\\t";
+        else if (code == u'\r')
+            out += u"\\r";
+        else if (code == u'\n')
+            out += u"\\n";
+        else if (code < 0x20 || (code >= 0x7F && code <= 0x9F))
+            out += QStringLiteral("\\x%1").arg(uint(code), 2, 16, QLatin1Char('0'));
+        else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
+            out += QStringLiteral("\\u{%1}").arg(uint(code), 4, 16, QLatin1Char('0'));
+        else
             out += c;
-            break;
-        }
     }
-    return out;
+    return out.toUtf8();
 }
 
 QByteArray RowsHeaderTsv()

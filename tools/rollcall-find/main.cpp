@@ -49,7 +49,11 @@ Where and how to search (defaults: Rollcall's saved options, else its defaults):
   --connections N       servers asked at once, 1 to 99
   --timeout MS          how long to wait for each server, 1 to 99999 ms
   --format tsv|json     tsv (default): a header line, then one tab-separated line per
-                        player; a backslash, tab, CR or LF in a cell is written \\, \t, \r, \n.
+                        player. In every text output (these rows, --info, --rules,
+                        --players) a backslash, tab, CR or LF in a cell is written \\, \t,
+                        \r, \n; any other control character (U+0000-001F, U+007F-009F) as
+                        \x and two lower-case hex digits, e.g. \x1b; a bidirectional
+                        override or isolate (U+202A-202E, U+2066-2069) as \u{202e}.
                         json: one array of {"ip","port","ping","name","frags","time"}
   --progress            show progress on stderr even when it is not a terminal
 
