@@ -1,7 +1,11 @@
-// rollcall-find's output formats on their own: what a cell may hold.
+// rollcall-find's output formats on their own: what a cell may hold, and the search rows as
+// JSON.
 
 #include "Output.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace rollcall;
@@ -60,6 +64,15 @@ QString range(char16_t first, char16_t last)
     return text;
 }
 
+search::ResultRow row(const QString &port, const QString &ping, const QString &frags, const QString &time,
+    std::optional<qint32> seconds)
+{
+    search::ResultRow r;
+    r.Cells = { QStringLiteral("127.0.0.1"), port, ping, QStringLiteral("Bob"), frags, time };
+    r.Seconds = seconds;
+    return r;
+}
+
 } // namespace
 
 class tst_FindOutput final : public QObject
@@ -69,6 +82,8 @@ class tst_FindOutput final : public QObject
 private Q_SLOTS:
     void escapeCell_data();
     void escapeCell();
+    void rowsJson_data();
+    void rowsJson();
 };
 
 void tst_FindOutput::escapeCell_data()
@@ -117,6 +132,27 @@ void tst_FindOutput::escapeCell()
                 && (code < 0x2066 || code > 0x2069),
             qPrintable(QString::number(code, 16)));
     }
+}
+
+void tst_FindOutput::rowsJson_data()
+{
+    QTest::addColumn<search::ResultRow>("row");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("numbers") << row("27015", "42", "-3", "01:02:05", 3725)
+                             << QByteArray(R"([{"frags":-3,"ip":"127.0.0.1","name":"Bob","ping":42,)"
+                                           R"("port":27015,"seconds":3725,"time":"01:02:05"}])");
+    // A refresh that found the player gone leaves "-" where the numbers were.
+    QTest::newRow("noNumbers") << row("27015", "9999", "-", "-", std::nullopt)
+                               << QByteArray(R"([{"frags":null,"ip":"127.0.0.1","name":"Bob","ping":9999,)"
+                                             R"("port":27015,"seconds":null,"time":"-"}])");
+}
+
+void tst_FindOutput::rowsJson()
+{
+    QFETCH(search::ResultRow, row);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(QJsonDocument::fromJson(find::RowsJson({ row })).toJson(QJsonDocument::Compact), expected);
 }
 
 QTEST_APPLESS_MAIN(tst_FindOutput)

@@ -95,8 +95,8 @@ ToolResult TestRollcallFind::find(const QString &arguments, const QStringList &m
 QStringList TestRollcallFind::rowKeys(const QByteArray &tsv)
 {
     QStringList keys;
-    for (const QByteArray &line : tsv.split('\n').mid(1)) {
-        if (line.isEmpty())
+    for (const QByteArray &line : tsv.split('\n')) {
+        if (line.isEmpty() || line.startsWith("Server IP\t"))
             continue;
         const QList<QByteArray> cells = line.split('\t');
         bool pingIsNumber = false;
@@ -134,6 +134,7 @@ void TestRollcallFind::rows_data()
     QTest::newRow("cap_firstServerOnly")
         << "--name b --max-servers 1" << QStringList { "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05" };
     QTest::newRow("none") << "--name nobody" << QStringList {};
+    QTest::newRow("noHeader") << "--name xXbob --no-header" << QStringList { "0|xXbobXx|-3|01:02:05" };
 }
 
 void TestRollcallFind::rows()
@@ -143,7 +144,9 @@ void TestRollcallFind::rows()
     const ToolResult result = find(arguments + " --timeout 400 --master " + m_master.addressText());
     QVERIFY2(result.finished, result.err.constData());
     QCOMPARE(result.exitCode, expected.isEmpty() ? 1 : 0);
-    QVERIFY(result.out.startsWith("Server IP\tPort\tPing\tPlayer Name\tFrags\tTime\n"));
+    const QByteArray header = "Server IP\tPort\tPing\tPlayer Name\tFrags\tTime\n";
+    QCOMPARE(result.out.startsWith(header), !arguments.contains(QLatin1String("--no-header")));
+    QCOMPARE(result.out.count('\n'), expected.size() + (result.out.startsWith(header) ? 1 : 0));
     QCOMPARE(rowKeys(result.out), expected);
     if (arguments.contains(QLatin1String("--progress"))) {
         QVERIFY2(result.err.contains("Status: "), result.err.constData());
@@ -174,6 +177,10 @@ void TestRollcallFind::exitStatus_data()
     QTest::newRow("usage_notLatin1") << QStringLiteral("--name \u20AC") << "Latin-1";
     QTest::newRow("usage_singleAndSearch") << "--name x --info 127.0.0.1:1"
                                            << "--name";
+    QTest::newRow("usage_noHeaderJson") << "--name x --no-header --format json"
+                                        << "--no-header";
+    QTest::newRow("usage_noHeaderSingle") << "--no-header --info 127.0.0.1:1"
+                                          << "--no-header";
     QTest::newRow("usage_singleBadPort") << "--info 127.0.0.1:70000"
                                          << "--info";
     QTest::newRow("pattern_backwards") << "--pattern [z-a]*"

@@ -42,6 +42,14 @@ template <typename T> QJsonValue jsonNumber(const std::optional<T> &value)
     return value ? QJsonValue(int(*value)) : QJsonValue(QJsonValue::Null);
 }
 
+// A cell such as "-" that holds no number is null.
+QJsonValue jsonCellNumber(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+}
+
 QJsonValue jsonText(const std::optional<QByteArray> &value)
 {
     return value ? QJsonValue(protocol::Latin1(*value)) : QJsonValue(QJsonValue::Null);
@@ -107,8 +115,13 @@ QByteArray RowsJson(const QList<search::ResultRow> &rows)
     QJsonArray array;
     for (const search::ResultRow &row : rows) {
         QJsonObject object;
-        for (int i = 0; i < search::ResultRow::ColumnCount; ++i)
-            object.insert(QLatin1StringView(ColumnKeys[i]), row.cell(i));
+        for (int i = 0; i < search::ResultRow::ColumnCount; ++i) {
+            const bool number = i == search::ResultRow::Port || i == search::ResultRow::Ping
+                || i == search::ResultRow::Frags;
+            object.insert(
+                QLatin1StringView(ColumnKeys[i]), number ? jsonCellNumber(row.cell(i)) : row.cell(i));
+        }
+        object.insert(QStringLiteral("seconds"), jsonNumber(row.Seconds));
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
