@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace rollcall::testsupport;
 using namespace rollcall::testtools;
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void singleServer_data();
     void singleServer();
     void savedSettingsAreDefaultsAndStayUntouched();
+    void settingsThatAreNotAFile_data();
+    void settingsThatAreNotAFile();
     void silentMasterIsAFailure();
 
 private:
@@ -287,6 +290,53 @@ void TestRollcallFind::savedSettingsAreDefaultsAndStayUntouched()
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), bytes);
     QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall"))).entryList(QDir::Files),
+        QStringList { "Half-Life.conf" });
+}
+
+void TestRollcallFind::settingsThatAreNotAFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    // Opening the pipe would wait for a writer for ever; the bounded wait turns that into a failure.
+    QTest::newRow("fifo") << "fifo"
+                          << "it is not a regular file";
+    QTest::newRow("directory") << "directory"
+                               << "it is not a regular file";
+    QTest::newRow("tooLarge") << "large"
+                              << "it is larger than 1 MiB";
+}
+
+void TestRollcallFind::settingsThatAreNotAFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("Rollcall/Half-Life.conf"));
+    QVERIFY(
+        QDir().mkpath(kind == QLatin1String("directory") ? file : home.filePath(QStringLiteral("Rollcall"))));
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+    if (kind == QLatin1String("large")) {
+        QFile large(file);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(2 * 1024 * 1024));
+    }
+
+    ToolRun run;
+    run.start(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name bob --timeout 400 --master " + m_master.addressText()),
+        IsolatedEnvironment(home.path()));
+    const ToolResult result = run.wait(20000);
+    QVERIFY2(result.finished, "rollcall-find hung on the settings path");
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(rowKeys(result.out).size(), 4);
+    // Said once, naming the file.
+    const QString note
+        = QStringLiteral("the saved options in %1 were not read (%2); using the defaults").arg(file, reason);
+    QCOMPARE(QString::fromUtf8(result.err).count(note), 1);
+    // Read only, as ever: whatever stands there is left as it was.
+    QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall")))
+                 .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
         QStringList { "Half-Life.conf" });
 }
 

@@ -195,4 +195,22 @@ QByteArray PlayersText(const protocol::PlayersReply &reply, Format format)
     return out;
 }
 
+QByteArray LoadProblemNote(const settings::SettingsBackend &backend)
+{
+    QString reason;
+    switch (backend.loadProblem()) {
+    case settings::LoadProblem::None:
+        return {};
+    case settings::LoadProblem::NotARegularFile:
+        reason = QStringLiteral("it is not a regular file");
+        break;
+    case settings::LoadProblem::TooLarge:
+        reason
+            = QStringLiteral("it is larger than %1 MiB").arg(settings::MaxSettingsFileSize / (1024 * 1024));
+        break;
+    }
+    return "rollcall-find: the saved options in " + EscapeTsvCell(backend.location()) + " were not read ("
+        + reason.toUtf8() + "); using the defaults\n";
+}
+
 } // namespace rollcall::find

@@ -5,6 +5,7 @@
 
 #include "QueryProtocol.h"
 #include "search/ResultRow.h"
+#include "settings/SettingsBackend.h"
 
 #include <QByteArray>
 #include <QList>
@@ -30,5 +31,8 @@ QByteArray RowsJson(const QList<search::ResultRow> &rows);
 QByteArray InfoText(const protocol::InfoReply &reply, Format format);
 QByteArray RulesText(const protocol::RulesReply &reply, Format format);
 QByteArray PlayersText(const protocol::PlayersReply &reply, Format format);
+
+// The stderr line saying the saved options were passed over, and why; empty when they were not.
+QByteArray LoadProblemNote(const settings::SettingsBackend &backend);
 
 } // namespace rollcall::find

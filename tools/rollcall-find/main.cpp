@@ -343,6 +343,7 @@ int main(int argc, char *argv[])
     const std::unique_ptr<settings::SettingsBackend> backend = settings::CreateDefaultBackend();
     const settings::SettingsValues saved
         = settings::LoadSettings(*backend, QString::fromLatin1(search::MasterPresets[0]));
+    std::fputs(find::LoadProblemNote(*backend).constData(), stderr);
     search::SearchCriteria criteria;
     criteria.MaxConnections = storedInt(saved.MaxConnections, 80, 1, 99);
     criteria.QueryTimeout = storedInt(saved.QueryTimeout, 1000, 1, 99999);
