@@ -2,6 +2,7 @@
 
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
+#include "launch/SteamGame.h"
 #include "results/ResultsModel.h"
 #include "results/ResultsPage.h"
 #include "search/SearchCriteria.h"
@@ -19,6 +20,7 @@
 #include <QSessionManager>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -28,6 +30,17 @@ namespace {
 
 enum NavigationButton { Back = 0, Next = 1 };
 constexpr int LastPage = 2;
+
+// Where the game is when nothing was saved: on Linux the Half-Life of the user's Steam library,
+// else nothing, so the launch window asks for it rather than offering a folder that cannot exist.
+QString defaultGamePath()
+{
+#ifdef Q_OS_WIN
+    return settings::DefaultExecutablePath;
+#else
+    return launch::FindSteamHalfLife(launch::DefaultSteamLibraries());
+#endif
+}
 
 // The busy cursor for as long as a step of the run's start or end takes.
 class BusyCursor
@@ -45,6 +58,44 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
     label->setObjectName(QLatin1String(name));
     label->setWordWrap(true);
     return label;
+}
+
+// What kept the saved options from the window, in the user's words; empty when nothing did.
+QString loadProblemText(const settings::SettingsBackend &backend)
+{
+    QString reason;
+    switch (backend.loadProblem()) {
+    case settings::LoadProblem::None:
+        return {};
+    case settings::LoadProblem::NotARegularFile:
+        reason = QStringLiteral("it is not a regular file");
+        break;
+    case settings::LoadProblem::TooLarge:
+        reason = QStringLiteral("it is larger than %1 MiB, far too large for a settings file")
+                     .arg(settings::MaxSettingsFileSize / (1024 * 1024));
+        break;
+    }
+    return TwoPartMessage(
+        QStringLiteral("Your saved options could not be read from %1: %2.").arg(backend.location(), reason),
+        QStringLiteral("Rollcall starts with its default options."));
+}
+
+QString saveProblemText(const settings::SettingsBackend &backend)
+{
+    QString reason;
+    switch (backend.saveProblem()) {
+    case settings::SaveProblem::None:
+        return {};
+    case settings::SaveProblem::NotARegularFile:
+        reason = QStringLiteral(": it is not a regular file, and Rollcall leaves it as it is.");
+        break;
+    case settings::SaveProblem::NotWritten:
+        reason = QStringLiteral(".");
+        break;
+    }
+    return TwoPartMessage(
+        QStringLiteral("Your options could not be saved to %1%2").arg(backend.location(), reason),
+        QStringLiteral("The next start uses the options saved before, or the defaults."));
 }
 
 } // namespace
@@ -217,9 +268,16 @@ void MainForm::endSearchRun()
 void MainForm::loadSettings()
 {
     const settings::SettingsValues values
-        = settings::LoadSettings(*m_backend, QLatin1String(search::MasterPresets[0]));
+        = settings::LoadSettings(*m_backend, QLatin1String(search::MasterPresets[0]), defaultGamePath());
     m_options->applySettings(values);
     m_executablePath = values.ExecutablePath;
+    // Told once the window is up, over it rather than before it.
+    const QString problem = loadProblemText(*m_backend);
+    if (!problem.isEmpty()) {
+        QTimer::singleShot(0, this, [this, problem] {
+            ui::seams().showMessage(this, UserMessage { UserMessage::Icon::Exclamation, problem });
+        });
+    }
 }
 
 void MainForm::saveSettings()
@@ -228,6 +286,9 @@ void MainForm::saveSettings()
     m_options->storeSettings(values);
     values.ExecutablePath = m_executablePath;
     settings::SaveSettings(*m_backend, values);
+    const QString problem = saveProblemText(*m_backend);
+    if (!problem.isEmpty())
+        ui::seams().showMessage(this, UserMessage { UserMessage::Icon::Exclamation, problem });
 }
 
 void MainForm::sessionEnding()

@@ -188,6 +188,7 @@ QList<ResultRow> AddMatchingRows(
         row.Cells[ResultRow::PlayerName] = protocol::Latin1(player.Name);
         row.Cells[ResultRow::Frags] = QString::number(player.Frags);
         row.Cells[ResultRow::Time] = protocol::FormatPlayTime(player.Time);
+        row.Seconds = player.Time;
         rows.append(std::move(row));
     }
     return rows;

@@ -7,7 +7,49 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace rollcall::settings {
+
+namespace {
+
+// What stands at the settings path, found without opening it.
+struct Occupant
+{
+    bool exists = false;
+    LoadProblem problem = LoadProblem::None;
+    // A pipe, a socket or an oversized file may be renamed out of the way of a save; a
+    // directory or a device is not this program's to move.
+    bool movable = false;
+};
+
+Occupant inspect(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    // stat, not lstat: a link is judged by what it points to, and a link to nothing is nothing.
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    if (S_ISREG(info.st_mode)) {
+        const bool tooLarge = info.st_size > MaxSettingsFileSize;
+        return { true, tooLarge ? LoadProblem::TooLarge : LoadProblem::None, tooLarge };
+    }
+    return { true, LoadProblem::NotARegularFile, S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) };
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    if (info.isFile()) {
+        const bool tooLarge = info.size() > MaxSettingsFileSize;
+        return { true, tooLarge ? LoadProblem::TooLarge : LoadProblem::None, tooLarge };
+    }
+    return { true, LoadProblem::NotARegularFile, false };
+#endif
+}
+
+} // namespace
 
 IniSettingsBackend::IniSettingsBackend()
     : IniSettingsBackend(defaultFilePath())
@@ -34,6 +76,9 @@ StoredValue IniSettingsBackend::query(const QString &valueName)
 {
     // A file that cannot be read, or whose lines make no sense, simply holds no values.
     StoredValue stored;
+    m_loadProblem = inspect(m_filePath).problem;
+    if (m_loadProblem != LoadProblem::None)
+        return stored;
     const QSettings settings(m_filePath, QSettings::IniFormat);
     if (!settings.contains(valueName))
         return stored;
@@ -54,45 +99,72 @@ void IniSettingsBackend::write(const QString &valueName, const QString &text)
         m_saving->setValue(valueName, text);
         return;
     }
+    // A save refused at its start writes nothing, value by value neither.
+    if (m_inSave)
+        return;
     // One value on its own keeps the others: only a whole save starts the file afresh.
-    openForWriting();
+    if (!openForWriting())
+        return;
     m_saving->setValue(valueName, text);
-    endSave();
+    finishWriting();
 }
 
 void IniSettingsBackend::beginSave()
 {
-    if (m_saving)
+    if (m_inSave)
         return;
-    openForWriting();
+    m_inSave = true;
+    if (!openForWriting())
+        return;
     // The file holds this program's values only; whatever else a damaged file parsed into goes.
     m_saving->clear();
 }
 
-void IniSettingsBackend::openForWriting()
+bool IniSettingsBackend::openForWriting()
 {
+    m_saveProblem = SaveProblem::None;
+    const Occupant occupant = inspect(m_filePath);
+    if (occupant.problem != LoadProblem::None && !occupant.movable) {
+        m_saveProblem = SaveProblem::NotARegularFile;
+        return false;
+    }
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     // QSettings will not replace a file it cannot open for reading and writing: this save,
-    // and every later one, would vanish without a word. Keep the old file beside the new one.
-    QFile existing(m_filePath);
-    if (QFileInfo::exists(m_filePath) && !existing.open(QIODevice::ReadWrite)) {
-        QFile::remove(setAsidePath());
-        QFile::rename(m_filePath, setAsidePath());
+    // and every later one, would vanish without a word. Keep the old file beside the new one;
+    // a pipe or an oversized file goes there unopened.
+    bool setAside = occupant.movable;
+    if (occupant.exists && !setAside) {
+        QFile existing(m_filePath);
+        setAside = !existing.open(QIODevice::ReadWrite);
     }
-    existing.close();
+    if (setAside) {
+        QFile::remove(setAsidePath());
+        if (!QFile::rename(m_filePath, setAsidePath()) && occupant.movable) {
+            m_saveProblem = SaveProblem::NotWritten; // still in the way, and still not to be opened
+            return false;
+        }
+    }
 
     m_saving = std::make_unique<QSettings>(m_filePath, QSettings::IniFormat);
     // Written to a temporary file and renamed over the old one: a crash or a full disk never
     // leaves half a file.
     m_saving->setAtomicSyncRequired(true);
+    return true;
+}
+
+void IniSettingsBackend::finishWriting()
+{
+    m_saving->sync();
+    if (m_saving->status() == QSettings::AccessError)
+        m_saveProblem = SaveProblem::NotWritten;
+    m_saving.reset();
 }
 
 void IniSettingsBackend::endSave()
 {
-    if (!m_saving)
-        return;
-    m_saving->sync();
-    m_saving.reset();
+    m_inSave = false;
+    if (m_saving)
+        finishWriting();
 }
 
 } // namespace rollcall::settings

@@ -1,8 +1,11 @@
 #pragma once
 
 // The settings as a per-user INI file: $XDG_CONFIG_HOME/Rollcall/Half-Life.conf on Linux.
-// The machine-wide place of the original is not writable for users here, and settings that
-// never persist would be worse than settings kept per user.
+// A machine-wide place is not writable for users, and settings that never persist would be
+// worse than settings kept per user.
+//
+// Only a regular file of at most MaxSettingsFileSize bytes is ever opened: a pipe would keep
+// the program waiting for a writer for ever, a device might never end.
 
 #include "settings/SettingsBackend.h"
 
@@ -31,11 +34,19 @@ public:
     void beginSave() override;
     void endSave() override;
 
+    QString location() const override { return m_filePath; }
+    LoadProblem loadProblem() const override { return m_loadProblem; }
+    SaveProblem saveProblem() const override { return m_saveProblem; }
+
 private:
-    void openForWriting();
+    bool openForWriting();
+    void finishWriting();
 
     QString m_filePath;
     std::unique_ptr<QSettings> m_saving;
+    bool m_inSave = false;
+    LoadProblem m_loadProblem = LoadProblem::None;
+    SaveProblem m_saveProblem = SaveProblem::None;
 };
 
 } // namespace rollcall::settings

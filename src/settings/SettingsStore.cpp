@@ -13,10 +13,32 @@ bool isAsciiDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
+// The store's view of a value: a failed read is missing, a value that exists but is not text
+// reads as empty text, and text ends at its first NUL.
+struct TextSetting
+{
+    QString text;
+    bool missing = true;
+};
+
+TextSetting ReadText(SettingsBackend &backend, const QString &name)
+{
+    const StoredValue stored = backend.query(name);
+    TextSetting setting;
+    if (!stored.exists)
+        return setting;
+    setting.missing = false;
+    if (stored.isText) {
+        const qsizetype nul = stored.text.indexOf(QChar(u'\0'));
+        setting.text = nul < 0 ? stored.text : stored.text.left(nul);
+    }
+    return setting;
+}
+
 // Stored text that is not 0 or 1 unchecks the box.
 bool LoadFlag(SettingsBackend &backend, const QString &name)
 {
-    const TextSetting stored = ReadTextSetting(backend, name);
+    const TextSetting stored = ReadText(backend, name);
     if (stored.missing)
         return false;
     const std::optional<qint32> number = ParseStoredNumber(stored.text);
@@ -26,7 +48,7 @@ bool LoadFlag(SettingsBackend &backend, const QString &name)
 // A number the box could not hold falls back to the default, shown as the box would show it.
 QString LoadNumber(SettingsBackend &backend, const QString &name, qint32 upperBound, qint32 fallback)
 {
-    const TextSetting stored = ReadTextSetting(backend, name);
+    const TextSetting stored = ReadText(backend, name);
     std::optional<qint32> number;
     if (!stored.missing)
         number = ParseStoredNumber(stored.text);
@@ -37,7 +59,7 @@ QString LoadNumber(SettingsBackend &backend, const QString &name, qint32 upperBo
 
 QString LoadText(SettingsBackend &backend, const QString &name)
 {
-    return ReadTextSetting(backend, name).text;
+    return ReadText(backend, name).text;
 }
 
 QString FlagText(bool checked)
@@ -47,7 +69,8 @@ QString FlagText(bool checked)
 
 } // namespace
 
-SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPresetMaster)
+SettingsValues LoadSettings(
+    SettingsBackend &backend, const QString &firstPresetMaster, const QString &defaultExecutable)
 {
     SettingsValues values;
     values.EnableSearch2 = LoadFlag(backend, QStringLiteral("EnableSearch[2]"));
@@ -66,26 +89,26 @@ SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPreset
     values.MapFilter = LoadText(backend, QStringLiteral("MapFilter"));
     values.ExecutablePath = LoadText(backend, QStringLiteral("ExecutablePath"));
     if (values.ExecutablePath.isEmpty())
-        values.ExecutablePath = DefaultExecutablePath;
+        values.ExecutablePath = defaultExecutable;
     return values;
 }
 
 void SaveSettings(SettingsBackend &backend, const SettingsValues &values)
 {
     backend.beginSave();
-    WriteTextSetting(backend, QStringLiteral("EnableSearch[2]"), FlagText(values.EnableSearch2));
-    WriteTextSetting(backend, QStringLiteral("UseWildcards[1]"), FlagText(values.UseWildcards1));
-    WriteTextSetting(backend, QStringLiteral("UseWildcards[2]"), FlagText(values.UseWildcards2));
-    WriteTextSetting(backend, QStringLiteral("PlayerName[1]"), values.PlayerName1);
-    WriteTextSetting(backend, QStringLiteral("PlayerName[2]"), values.PlayerName2);
-    WriteTextSetting(backend, QStringLiteral("MaxConnections"), values.MaxConnections);
-    WriteTextSetting(backend, QStringLiteral("QueryTimeout"), values.QueryTimeout);
-    WriteTextSetting(backend, QStringLiteral("MasterServer"), values.MasterServer);
-    WriteTextSetting(backend, QStringLiteral("EnableMaxServers"), FlagText(values.EnableMaxServers));
-    WriteTextSetting(backend, QStringLiteral("MaxServerAmount"), values.MaxServerAmount);
-    WriteTextSetting(backend, QStringLiteral("GameFilter"), values.GameFilter);
-    WriteTextSetting(backend, QStringLiteral("MapFilter"), values.MapFilter);
-    WriteTextSetting(backend, QStringLiteral("ExecutablePath"), values.ExecutablePath);
+    backend.write(QStringLiteral("EnableSearch[2]"), FlagText(values.EnableSearch2));
+    backend.write(QStringLiteral("UseWildcards[1]"), FlagText(values.UseWildcards1));
+    backend.write(QStringLiteral("UseWildcards[2]"), FlagText(values.UseWildcards2));
+    backend.write(QStringLiteral("PlayerName[1]"), values.PlayerName1);
+    backend.write(QStringLiteral("PlayerName[2]"), values.PlayerName2);
+    backend.write(QStringLiteral("MaxConnections"), values.MaxConnections);
+    backend.write(QStringLiteral("QueryTimeout"), values.QueryTimeout);
+    backend.write(QStringLiteral("MasterServer"), values.MasterServer);
+    backend.write(QStringLiteral("EnableMaxServers"), FlagText(values.EnableMaxServers));
+    backend.write(QStringLiteral("MaxServerAmount"), values.MaxServerAmount);
+    backend.write(QStringLiteral("GameFilter"), values.GameFilter);
+    backend.write(QStringLiteral("MapFilter"), values.MapFilter);
+    backend.write(QStringLiteral("ExecutablePath"), values.ExecutablePath);
     backend.endSave();
 }
 

@@ -2,7 +2,6 @@
 
 // The thirteen persistent options, their order, defaults and ranges.
 
-#include "settings/Registry.h"
 #include "settings/SettingsBackend.h"
 
 #include <QString>
@@ -34,9 +33,11 @@ struct SettingsValues
 };
 
 // Reads all thirteen values in order, applying defaults; firstPresetMaster stands in for an
-// empty master server.
-SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPresetMaster);
-// Writes all thirteen values in order.
+// empty master server. Whatever was passed over is the backend's loadProblem() afterwards.
+SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPresetMaster,
+    const QString &defaultExecutable = DefaultExecutablePath);
+// Writes all thirteen values in order. It never fails on its own: what kept the values from
+// the store is the backend's saveProblem() afterwards.
 void SaveSettings(SettingsBackend &backend, const SettingsValues &values);
 
 // Leading blanks skipped, digits (and one decimal point, an exponent) up to the first

@@ -3,15 +3,19 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "settings/IniSettingsBackend.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <algorithm>
+#include <sys/stat.h>
 #include <tuple>
 
 using namespace rollcall;
@@ -69,6 +73,7 @@ class tst_MainForm : public QObject
 
 private Q_SLOTS:
     void versionText();
+    void gamePathFromSteamLibrary();
     void initTestCase();
     void initialControls_data();
     void initialControls();
@@ -79,6 +84,8 @@ private Q_SLOTS:
     void settingsLoadedAtStart();
     void settingsSavedOnClose();
     void iniRoundTrip();
+    void settingsThatAreNotAFile_data();
+    void settingsThatAreNotAFile();
     // Last: it tells the application it is quitting.
     void nothingSavedWhenTheSessionEnds();
 
@@ -91,6 +98,8 @@ void tst_MainForm::initTestCase()
     // QSettings settles its per-user folder at first use: point it at a private one first.
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    // No Steam library of the machine's user may leak into what the tests expect.
+    qputenv("HOME", QFile::encodeName(m_config.filePath(QStringLiteral("home"))));
 }
 
 void tst_MainForm::initialControls_data()
@@ -416,7 +425,7 @@ void tst_MainForm::settingsSavedOnClose()
               { "PlayerName[1]", "Zed" }, { "PlayerName[2]", "Amy" }, { "MaxConnections", "" },
               { "QueryTimeout", "1500" }, { "MasterServer", "master:27010" }, { "EnableMaxServers", "1" },
               { "MaxServerAmount", "77" }, { "GameFilter", "dmc" }, { "MapFilter", "dm_x" },
-              { "ExecutablePath", "C:\\SIERRA\\Half-Life\\hl.exe" } };
+              { "ExecutablePath", "" } };
     QCOMPARE(h.backend->writes(), expected);
     QCOMPARE(h.backend->completedSaves(), 1);
 }
@@ -457,6 +466,60 @@ void tst_MainForm::versionText()
 {
     QCOMPARE(app::VersionText(1, 3, 0), QStringLiteral("1.3"));
     QCOMPARE(app::VersionText(1, 10, 12), QStringLiteral("1.10.12"));
+}
+
+void tst_MainForm::gamePathFromSteamLibrary()
+{
+    // Nothing saved: the Half-Life of the user's Steam library, found afresh at each start.
+    const QString game = m_config.filePath(QStringLiteral("home/.local/share/Steam/steamapps/common/Half-Life"));
+    QVERIFY(QDir().mkpath(game));
+    QFile script(game + QStringLiteral("/hl.sh"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.close();
+    {
+        FormHarness h;
+        QCOMPARE(h.form->executablePath(), script.fileName());
+    }
+    QVERIFY(QDir(m_config.filePath(QStringLiteral("home/.local"))).removeRecursively());
+    FormHarness h;
+    QCOMPARE(h.form->executablePath(), QString());
+}
+
+void tst_MainForm::settingsThatAreNotAFile_data()
+{
+    QTest::addColumn<bool>("directory"); // else a pipe, which a save moves aside
+
+    QTest::newRow("fifo") << false;
+    QTest::newRow("directory") << true;
+}
+
+void tst_MainForm::settingsThatAreNotAFile()
+{
+    QFETCH(bool, directory);
+    const QString path = m_config.filePath(QStringLiteral("odd/") + QLatin1String(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(directory ? path : m_config.filePath(QStringLiteral("odd"))));
+    if (!directory)
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+
+    testing::MessageRecorder recorder;
+    app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path));
+    form.show();
+    QStringList expected = { TwoPartMessage(
+        QStringLiteral("Your saved options could not be read from %1: it is not a regular file.").arg(path),
+        QStringLiteral("Rollcall starts with its default options.")) };
+    QTRY_COMPARE(recorder.texts(), expected);
+    QCOMPARE(optionsShown(&form).at(5), QStringLiteral("80"));
+
+    form.close();
+    if (directory) {
+        expected << TwoPartMessage(
+            QStringLiteral("Your options could not be saved to %1: it is not a regular "
+                           "file, and Rollcall leaves it as it is.")
+                .arg(path),
+            QStringLiteral("The next start uses the options saved before, or the defaults."));
+    }
+    QCOMPARE(recorder.texts(), expected);
+    QCOMPARE(QFileInfo(path).isFile(), !directory);
 }
 
 QTEST_MAIN(tst_MainForm)

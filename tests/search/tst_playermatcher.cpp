@@ -254,6 +254,7 @@ void tst_PlayerMatcher::rowCells()
         (std::array<QString, ResultRow::ColumnCount> { QStringLiteral("10.0.0.1"), QStringLiteral("27015"),
             QStringLiteral("42"), QStringLiteral(u"B\u00f6b\u00ff"), QStringLiteral("-2"),
             QStringLiteral("01:02:05") }));
+    QCOMPARE(rows.first().Seconds, std::optional<qint32>(3725));
 }
 
 void tst_PlayerMatcher::rowsOfAReply_data()

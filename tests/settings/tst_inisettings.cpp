@@ -1,6 +1,5 @@
 #include "settings/IniSettingsBackend.h"
 #include "settings/MemorySettingsBackend.h"
-#include "settings/Registry.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -10,6 +9,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace rollcall::settings;
@@ -63,11 +63,29 @@ bool writeFile(const QString &path, const QByteArray &content)
 }
 
 // What stands where the settings file should be.
-enum class Bad { Content, Unreadable, Directory };
+enum class Bad { Content, Unreadable };
+
+// Things that are not a settings file, all made without opening anything at the path.
+enum class Occupant { Directory, Fifo, LinkToFifo, LinkToDevice, LinkToFile, FileOfSize, UnderAFile };
+
+// A settings file that sets MaxConnections to 5, padded to `size` bytes.
+QByteArray fileOfSize(qint64 size)
+{
+    const QByteArray head = "[General]\nMaxConnections=5\nPad=";
+    return head + QByteArray(size - head.size() - 1, 'x') + '\n';
+}
+
+bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
 
 } // namespace
 
 Q_DECLARE_METATYPE(Bad)
+Q_DECLARE_METATYPE(Occupant)
+Q_DECLARE_METATYPE(LoadProblem)
+Q_DECLARE_METATYPE(SaveProblem)
 
 class tst_IniSettings : public QObject
 {
@@ -79,6 +97,8 @@ private Q_SLOTS:
     void oneValueKeepsTheOthers();
     void badFileLoadsDefaults_data();
     void badFileLoadsDefaults();
+    void notAFileIsNeverOpened_data();
+    void notAFileIsNeverOpened();
     void nonTextValues_data();
     void nonTextValues();
 
@@ -125,7 +145,7 @@ void tst_IniSettings::oneValueKeepsTheOthers()
     }
     {
         IniSettingsBackend backend(path);
-        WriteTextSetting(backend, QStringLiteral("ExecutablePath"), QStringLiteral("/opt/hl/hl_linux"));
+        backend.write(QStringLiteral("ExecutablePath"), QStringLiteral("/opt/hl/hl_linux"));
     }
     IniSettingsBackend backend(path);
     SettingsValues expected = unusualValues();
@@ -150,7 +170,6 @@ void tst_IniSettings::badFileLoadsDefaults_data()
         << QByteArray("[General]\nPlayerName%5B1%5D=@Variant(\\0\\0\\0\\xb\\xff\\xff\\xff\\xf0)\n");
     // QSettings would not replace these; the save must still land, with the old file kept aside.
     QTest::newRow("unreadable") << Bad::Unreadable << QByteArray("[General]\nMaxConnections=5\n");
-    QTest::newRow("directory") << Bad::Directory << QByteArray(); // unreadable even for root
 }
 
 void tst_IniSettings::badFileLoadsDefaults()
@@ -163,10 +182,7 @@ void tst_IniSettings::badFileLoadsDefaults()
         QSKIP("root reads a file of mode 000 all the same");
 
     const QString path = freshFile(QTest::currentDataTag());
-    if (bad == Bad::Directory)
-        QVERIFY(QDir().mkpath(path));
-    else
-        QVERIFY(writeFile(path, content));
+    QVERIFY(writeFile(path, content));
     if (bad == Bad::Unreadable)
         QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
 
@@ -178,11 +194,102 @@ void tst_IniSettings::badFileLoadsDefaults()
     QCOMPARE(loaded.MasterServer, Preset);
     if (bad != Bad::Content)
         QCOMPARE(loaded, defaults());
+    QCOMPARE(backend.loadProblem(), LoadProblem::None);
 
     SaveSettings(backend, unusualValues());
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(LoadSettings(backend, Preset), unusualValues());
     QCOMPARE(QFileInfo::exists(backend.setAsidePath()), bad != Bad::Content);
+    QCOMPARE(backend.saveProblem(), SaveProblem::None);
+}
+
+void tst_IniSettings::notAFileIsNeverOpened_data()
+{
+    QTest::addColumn<Occupant>("occupant");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<LoadProblem>("load");
+    QTest::addColumn<QString>("connections"); // as loaded
+    QTest::addColumn<SaveProblem>("save");
+    QTest::addColumn<bool>("movedAside");
+
+    using L = LoadProblem;
+    using S = SaveProblem;
+    const qint64 max = MaxSettingsFileSize;
+    // Opening a pipe would wait for a writer for ever; the test's time-out makes that a failure.
+    QTest::newRow("fifo") << Occupant::Fifo << 0LL << L::NotARegularFile << "80" << S::None << true;
+    QTest::newRow("linkToFifo") << Occupant::LinkToFifo << 0LL << L::NotARegularFile << "80" << S::None
+                                << true;
+    QTest::newRow("directory") << Occupant::Directory << 0LL << L::NotARegularFile << "80"
+                               << S::NotARegularFile << false;
+    QTest::newRow("linkToDevice") << Occupant::LinkToDevice << 0LL << L::NotARegularFile << "80"
+                                  << S::NotARegularFile << false;
+    QTest::newRow("linkToFile") << Occupant::LinkToFile << 100LL << L::None << "5" << S::None << false;
+    QTest::newRow("fileOfMaxSize") << Occupant::FileOfSize << max << L::None << "5" << S::None << false;
+    QTest::newRow("fileTooLarge") << Occupant::FileOfSize << max + 1 << L::TooLarge << "80" << S::None
+                                  << true;
+    // A file where the folder should be: nothing to read, nowhere to write.
+    QTest::newRow("underAFile") << Occupant::UnderAFile << 0LL << L::None << "80" << S::NotWritten << false;
+}
+
+void tst_IniSettings::notAFileIsNeverOpened()
+{
+    QFETCH(Occupant, occupant);
+    QFETCH(qint64, size);
+    QFETCH(LoadProblem, load);
+    QFETCH(QString, connections);
+    QFETCH(SaveProblem, save);
+    QFETCH(bool, movedAside);
+
+    QString path = freshFile(QTest::currentDataTag());
+    const QString target = path + QStringLiteral(".target");
+    switch (occupant) {
+    case Occupant::Directory:
+        QVERIFY(QDir().mkpath(path));
+        break;
+    case Occupant::Fifo:
+        QVERIFY(makeFifo(path));
+        break;
+    case Occupant::LinkToFifo:
+        QVERIFY(makeFifo(target) && QFile::link(target, path));
+        break;
+    case Occupant::LinkToDevice:
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+        break;
+    case Occupant::LinkToFile:
+        QVERIFY(writeFile(target, fileOfSize(size)) && QFile::link(target, path));
+        break;
+    case Occupant::FileOfSize:
+        QVERIFY(writeFile(path, fileOfSize(size)));
+        break;
+    case Occupant::UnderAFile:
+        QVERIFY(writeFile(path, {}));
+        path += QStringLiteral("/Half-Life.conf");
+        break;
+    }
+
+    IniSettingsBackend backend(path);
+    const SettingsValues loaded = LoadSettings(backend, Preset);
+    QCOMPARE(backend.loadProblem(), load);
+    QCOMPARE(backend.location(), path);
+    QCOMPARE(loaded.MaxConnections, connections);
+    if (load != LoadProblem::None)
+        QCOMPARE(loaded, defaults());
+
+    SaveSettings(backend, unusualValues());
+    QCOMPARE(backend.saveProblem(), save);
+    // What was moved aside is kept as it was; what was left alone still stands there.
+    const QFileInfo aside(backend.setAsidePath());
+    QCOMPARE(aside.exists(), movedAside);
+    if (movedAside)
+        QCOMPARE(aside.isFile() ? aside.size() : size, size);
+    if (save == SaveProblem::NotARegularFile) {
+        QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+        QCOMPARE(LoadSettings(backend, Preset), defaults());
+    } else if (save == SaveProblem::None) {
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(LoadSettings(backend, Preset), unusualValues());
+        QCOMPARE(backend.loadProblem(), LoadProblem::None);
+    }
 }
 
 void tst_IniSettings::nonTextValues_data()

@@ -291,10 +291,15 @@ void TestHlsim::findRows()
     QVERIFY2(error.error == QJsonParseError::NoError && document.isArray(), qPrintable(error.errorString()));
     QStringList rows;
     for (const QJsonValue &v : document.array()) {
-        // Six string cells per row: hostile and Latin-1 names must not break the document.
+        // Hostile and Latin-1 names must not break the document; numbers stay numbers.
         const QJsonObject row = v.toObject();
-        QCOMPARE(row.keys(), QStringList({ "frags", "ip", "name", "ping", "port", "time" }));
-        QVERIFY(std::all_of(row.begin(), row.end(), [](const QJsonValue &cell) { return cell.isString(); }));
+        QCOMPARE(row.keys(), QStringList({ "frags", "ip", "name", "ping", "port", "seconds", "time" }));
+        for (const char *key : { "ip", "name", "time" })
+            QVERIFY2(row.value(QLatin1String(key)).isString(), key);
+        for (const char *key : { "frags", "ping", "port", "seconds" })
+            QVERIFY2(row.value(QLatin1String(key)).isDouble(), key);
+        QCOMPARE(
+            protocol::FormatPlayTime(row.value(QStringLiteral("seconds")).toInteger()), text(row, "time"));
         QCOMPARE(text(row, "ip"), QStringLiteral("127.0.0.1"));
         rows << text(row, "port") + '|' + text(row, "name") + '|' + text(row, "frags") + '|'
                 + text(row, "time");

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace rollcall::testsupport;
 using namespace rollcall::testtools;
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void singleServer_data();
     void singleServer();
     void savedSettingsAreDefaultsAndStayUntouched();
+    void settingsThatAreNotAFile_data();
+    void settingsThatAreNotAFile();
     void silentMasterIsAFailure();
 
 private:
@@ -52,7 +55,8 @@ void TestRollcallFind::initTestCase()
 
     const QList<QList<FakePlayer>> players = {
         { { "Bob", 5, 60.f }, { "xXbobXx", -3, 3725.9f }, { "Alice", 0, 1.f } },
-        { { "[TAG]Bobby", 12, 100.f }, { "J\xFCrgen", 1, 7200.f }, { "a\tb\\c\r\nd", -1, 5.f } },
+        { { "[TAG]Bobby", 12, 100.f }, { "J\xFCrgen", 1, 7200.f }, { "a\tb\\c\r\nd", -1, 5.f },
+            { "\x1b[2J\x07\x7f\x85zz", 0, 9.f } },
         { { "Bob", 99, 1.f } },
         { { "bob_one", 2, 61.f }, { "bob_two", 3, 62.f } },
     };
@@ -94,8 +98,8 @@ ToolResult TestRollcallFind::find(const QString &arguments, const QStringList &m
 QStringList TestRollcallFind::rowKeys(const QByteArray &tsv)
 {
     QStringList keys;
-    for (const QByteArray &line : tsv.split('\n').mid(1)) {
-        if (line.isEmpty())
+    for (const QByteArray &line : tsv.split('\n')) {
+        if (line.isEmpty() || line.startsWith("Server IP\t"))
             continue;
         const QList<QByteArray> cells = line.split('\t');
         bool pingIsNumber = false;
@@ -123,6 +127,9 @@ void TestRollcallFind::rows_data()
     // A tab, backslash, CR or LF inside a name is escaped: still six cells on one line.
     QTest::newRow("pattern_hostileNameEscaped")
         << "--pattern a*d" << QStringList { "1|a\\tb\\\\c\\r\\nd|-1|00:00:05" };
+    // Controls that would move the cursor or clear the screen arrive as text.
+    QTest::newRow("substring_controlsEscaped")
+        << "--name zz" << QStringList { "1|\\x1b[2J\\x07\\x7f\\x85zz|0|00:00:09" };
     QTest::newRow("twoSlots_patternFirst")
         << "--pattern *bobby --name LIC" << QStringList { "0|Alice|0|00:00:01", "1|[TAG]Bobby|12|00:01:40" };
     QTest::newRow("latin1_typedAsUtf8_withProgress") << QStringLiteral(
@@ -130,6 +137,7 @@ void TestRollcallFind::rows_data()
     QTest::newRow("cap_firstServerOnly")
         << "--name b --max-servers 1" << QStringList { "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05" };
     QTest::newRow("none") << "--name nobody" << QStringList {};
+    QTest::newRow("noHeader") << "--name xXbob --no-header" << QStringList { "0|xXbobXx|-3|01:02:05" };
 }
 
 void TestRollcallFind::rows()
@@ -139,7 +147,9 @@ void TestRollcallFind::rows()
     const ToolResult result = find(arguments + " --timeout 400 --master " + m_master.addressText());
     QVERIFY2(result.finished, result.err.constData());
     QCOMPARE(result.exitCode, expected.isEmpty() ? 1 : 0);
-    QVERIFY(result.out.startsWith("Server IP\tPort\tPing\tPlayer Name\tFrags\tTime\n"));
+    const QByteArray header = "Server IP\tPort\tPing\tPlayer Name\tFrags\tTime\n";
+    QCOMPARE(result.out.startsWith(header), !arguments.contains(QLatin1String("--no-header")));
+    QCOMPARE(result.out.count('\n'), expected.size() + (result.out.startsWith(header) ? 1 : 0));
     QCOMPARE(rowKeys(result.out), expected);
     if (arguments.contains(QLatin1String("--progress"))) {
         QVERIFY2(result.err.contains("Status: "), result.err.constData());
@@ -170,6 +180,10 @@ void TestRollcallFind::exitStatus_data()
     QTest::newRow("usage_notLatin1") << QStringLiteral("--name \u20AC") << "Latin-1";
     QTest::newRow("usage_singleAndSearch") << "--name x --info 127.0.0.1:1"
                                            << "--name";
+    QTest::newRow("usage_noHeaderJson") << "--name x --no-header --format json"
+                                        << "--no-header";
+    QTest::newRow("usage_noHeaderSingle") << "--no-header --info 127.0.0.1:1"
+                                          << "--no-header";
     QTest::newRow("usage_singleBadPort") << "--info 127.0.0.1:70000"
                                          << "--info";
     QTest::newRow("pattern_backwards") << "--pattern [z-a]*"
@@ -204,7 +218,8 @@ void TestRollcallFind::singleServer_data()
                                          << QByteArray("Complete\ttrue\nIndex\tName\tFrags\tTime\tTimeText\n"
                                                        "0\t[TAG]Bobby\t12\t100\t00:01:40\n"
                                                        "1\tJ\xC3\xBCrgen\t1\t7200\t02:00:00\n"
-                                                       "2\ta\\tb\\\\c\\r\\nd\t-1\t5\t00:00:05\n");
+                                                       "2\ta\\tb\\\\c\\r\\nd\t-1\t5\t00:00:05\n"
+                                                       "3\t\\x1b[2J\\x07\\x7f\\x85zz\t0\t9\t00:00:09\n");
     QTest::newRow("players_cutOff_json")
         << "--players" << 3 << "json"
         << QByteArray(
@@ -275,6 +290,53 @@ void TestRollcallFind::savedSettingsAreDefaultsAndStayUntouched()
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), bytes);
     QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall"))).entryList(QDir::Files),
+        QStringList { "Half-Life.conf" });
+}
+
+void TestRollcallFind::settingsThatAreNotAFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    // Opening the pipe would wait for a writer for ever; the bounded wait turns that into a failure.
+    QTest::newRow("fifo") << "fifo"
+                          << "it is not a regular file";
+    QTest::newRow("directory") << "directory"
+                               << "it is not a regular file";
+    QTest::newRow("tooLarge") << "large"
+                              << "it is larger than 1 MiB";
+}
+
+void TestRollcallFind::settingsThatAreNotAFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("Rollcall/Half-Life.conf"));
+    QVERIFY(
+        QDir().mkpath(kind == QLatin1String("directory") ? file : home.filePath(QStringLiteral("Rollcall"))));
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+    if (kind == QLatin1String("large")) {
+        QFile large(file);
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(2 * 1024 * 1024));
+    }
+
+    ToolRun run;
+    run.start(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name bob --timeout 400 --master " + m_master.addressText()),
+        IsolatedEnvironment(home.path()));
+    const ToolResult result = run.wait(20000);
+    QVERIFY2(result.finished, "rollcall-find hung on the settings path");
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(rowKeys(result.out).size(), 4);
+    // Said once, naming the file.
+    const QString note
+        = QStringLiteral("the saved options in %1 were not read (%2); using the defaults").arg(file, reason);
+    QCOMPARE(QString::fromUtf8(result.err).count(note), 1);
+    // Read only, as ever: whatever stands there is left as it was.
+    QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall")))
+                 .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
         QStringList { "Half-Life.conf" });
 }
 

@@ -42,6 +42,14 @@ template <typename T> QJsonValue jsonNumber(const std::optional<T> &value)
     return value ? QJsonValue(int(*value)) : QJsonValue(QJsonValue::Null);
 }
 
+// A cell such as "-" that holds no number is null.
+QJsonValue jsonCellNumber(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+}
+
 QJsonValue jsonText(const std::optional<QByteArray> &value)
 {
     return value ? QJsonValue(protocol::Latin1(*value)) : QJsonValue(QJsonValue::Null);
@@ -56,29 +64,26 @@ QByteArray complete(bool value)
 
 QByteArray EscapeTsvCell(const QString &cell)
 {
-    const QByteArray utf8 = cell.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size() + 4);
-    for (const char c : utf8) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
+    QString out;
+    out.reserve(cell.size() + 4);
+    for (const QChar c : cell) {
+        const char16_t code = c.unicode();
+        if (code == u'\\')
+            out += u"\\\\";
+        else if (code == u'\t')
+            out += u"\\t";
+        else if (code == u'\r')
+            out += u"\\r";
+        else if (code == u'\n')
+            out += u"\\n";
+        else if (code < 0x20 || (code >= 0x7F && code <= 0x9F))
+            out += QStringLiteral("\\x%1").arg(uint(code), 2, 16, QLatin1Char('0'));
+        else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069))
+            out += QStringLiteral("\\u{%1}").arg(uint(code), 4, 16, QLatin1Char('0'));
+        else
             out += c;
-            break;
-        }
     }
-    return out;
+    return out.toUtf8();
 }
 
 QByteArray RowsHeaderTsv()
@@ -110,8 +115,13 @@ QByteArray RowsJson(const QList<search::ResultRow> &rows)
     QJsonArray array;
     for (const search::ResultRow &row : rows) {
         QJsonObject object;
-        for (int i = 0; i < search::ResultRow::ColumnCount; ++i)
-            object.insert(QLatin1StringView(ColumnKeys[i]), row.cell(i));
+        for (int i = 0; i < search::ResultRow::ColumnCount; ++i) {
+            const bool number = i == search::ResultRow::Port || i == search::ResultRow::Ping
+                || i == search::ResultRow::Frags;
+            object.insert(
+                QLatin1StringView(ColumnKeys[i]), number ? jsonCellNumber(row.cell(i)) : row.cell(i));
+        }
+        object.insert(QStringLiteral("seconds"), jsonNumber(row.Seconds));
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -183,6 +193,24 @@ QByteArray PlayersText(const protocol::PlayersReply &reply, Format format)
             protocol::FormatPlayTime(player.Time).toUtf8() });
     }
     return out;
+}
+
+QByteArray LoadProblemNote(const settings::SettingsBackend &backend)
+{
+    QString reason;
+    switch (backend.loadProblem()) {
+    case settings::LoadProblem::None:
+        return {};
+    case settings::LoadProblem::NotARegularFile:
+        reason = QStringLiteral("it is not a regular file");
+        break;
+    case settings::LoadProblem::TooLarge:
+        reason
+            = QStringLiteral("it is larger than %1 MiB").arg(settings::MaxSettingsFileSize / (1024 * 1024));
+        break;
+    }
+    return "rollcall-find: the saved options in " + EscapeTsvCell(backend.location()) + " were not read ("
+        + reason.toUtf8() + "); using the defaults\n";
 }
 
 } // namespace rollcall::find

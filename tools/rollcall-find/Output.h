@@ -5,6 +5,7 @@
 
 #include "protocol/QueryProtocol.h"
 #include "search/ResultRow.h"
+#include "settings/SettingsBackend.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,7 +15,11 @@ namespace rollcall::find {
 
 enum class Format { Tsv, Json };
 
-// Backslash, tab, CR and LF as \\, \t, \r, \n; everything else as it is, in UTF-8.
+// A cell of every text output, in UTF-8, that neither splits a line nor drives a terminal:
+// backslash, tab, CR and LF as \\, \t, \r, \n; every other C0 control, DEL and every C1
+// control as \x and two lower-case hex digits (\x1b, \x7f, \x9b); the bidirectional
+// overrides and isolates (U+202A-U+202E, U+2066-U+2069) as \u{202e}; everything else as it is.
+// A backslash always starts an escape, so the text can be read back exactly.
 QByteArray EscapeTsvCell(const QString &cell);
 // Tab-separated values mark an absent value with \N, which no escaped text can spell.
 inline constexpr const char *AbsentTsv = "\\N";
@@ -26,5 +31,8 @@ QByteArray RowsJson(const QList<search::ResultRow> &rows);
 QByteArray InfoText(const protocol::InfoReply &reply, Format format);
 QByteArray RulesText(const protocol::RulesReply &reply, Format format);
 QByteArray PlayersText(const protocol::PlayersReply &reply, Format format);
+
+// The stderr line saying the saved options were passed over, and why; empty when they were not.
+QByteArray LoadProblemNote(const settings::SettingsBackend &backend);
 
 } // namespace rollcall::find

@@ -49,8 +49,15 @@ Where and how to search (defaults: Rollcall's saved options, else its defaults):
   --connections N       servers asked at once, 1 to 99
   --timeout MS          how long to wait for each server, 1 to 99999 ms
   --format tsv|json     tsv (default): a header line, then one tab-separated line per
-                        player; a backslash, tab, CR or LF in a cell is written \\, \t, \r, \n.
-                        json: one array of {"ip","port","ping","name","frags","time"}
+                        player. In every text output (these rows, --info, --rules,
+                        --players) a backslash, tab, CR or LF in a cell is written \\, \t,
+                        \r, \n; any other control character (U+0000-001F, U+007F-009F) as
+                        \x and two lower-case hex digits, e.g. \x1b; a bidirectional
+                        override or isolate (U+202A-202E, U+2066-2069) as \u{202e}.
+                        json: one array of {"ip","port","ping","name","frags","time",
+                        "seconds"}: port, ping, frags and seconds (time connected) are
+                        numbers, null where there is none; time is the text, "01:02:05"
+  --no-header           tsv: leave out the header line
   --progress            show progress on stderr even when it is not a terminal
 
 Asking one server (nothing from the master):
@@ -217,7 +224,7 @@ private:
     QElapsedTimer m_clock;
 };
 
-int runSearch(const search::SearchCriteria &criteria, find::Format format, bool progressWanted)
+int runSearch(const search::SearchCriteria &criteria, find::Format format, bool header, bool progressWanted)
 {
     search::SearchRun run;
     Progress progress(progressWanted);
@@ -226,7 +233,7 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
     int status = -1;
     bool done = false;
 
-    if (format == find::Format::Tsv)
+    if (format == find::Format::Tsv && header)
         writeOut(find::RowsHeaderTsv());
 
     // The run reports its end as soon as the list is handed out; replies still on their way
@@ -300,11 +307,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("MS"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("tsv|json"));
     const QCommandLineOption progress(QStringLiteral("progress"), QString());
+    const QCommandLineOption noHeader(QStringLiteral("no-header"), QString());
     const QCommandLineOption info(QStringLiteral("info"), QString(), QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption rules(QStringLiteral("rules"), QString(), QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption players(QStringLiteral("players"), QString(), QStringLiteral("ADDRESS:PORT"));
     parser.addOptions({ help, name, pattern, game, map, master, maxServers, connections, timeout, format,
-        progress, info, rules, players });
+        progress, noHeader, info, rules, players });
     if (!parser.parse(app.arguments()))
         usageError(parser.errorText());
     if (parser.isSet(help)) {
@@ -328,11 +336,14 @@ int main(int argc, char *argv[])
         else if (value != QLatin1String("tsv"))
             usageError(QStringLiteral("--format: expected tsv or json, got '%1'").arg(value));
     }
+    if (parser.isSet(noHeader) && outputFormat != find::Format::Tsv)
+        usageError(QStringLiteral("--no-header: only for --format tsv"));
 
     // Defaults from the saved options, read only: a script must never change what the window shows.
     const std::unique_ptr<settings::SettingsBackend> backend = settings::CreateDefaultBackend();
     const settings::SettingsValues saved
         = settings::LoadSettings(*backend, QString::fromLatin1(search::MasterPresets[0]));
+    std::fputs(find::LoadProblemNote(*backend).constData(), stderr);
     search::SearchCriteria criteria;
     criteria.MaxConnections = storedInt(saved.MaxConnections, 80, 1, 99);
     criteria.QueryTimeout = storedInt(saved.QueryTimeout, 1000, 1, 99999);
@@ -357,7 +368,7 @@ int main(int argc, char *argv[])
         if (singleCount > 1)
             usageError(QStringLiteral("--info, --rules and --players: ask one of them at a time"));
         for (const QCommandLineOption *searchOnly :
-            { &name, &pattern, &game, &map, &master, &maxServers, &connections, &progress }) {
+            { &name, &pattern, &game, &map, &master, &maxServers, &connections, &progress, &noHeader }) {
             if (parser.isSet(*searchOnly))
                 usageError(QStringLiteral("--%1: only for a search, not with a single-server query")
                                .arg(searchOnly->names().first()));
@@ -422,7 +433,7 @@ int main(int argc, char *argv[])
         criteria.MaxConnections = parseInt(QStringLiteral("connections"), parser.value(connections), 1, 99);
 
     const bool showProgress = parser.isSet(progress) || isatty(STDERR_FILENO) == 1;
-    const int status = runSearch(criteria, outputFormat, showProgress);
+    const int status = runSearch(criteria, outputFormat, !parser.isSet(noHeader), showProgress);
     std::fflush(stdout);
     return status;
 }
