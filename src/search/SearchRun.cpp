@@ -74,7 +74,8 @@ struct SearchRun::Private
             && report([&] { Q_EMIT q->leftChanged(left, querying, handedOut); });
     }
 
-    // The end of the run, as the first socket to find the list exhausted (or Stop) shows it.
+    // The end of the run: the last query ended, or Stop. Replies that come later, to queries
+    // that timed out, are no longer listened for: "Done" is final.
     void reportDone()
     {
         active = false;
@@ -191,7 +192,10 @@ SearchRun::SearchRun(QObject *parent)
     connect(&d->pool, &QueryPool::serverTimedOut, this, &SearchRun::serverTimedOut);
     connect(
         &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
-    connect(&d->pool, &QueryPool::listExhausted, this, [this] { d->reportDone(); });
+    connect(&d->pool, &QueryPool::finished, this, [this] {
+        d->pool.destroy();
+        d->reportDone();
+    });
 }
 
 SearchRun::~SearchRun()

@@ -47,8 +47,8 @@ public:
     int serverCount() const; // servers the master listed in this run (after the cap)
     int peakOutstanding() const; // most queries in flight at once in this run
     bool masterAnswered() const; // a good page came back, so an empty list is the master's answer
-    int outstanding() const; // queries in flight now (late replies may still add rows)
-    // From start() to the first end report, stop() or tearDown().
+    int outstanding() const; // queries in flight now
+    // From start() to the end of the run, stop() or tearDown(): "Stop" has something to stop.
     bool isActive() const;
 
     // The master download's overall time limit (30 s); tests shorten it.
@@ -62,8 +62,8 @@ Q_SIGNALS:
     void totalChanged(const QString &text, bool visible);
     void leftChanged(const QString &text, bool visible, int handedOutPercent);
     void rowsFound(const QList<rollcall::search::ResultRow> &rows);
-    // The end of the run was reported (first socket to find the list exhausted, Stop, no
-    // servers, or a failed master exchange). It may come again as late replies add rows.
+    // The run is over: the last query answered or timed out, Stop, or a master exchange that
+    // gave no list. Once per run; no row of the run comes after it.
     void searchDone();
     void failed(const rollcall::UserMessage &message);
 

@@ -116,7 +116,7 @@ private Q_SLOTS:
     void everyServerOnceNeverMoreThanTheSockets();
     void stopOrTearDownLeavesNothingBehind_data();
     void stopOrTearDownLeavesNothingBehind();
-    void lateReplyAfterTheEndReportsItAgain();
+    void replyAfterTheEndIsDropped();
     void repliesThatAreNotTheAnswer_data();
     void repliesThatAreNotTheAnswer();
     void masterFailures_data();
@@ -256,8 +256,9 @@ void TestSearchRun::everyServerOnceNeverMoreThanTheSockets()
     QVERIFY2(net.servers.peakOutstanding() <= connections,
         qPrintable(QString::number(net.servers.peakOutstanding())));
     QCOMPARE(run.peakOutstanding(), qMin(servers, connections));
-    // Every socket that finds the list exhausted reports the end once.
-    QCOMPARE(log.done, qMin(servers, connections));
+    // The end comes once, after the last reply: no row follows it.
+    QCOMPARE(log.done, 1);
+    QCOMPARE(log.lines.last(), QStringLiteral("done"));
     QCOMPARE(log.rows.size(), PlayersIn(0, servers));
     QCOMPARE(left.value(0), firstHandOut);
     if (!left.isEmpty()) {
@@ -319,29 +320,34 @@ void TestSearchRun::stopOrTearDownLeavesNothingBehind()
     QCOMPARE(net.servers.totalPlayersRequests(), duringDownload ? 0 : 2);
 }
 
-void TestSearchRun::lateReplyAfterTheEndReportsItAgain()
+void TestSearchRun::replyAfterTheEndIsDropped()
 {
-    // Three servers, two sockets: the slow one outlives its time-out and the end of the run.
+    // Three servers, two sockets: the slow one outlives its time-out, which ends the run.
     Network net;
     QVERIFY(net.start(3));
     net.servers.server(1)->setReplyDelay(700);
     SearchRun run;
     Log log(run);
     QSignalSpy timedOut(&run, &SearchRun::serverTimedOut);
+    QSignalSpy answered(&run, &SearchRun::serverAnswered);
     run.start(Criteria(net.address(), 2, 250));
-    QTRY_VERIFY_WITH_TIMEOUT(log.done >= 1, Wait);
-    const int before = PlayersIn(0, 1) + PlayersIn(2, 1);
-    QTRY_COMPARE_WITH_TIMEOUT(timedOut.size(), 1, Wait);
-    QTRY_COMPARE_WITH_TIMEOUT(run.heading(), Found(before), Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(log.done, 1, Wait);
+    QCOMPARE(timedOut.size(), 1);
     QCOMPARE(timedOut.at(0).at(1).toInt(), int(net.servers.server(1)->port()));
-    // Both sockets found the list exhausted: one after its reply, one after its time-out.
-    QCOMPARE(log.done, 2);
+    QCOMPARE(answered.size(), 2);
+    QVERIFY(!run.isActive());
     QCOMPARE(run.outstanding(), 0);
+    const int found = PlayersIn(0, 1) + PlayersIn(2, 1);
+    QCOMPARE(run.heading(), Found(found));
 
-    // The late reply still brings its rows and moves the count on.
-    QTRY_COMPARE_WITH_TIMEOUT(log.done, 3, Wait);
-    QCOMPARE(run.heading(), Found(before + PlayersIn(1, 1)));
-    QCOMPARE(log.rows.size(), before + PlayersIn(1, 1));
+    // "Done" is final: the late reply brings nothing, not even a second end.
+    QTRY_COMPARE_WITH_TIMEOUT(net.servers.server(1)->repliesSent(), 1, Wait);
+    const QStringList ended = log.lines;
+    QTest::qWait(200);
+    QCOMPARE(log.lines, ended);
+    QCOMPARE(log.lines.last(), QStringLiteral("done"));
+    QCOMPARE(log.rows.size(), found);
+    QCOMPARE(answered.size(), 2);
     QCOMPARE(net.servers.totalPlayersRequests(), 3);
 }
 

@@ -224,19 +224,10 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
     QList<search::ResultRow> jsonRows;
     int rows = 0;
     int status = -1;
-    bool done = false;
 
     if (format == find::Format::Tsv)
         writeOut(find::RowsHeaderTsv());
 
-    // The run reports its end as soon as the list is handed out; replies still on their way
-    // may add rows after that, so the tool waits for the last one.
-    const auto finishIfIdle = [&] {
-        if (done && run.outstanding() == 0 && status < 0) {
-            status = rows > 0 ? Found : NothingFound;
-            QCoreApplication::exit(0);
-        }
-    };
     QObject::connect(&run, &search::SearchRun::rowsFound, &run, [&](const QList<search::ResultRow> &found) {
         rows += int(found.size());
         if (format == find::Format::Json) {
@@ -249,11 +240,10 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         }
     });
     QObject::connect(&run, &search::SearchRun::statusChanged, &run, [&] { progress.show(run); });
-    QObject::connect(&run, &search::SearchRun::serverAnswered, &run, finishIfIdle);
-    QObject::connect(&run, &search::SearchRun::serverTimedOut, &run, finishIfIdle);
+    // The run ends after its last reply or time-out; a failed one says why just after.
     QObject::connect(&run, &search::SearchRun::searchDone, &run, [&] {
-        done = true;
-        finishIfIdle();
+        status = rows > 0 ? Found : NothingFound;
+        QCoreApplication::exit(0);
     });
     QObject::connect(&run, &search::SearchRun::failed, &run, [&](const UserMessage &message) {
         QString text = message.text;
@@ -262,12 +252,11 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
         // An empty list is an answer ("nobody to find"); anything else means the exchange failed,
         // and so does a master that stayed silent until the master time-out, which the window
-        // reports with the same words as an empty list. The end of the run may have been
-        // reported just before its message: the message wins.
+        // reports with the same words as an empty list. The end of the run comes just before
+        // its message: the message wins.
         const bool empty
             = message.text.startsWith(QStringLiteral("No servers received")) && run.masterAnswered();
-        if (status < 0 || !empty)
-            status = empty ? NothingFound : Failed;
+        status = empty ? NothingFound : Failed;
         QCoreApplication::exit(0);
     });
 
