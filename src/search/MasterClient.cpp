@@ -30,6 +30,7 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
     m_filter = filterText;
     m_cap = cap;
     m_servers.clear();
+    m_asked.clear();
     m_answered = false;
     // Started before the name is even looked up: a resolver that hangs is bounded too.
     m_timer.start();
@@ -89,6 +90,7 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
         return;
     }
     m_socket->aim(v4->toString(), m_port);
+    m_asked = v4->toString() + QLatin1Char(':') + QString::number(m_port);
     const QByteArray request = protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter);
     // A lost first request is left to the time-out, like a lost reply.
     if (!m_socket->send(request))
@@ -108,7 +110,7 @@ void MasterClient::replyReceived(const QByteArray &datagram)
         return;
     }
     if (reply.Status != protocol::MasterReplyStatus::Ok) {
-        fail(Failure::Unknown);
+        fail(Failure::Malformed);
         return;
     }
     m_answered = true;
@@ -128,7 +130,7 @@ void MasterClient::replyReceived(const QByteArray &datagram)
         return;
     }
     if (!m_socket->send(protocol::BuildMasterRequest(key, m_filter))) {
-        fail(Failure::Unknown);
+        fail(Failure::SendFailed);
         return;
     }
     if (added)

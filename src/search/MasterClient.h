@@ -27,7 +27,8 @@ public:
     enum class Failure {
         Unreachable, // the host does not resolve to an IPv4 address, or the port is out of range
         BadHeader,
-        Unknown, // a reply that breaks off, or a follow-up request that cannot be sent
+        Malformed, // a list reply that breaks off inside an entry
+        SendFailed, // a follow-up request that cannot be sent
     };
     Q_ENUM(Failure)
 
@@ -49,6 +50,8 @@ public:
     // A page with a good header arrived in this exchange: the master is there, even if it
     // listed nobody.
     bool hasAnswered() const { return m_answered; }
+    // "IPv4:port" of the master asked in this exchange; empty until the request goes out.
+    QString askedAddress() const { return m_asked; }
 
 Q_SIGNALS:
     // A datagram added servers and more pages are coming; `count` servers so far.
@@ -74,6 +77,7 @@ private:
     QByteArray m_filter;
     std::optional<qint32> m_cap;
     QList<protocol::ServerEntry> m_servers;
+    QString m_asked;
     bool m_done = true;
     bool m_answered = false;
 };

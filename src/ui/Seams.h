@@ -3,7 +3,7 @@
 // The few places where a window blocks on the user or starts another program. Production
 // code calls through seams(); headless tests replace a member and restore it afterwards.
 
-#include "protocol/UserMessage.h"
+#include "ui/UserMessage.h"
 
 #include <QString>
 #include <QStringList>

@@ -305,7 +305,7 @@ void tst_MainForm::validation()
         return;
     }
     QCOMPARE(h.recorder.texts(), QStringList { message });
-    QCOMPARE(h.recorder.messages.constFirst().icon, UserMessage::Icon::Exclamation);
+    QCOMPARE(h.recorder.messages.constFirst().icon, ui::UserMessage::Icon::Exclamation);
     QWidget *expected = h.child(focus);
     QWidget *actual = QApplication::focusWidget();
     if (auto *combo = qobject_cast<QComboBox *>(expected); combo && actual == combo->lineEdit())

@@ -5,6 +5,7 @@
 #include "results/ResultsModel.h"
 #include "search/ResultRow.h"
 #include "search/SearchRun.h"
+#include "ui/RunTexts.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
@@ -112,9 +113,9 @@ void tst_MainFormSearch::fullSearch()
     QVERIFY(!h.button("Command6")->isEnabled());
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("Searching For Players..."));
     QTRY_COMPARE_WITH_TIMEOUT(h.recorder.messages.size(), 1, Wait);
-    QCOMPARE(h.recorder.messages.constFirst().icon, UserMessage::Icon::Exclamation);
+    QCOMPARE(h.recorder.messages.constFirst().icon, ui::UserMessage::Icon::Exclamation);
     QCOMPARE(h.recorder.messages.constFirst().text,
-        TwoPartMessage(
+        ui::TwoPartMessage(
             QStringLiteral("No servers received from master."), QStringLiteral("Please try again later.")));
     QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("0 Players Found"));
@@ -150,7 +151,7 @@ void tst_MainFormSearch::endDuringTheRun()
         QVERIFY(h.label("lblTotal")->isVisible());
         QVERIFY(h.label("lblLeft")->isVisible());
         QVERIFY(progress->isVisible());
-        QCOMPARE(progress->value(), h.form->searchRun()->handedOutPercent());
+        QCOMPARE(progress->value(), ui::HandedOutPercent(h.form->searchRun()->progress()));
     }
 
     if (back) {

@@ -3,6 +3,7 @@
 
 #include "FakeServers.h"
 #include "search/SearchRun.h"
+#include "ui/RunTexts.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -36,6 +37,8 @@ int PlayersIn(int first, int count)
     return total;
 }
 
+using Kind = RunFailure::Kind;
+
 QString Found(int rows)
 {
     return QString::number(rows) + QStringLiteral(" Players Found");
@@ -58,14 +61,17 @@ struct Network
     QString address() const { return master.addressText(); }
 };
 
-// Everything a run reports, as one readable line per signal. `onLine` runs after each line, as
-// a receiver's slot would, and may do what a window's nested loop allows (even start over).
+// Everything a run reports, as one readable line per label a window would change (in the
+// order it changes them) or per signal. `onLine` runs after each line, as a receiver's slot
+// would, and may do what a window's nested loop allows (even start over).
 struct Log
 {
     QStringList lines;
     QList<ResultRow> rows;
-    QList<UserMessage> messages;
+    QList<ui::UserMessage> messages;
     int done = 0;
+    int starts = 0;
+    ui::RunLabels labels;
     std::function<void(const QString &)> onLine;
 
     void add(const QString &line)
@@ -75,28 +81,50 @@ struct Log
             onLine(line);
     }
 
-    explicit Log(SearchRun &run)
+    // Stops at a line whose receiver started a new run: the rest belonged to the old one.
+    void show(int parts)
     {
-        const auto on = [&run](auto signal, auto slot) { QObject::connect(&run, signal, &run, slot); };
+        const int run = starts;
         const auto shown = [](const QString &text, bool visible) -> QString {
             return text + (visible ? " [shown]" : " [hidden]");
         };
-        on(&SearchRun::runStarted, [this] { add(QStringLiteral("started")); });
-        on(&SearchRun::headingChanged, [this](const QString &text) { add(text); });
-        on(&SearchRun::statusChanged, [this](const QString &text) { add(text); });
-        on(&SearchRun::totalChanged,
-            [this, shown](const QString &text, bool visible) { add(shown(text, visible)); });
-        on(&SearchRun::leftChanged,
-            [this, shown](const QString &text, bool visible, int) { add(shown(text, visible)); });
+        for (const int part :
+            { ui::RunLabels::Status, ui::RunLabels::Heading, ui::RunLabels::Total, ui::RunLabels::Left }) {
+            if (!(parts & part))
+                continue;
+            if (part == ui::RunLabels::Status)
+                add(labels.status());
+            else if (part == ui::RunLabels::Heading)
+                add(labels.heading());
+            else
+                add(shown(
+                    part == ui::RunLabels::Total ? labels.total() : labels.left(), labels.countsShown()));
+            if (starts != run)
+                return;
+        }
+    }
+
+    explicit Log(SearchRun &run)
+    {
+        const auto on = [&run](auto signal, auto slot) { QObject::connect(&run, signal, &run, slot); };
+        on(&SearchRun::runStarted, [this] {
+            const int started = ++starts;
+            add(QStringLiteral("started"));
+            if (starts == started)
+                show(labels.restart());
+        });
+        on(&SearchRun::progressChanged,
+            [this](const RunProgress &progress) { show(labels.update(progress)); });
         on(&SearchRun::rowsFound, [this](const QList<ResultRow> &found) {
             rows += found;
             add("rows " + QString::number(found.size()));
         });
-        on(&SearchRun::searchDone, [this] {
+        on(&SearchRun::runEnded, [this] {
             ++done;
             add(QStringLiteral("done"));
         });
-        on(&SearchRun::failed, [this](const UserMessage &m) {
+        on(&SearchRun::failed, [this](const RunFailure &failure) {
+            const ui::UserMessage m = ui::FailureMessage(failure);
             messages << m;
             add("message: " + m.text);
         });
@@ -242,10 +270,11 @@ void TestSearchRun::everyServerOnceNeverMoreThanTheSockets()
     Log log(run);
     QStringList left;
     QList<int> percents;
-    connect(&run, &SearchRun::leftChanged, this, [&](const QString &text, bool visible, int percent) {
-        if (visible && !text.endsWith(QLatin1String("(100%)"))) {
+    connect(&run, &SearchRun::progressChanged, this, [&](const RunProgress &progress) {
+        const QString text = ui::LeftText(progress);
+        if (progress.isQuerying() && !text.endsWith(QLatin1String("(100%)"))) {
             left << text;
-            percents << percent;
+            percents << ui::HandedOutPercent(progress);
         }
     });
     run.start(Criteria(net.address(), connections, 5000));
@@ -338,7 +367,7 @@ void TestSearchRun::replyAfterTheEndIsDropped()
     QVERIFY(!run.isActive());
     QCOMPARE(run.outstanding(), 0);
     const int found = PlayersIn(0, 1) + PlayersIn(2, 1);
-    QCOMPARE(run.heading(), Found(found));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(found));
 
     // "Done" is final: the late reply brings nothing, not even a second end.
     QTRY_COMPARE_WITH_TIMEOUT(net.servers.server(1)->repliesSent(), 1, Wait);
@@ -399,7 +428,7 @@ void TestSearchRun::repliesThatAreNotTheAnswer()
     QCOMPARE(answers.size(), answered ? 1 : 0);
     QCOMPARE(timeouts.size(), answered ? 0 : 1);
     QCOMPARE(log.rows.size(), rows);
-    QCOMPARE(run.heading(), Found(rows));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(rows));
     if (rows == 2) {
         QCOMPARE(log.rows.at(0).cell(ResultRow::PlayerName), QStringLiteral("player_one"));
         QCOMPARE(log.rows.at(1).cell(ResultRow::PlayerName), QStringLiteral("player_two"));
@@ -416,34 +445,39 @@ void TestSearchRun::repliesThatAreNotTheAnswer()
 void TestSearchRun::masterFailures_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<Kind>("failure");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("heading");
 
     const QString later = QStringLiteral("\r\n\r\nPlease try again later.");
     const QString unreachable = QStringLiteral(
         "Unable to contact the master server.\r\n\r\nPlease check the address and try again.");
-    QTest::newRow("badHeader") << "badHeader"
-                               << "Bad master server response." + later << "Searching For Players...";
-    QTest::newRow("malformed") << "malformed"
+    QTest::newRow("badHeader") << "badHeader" << Kind::BadMasterReply << "Bad master server response." + later
+                               << "Searching For Players...";
+    QTest::newRow("malformed") << "malformed" << Kind::MalformedMasterReply
                                << "An unknown error occurred while obtaining the server list." + later
                                << "0 Players Found";
-    QTest::newRow("silent") << "silent"
-                            << "No servers received from master." + later << "0 Players Found";
-    QTest::newRow("tooSlow") << "slow"
-                             << "No servers received from master." + later << "0 Players Found";
-    QTest::newRow("emptyList") << "empty"
+    QTest::newRow("silent") << "silent" << Kind::MasterTimedOut << "No servers received from master." + later
+                            << "0 Players Found";
+    QTest::newRow("tooSlow") << "slow" << Kind::MasterTimedOut << "No servers received from master." + later
+                             << "0 Players Found";
+    QTest::newRow("emptyList") << "empty" << Kind::NoServersListed
                                << "No servers received from master." + later << "0 Players Found";
     // Names the resolver refuses before asking any name server: tests send nothing off this machine.
-    QTest::newRow("invalidHostName") << "no such host:27010" << unreachable << "0 Players Found";
-    QTest::newRow("emptyLabel") << "bad..host" << unreachable << "0 Players Found";
-    QTest::newRow("portTooLarge") << "127.0.0.1:70000" << unreachable << "0 Players Found";
-    QTest::newRow("portNegative") << "127.0.0.1:-5" << unreachable << "0 Players Found";
-    QTest::newRow("noHost") << ":27010" << unreachable << "0 Players Found";
+    QTest::newRow("invalidHostName") << "no such host:27010" << Kind::MasterUnreachable << unreachable
+                                     << "0 Players Found";
+    QTest::newRow("emptyLabel") << "bad..host" << Kind::MasterUnreachable << unreachable << "0 Players Found";
+    QTest::newRow("portTooLarge") << "127.0.0.1:70000" << Kind::MasterUnreachable << unreachable
+                                  << "0 Players Found";
+    QTest::newRow("portNegative") << "127.0.0.1:-5" << Kind::MasterUnreachable << unreachable
+                                  << "0 Players Found";
+    QTest::newRow("noHost") << ":27010" << Kind::MasterUnreachable << unreachable << "0 Players Found";
 }
 
 void TestSearchRun::masterFailures()
 {
     QFETCH(QString, kind);
+    QFETCH(Kind, failure);
     QFETCH(QString, message);
     QFETCH(QString, heading);
 
@@ -472,12 +506,20 @@ void TestSearchRun::masterFailures()
     Log log(run);
     run.start(Criteria(address));
     QTRY_COMPARE_WITH_TIMEOUT(log.messages.size(), 1, Wait);
-    QCOMPARE(log.messages.first(), (UserMessage { UserMessage::Icon::Exclamation, message }));
+    QCOMPARE(log.messages.first().icon, ui::UserMessage::Icon::Exclamation);
+    QCOMPARE(log.messages.first().text, message);
+    // The failure says what went wrong and where; the window words it.
+    QVERIFY(run.failure());
+    QCOMPARE(run.failure()->kind, failure);
+    QCOMPARE(run.failure()->master, address);
+    const bool asked = address == master.addressText();
+    QCOMPARE(run.failure()->masterAddress, asked ? address : QString());
     // The message comes last, after the texts it explains.
     QCOMPARE(log.lines.mid(log.lines.size() - 2), QStringList({ "done", "message: " + message }));
-    QCOMPARE(run.status(), QStringLiteral("Status: Done."));
-    QCOMPARE(run.heading(), heading);
+    QCOMPARE(ui::StatusText(run.progress()), QStringLiteral("Status: Done."));
+    QCOMPARE(ui::HeadingText(run.progress()), heading);
     QVERIFY(!run.isQuerying());
+    QVERIFY(!run.isActive());
 
     // No query starts, no second message comes when the master time-out would have run out,
     // and a late page is ignored.
@@ -547,7 +589,7 @@ void TestSearchRun::restartInsideAReport()
     QTRY_VERIFY_WITH_TIMEOUT(!run.isActive() && run.outstanding() == 0, Wait);
     QCOMPARE(log.messages.size(), trigger.startsWith(QLatin1String("message")) ? 1 : 0);
     QCOMPARE(log.lines.count(QStringLiteral("started")), 2);
-    QCOMPARE(run.heading(), Found(PlayersIn(0, 3)));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(PlayersIn(0, 3)));
     QTest::qWait(300);
     QCOMPARE(log.lines.mid(at).count(QStringLiteral("done")), 1);
 }

@@ -7,6 +7,7 @@
 #include "search/SearchRun.h"
 #include "search/ServerSocket.h"
 #include "settings/SettingsStore.h"
+#include "ui/RunTexts.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -188,16 +189,16 @@ public:
         m_clock.start();
     }
 
-    void show(const search::SearchRun &run, bool force = false)
+    void show(const search::RunProgress &progress, bool force = false)
     {
         if (!m_enabled || (!force && m_shown && m_clock.elapsed() < (m_terminal ? 100 : 1000)))
             return;
         m_clock.restart();
         m_shown = true;
-        QString text = run.status();
-        if (run.isQuerying())
-            text += QStringLiteral("  ") + run.leftText();
-        text += QStringLiteral("  ") + QString::number(run.rowCount()) + QStringLiteral(" found");
+        QString text = ui::StatusText(progress);
+        if (progress.isQuerying())
+            text += QStringLiteral("  ") + ui::LeftText(progress);
+        text += QStringLiteral("  ") + QString::number(progress.rows) + QStringLiteral(" found");
         if (m_terminal)
             std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
         else
@@ -217,19 +218,32 @@ private:
     QElapsedTimer m_clock;
 };
 
+// The exit status of a search: an empty list is the master's answer ("nobody to find"); any
+// other failure means the exchange failed, a master silent until the time-out included.
+int SearchStatus(const search::SearchRun &run)
+{
+    if (const std::optional<search::RunFailure> failure = run.failure())
+        return failure->kind == search::RunFailure::Kind::NoServersListed ? NothingFound : Failed;
+    return run.rowCount() > 0 ? Found : NothingFound;
+}
+
+void printFailure(const search::RunFailure &failure)
+{
+    QString text = ui::FailureMessage(failure).text;
+    text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "));
+    std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
+}
+
 int runSearch(const search::SearchCriteria &criteria, find::Format format, bool progressWanted)
 {
     search::SearchRun run;
     Progress progress(progressWanted);
     QList<search::ResultRow> jsonRows;
-    int rows = 0;
-    int status = -1;
 
     if (format == find::Format::Tsv)
         writeOut(find::RowsHeaderTsv());
 
     QObject::connect(&run, &search::SearchRun::rowsFound, &run, [&](const QList<search::ResultRow> &found) {
-        rows += int(found.size());
         if (format == find::Format::Json) {
             jsonRows += found;
         } else {
@@ -239,34 +253,21 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
             writeOut(out);
         }
     });
-    QObject::connect(&run, &search::SearchRun::statusChanged, &run, [&] { progress.show(run); });
-    // The run ends after its last reply or time-out; a failed one says why just after.
-    QObject::connect(&run, &search::SearchRun::searchDone, &run, [&] {
-        status = rows > 0 ? Found : NothingFound;
-        QCoreApplication::exit(0);
-    });
-    QObject::connect(&run, &search::SearchRun::failed, &run, [&](const UserMessage &message) {
-        QString text = message.text;
-        text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "));
-        progress.finish();
-        std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
-        // An empty list is an answer ("nobody to find"); anything else means the exchange failed,
-        // and so does a master that stayed silent until the master time-out, which the window
-        // reports with the same words as an empty list. The end of the run comes just before
-        // its message: the message wins.
-        const bool empty
-            = message.text.startsWith(QStringLiteral("No servers received")) && run.masterAnswered();
-        status = empty ? NothingFound : Failed;
-        QCoreApplication::exit(0);
-    });
+    QObject::connect(&run, &search::SearchRun::progressChanged, &run,
+        [&](const search::RunProgress &p) { progress.show(p); });
+    // The run ends after its last reply or time-out, or with its failure, which it keeps.
+    QObject::connect(&run, &search::SearchRun::runEnded, &run, [] { QCoreApplication::exit(0); });
 
     run.start(criteria);
     QCoreApplication::exec();
     run.tearDown();
     progress.finish();
+    const int status = SearchStatus(run);
+    if (const std::optional<search::RunFailure> failure = run.failure())
+        printFailure(*failure);
     if (format == find::Format::Json && status != Failed)
         writeOut(find::RowsJson(jsonRows));
-    return status < 0 ? NothingFound : status;
+    return status;
 }
 
 } // namespace

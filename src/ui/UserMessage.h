@@ -2,10 +2,10 @@
 
 #include <QString>
 
-namespace rollcall {
+namespace rollcall::ui {
 
-// A failure the user must see. The core only describes it; windows show it through their
-// message seam, a command-line tool prints it.
+// A message the user must see: what a window shows in a box with one OK button, and what a
+// command-line tool prints. The core reports typed failures; only this side words them.
 struct UserMessage
 {
     enum class Icon { Exclamation, Critical };
@@ -21,4 +21,4 @@ inline QString TwoPartMessage(const QString &first, const QString &second)
     return first + QStringLiteral("\r\n\r\n") + second;
 }
 
-} // namespace rollcall
+} // namespace rollcall::ui
