@@ -145,6 +145,7 @@ private Q_SLOTS:
     void stopOrTearDownLeavesNothingBehind_data();
     void stopOrTearDownLeavesNothingBehind();
     void replyAfterTheEndIsDropped();
+    void lateReplyWhileOthersAreOut();
     void repliesThatAreNotTheAnswer_data();
     void repliesThatAreNotTheAnswer();
     void masterFailures_data();
@@ -378,6 +379,41 @@ void TestSearchRun::replyAfterTheEndIsDropped()
     QCOMPARE(log.rows.size(), found);
     QCOMPARE(answered.size(), 2);
     QCOMPARE(net.servers.totalPlayersRequests(), 3);
+}
+
+void TestSearchRun::lateReplyWhileOthersAreOut()
+{
+    // Two sockets, three servers, a 1500 ms time-out. Socket B: server 1 answers at 1000 ms,
+    // server 2 (asked then) at 2000 ms. Socket A: server 0 times out at 1500 ms, which exhausts
+    // the list, and answers at 1750 ms, while B's query is still out. That late reply brings
+    // its rows but was counted down at its time-out already: counted again, the run would end
+    // there and drop server 2's answer.
+    Network net;
+    QVERIFY(net.start(3));
+    net.servers.server(0)->setPlayers({ { "player_late", 7, 70.f } });
+    net.servers.server(0)->setReplyDelay(1750);
+    net.servers.server(1)->setReplyDelay(1000);
+    net.servers.server(2)->setReplyDelay(1000);
+    SearchRun run;
+    Log log(run);
+    QSignalSpy timedOut(&run, &SearchRun::serverTimedOut);
+    int outstandingAtLateReply = -1;
+    const qint32 latePort = net.servers.server(0)->port();
+    connect(&run, &SearchRun::serverAnswered, this, [&](const QString &, qint32 port) {
+        if (port == latePort)
+            outstandingAtLateReply = run.outstanding();
+    });
+    run.start(Criteria(net.address(), 2, 1500));
+    QTRY_COMPARE_WITH_TIMEOUT(log.done, 1, Wait);
+
+    QCOMPARE(timedOut.size(), 1);
+    QCOMPARE(outstandingAtLateReply, 1);
+    QCOMPARE(run.outstanding(), 0);
+    QCOMPARE(log.rows.size(), 1 + PlayersIn(1, 2));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(1 + PlayersIn(1, 2)));
+    QCOMPARE(run.progress().answered, 3);
+    QCOMPARE(run.progress().timedOut, 1);
+    QCOMPARE(log.lines.last(), QStringLiteral("done"));
 }
 
 void TestSearchRun::repliesThatAreNotTheAnswer_data()

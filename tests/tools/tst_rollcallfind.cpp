@@ -4,6 +4,7 @@
 #include "FakeServers.h"
 #include "ToolProcess.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
 #include <QTest>
@@ -26,6 +27,8 @@ private Q_SLOTS:
     void singleServer();
     void savedSettingsAreDefaultsAndStayUntouched();
     void silentMasterIsAFailure();
+    void masterFailureStatus_data();
+    void masterFailureStatus();
 
 private:
     ToolResult find(const QString &arguments, const QStringList &more = {});
@@ -292,6 +295,45 @@ void TestRollcallFind::silentMasterIsAFailure()
     const ToolResult none = find("--name bob --master " + empty.addressText());
     QCOMPARE(none.exitCode, 1);
     QVERIFY2(none.err.contains("No servers received from master."), none.err.constData());
+}
+
+void TestRollcallFind::masterFailureStatus_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("emptyList_nothingFound") << "empty" << 1 << "No servers received from master.";
+    QTest::newRow("badReply_failed") << "badHeader" << 2 << "Bad master server response.";
+    QTest::newRow("malformedReply_failed")
+        << "malformed" << 2 << "An unknown error occurred while obtaining the server list.";
+}
+
+void TestRollcallFind::masterFailureStatus()
+{
+    // The status comes from what went wrong, never from the words: the same words stand for an
+    // empty list (status 1) and for a silent master (status 2).
+    QFETCH(QString, kind);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    FakeMasterServer master;
+    QVERIFY(master.listen());
+    master.setEntries({ m_servers[0]->entry() });
+    if (kind == QLatin1String("empty"))
+        master.setEntries({});
+    master.setBadHeader(kind == QLatin1String("badHeader"));
+    master.setMalformed(kind == QLatin1String("malformed"));
+    const ToolResult result = find("--name bob --format json --master " + master.addressText());
+    QVERIFY2(result.finished, result.err.constData());
+    QCOMPARE(result.exitCode, status);
+    QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
+    // Nothing found is still a document, an empty one; a failed exchange has none.
+    if (status == 1) {
+        const QJsonDocument document = QJsonDocument::fromJson(result.out);
+        QVERIFY2(document.isArray() && document.array().isEmpty(), result.out.constData());
+    } else {
+        QVERIFY2(result.out.isEmpty(), result.out.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRollcallFind)
