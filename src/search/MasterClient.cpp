@@ -12,10 +12,13 @@ MasterClient::MasterClient(QObject *parent)
     , m_socket(new ServerSocket(this))
 {
     m_socket->setReassembleSplitReplies(false);
+    // Connected, so that a port nobody listens on is reported at once, not after the time-out.
+    m_socket->setConnected(true);
     m_timer.setSingleShot(true);
     m_timer.setInterval(DefaultTimeout);
     connect(&m_timer, &QTimer::timeout, this, &MasterClient::timedOut);
     connect(m_socket, &ServerSocket::replyReceived, this, &MasterClient::replyReceived);
+    connect(m_socket, &ServerSocket::refused, this, &MasterClient::refused);
 }
 
 MasterClient::~MasterClient()
@@ -142,6 +145,18 @@ void MasterClient::timedOut()
     if (m_done)
         return;
     finish(false);
+}
+
+void MasterClient::refused()
+{
+    if (m_done)
+        return;
+    // Nothing listens there: waiting out the time-out would change nothing. Pages that came
+    // before still make a list, as they would after the time-out.
+    if (m_servers.isEmpty())
+        fail(Failure::Unreachable);
+    else
+        finish(false);
 }
 
 void MasterClient::finish(bool lastDatagramAdded)

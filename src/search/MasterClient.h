@@ -25,7 +25,7 @@ class MasterClient final : public QObject
 
 public:
     enum class Failure {
-        Unreachable, // the host does not resolve to an IPv4 address, or the port is out of range
+        Unreachable, // no IPv4 address for the host, a port out of range, or the port refused
         BadHeader,
         Malformed, // a list reply that breaks off inside an entry
         SendFailed, // a follow-up request that cannot be sent
@@ -56,8 +56,9 @@ public:
 Q_SIGNALS:
     // A datagram added servers and more pages are coming; `count` servers so far.
     void progress(int count);
-    // The list is complete: last page, cap reached, or time-out. `lastDatagramAdded` tells
-    // whether the datagram that ended it brought servers (false after a time-out).
+    // The list is complete: last page, cap reached, time-out, or a port that stopped listening
+    // after some pages. `lastDatagramAdded` tells whether the datagram that ended it brought
+    // servers (false after a time-out).
     void finished(const QList<rollcall::protocol::ServerEntry> &servers, bool lastDatagramAdded);
     void failed(rollcall::search::MasterClient::Failure failure);
 
@@ -65,6 +66,7 @@ private:
     void hostResolved(quint64 generation, const QList<QHostAddress> &addresses);
     void replyReceived(const QByteArray &datagram);
     void timedOut();
+    void refused();
     void fail(Failure failure);
     void finish(bool lastDatagramAdded);
     void failLater(Failure failure);

@@ -18,6 +18,38 @@ UserMessage Warning(const QString &first, const QString &second)
     return { UserMessage::Icon::Exclamation, TwoPartMessage(first, second) };
 }
 
+// The master as given, and the address asked when that says more.
+QString MasterTried(const search::RunFailure &failure)
+{
+    const QString given = failure.master.trimmed();
+    if (given.isEmpty() && failure.masterAddress.isEmpty())
+        return QString();
+    QString text
+        = QStringLiteral("Master server tried: ") + (given.isEmpty() ? failure.masterAddress : given);
+    if (!given.isEmpty() && !failure.masterAddress.isEmpty() && failure.masterAddress != given)
+        text += QStringLiteral(" (") + failure.masterAddress + QLatin1Char(')');
+    return text;
+}
+
+UserMessage MessageFor(RunFailure::Kind kind)
+{
+    switch (kind) {
+    case RunFailure::Kind::MasterUnreachable:
+        return Warning(QStringLiteral("Unable to contact the master server."),
+            QStringLiteral("Please check the address and try again."));
+    case RunFailure::Kind::BadMasterReply:
+        return Warning(QStringLiteral("Bad master server response."), TryLater);
+    case RunFailure::Kind::MalformedMasterReply:
+    case RunFailure::Kind::SocketFailure:
+        return Warning(
+            QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater);
+    case RunFailure::Kind::MasterTimedOut:
+    case RunFailure::Kind::NoServersListed:
+        break;
+    }
+    return Warning(QStringLiteral("No servers received from master."), TryLater);
+}
+
 } // namespace
 
 QString HeadingText(const search::RunProgress &progress)
@@ -68,21 +100,9 @@ QString LeftText(const search::RunProgress &progress)
 
 UserMessage FailureMessage(const search::RunFailure &failure)
 {
-    switch (failure.kind) {
-    case RunFailure::Kind::MasterUnreachable:
-        return Warning(QStringLiteral("Unable to contact the master server."),
-            QStringLiteral("Please check the address and try again."));
-    case RunFailure::Kind::BadMasterReply:
-        return Warning(QStringLiteral("Bad master server response."), TryLater);
-    case RunFailure::Kind::MalformedMasterReply:
-    case RunFailure::Kind::SocketFailure:
-        return Warning(
-            QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater);
-    case RunFailure::Kind::MasterTimedOut:
-    case RunFailure::Kind::NoServersListed:
-        break;
-    }
-    return Warning(QStringLiteral("No servers received from master."), TryLater);
+    UserMessage message = MessageFor(failure.kind);
+    message.informativeText = MasterTried(failure);
+    return message;
 }
 
 RunLabels::RunLabels()

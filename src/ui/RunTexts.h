@@ -17,6 +17,7 @@ QString LeftText(const search::RunProgress &progress);
 // The share of the list handed out, for the progress bar beside "Servers Left".
 int HandedOutPercent(const search::RunProgress &progress);
 
+// The message, with the master tried below it.
 UserMessage FailureMessage(const search::RunFailure &failure);
 
 // The progress labels (heading, status, total, left and the bar), kept up to date fact by fact.

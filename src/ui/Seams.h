@@ -15,7 +15,7 @@ namespace rollcall::ui {
 
 struct Seams
 {
-    // A modal box titled "Rollcall" with one OK button.
+    // A modal box titled "Rollcall" with one OK button, the informative text below the text.
     std::function<void(QWidget *parent, const UserMessage &message)> showMessage;
     // An open-file dialog; returns the chosen file, or startFile when cancelled.
     std::function<QString(QWidget *parent, const QString &title, const QString &startFile,

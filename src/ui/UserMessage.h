@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 
 namespace rollcall::ui {
 
@@ -9,8 +10,18 @@ namespace rollcall::ui {
 struct UserMessage
 {
     enum class Icon { Exclamation, Critical };
+
+    UserMessage() = default;
+    UserMessage(Icon iconShown, QString textShown, QString details = QString())
+        : icon(iconShown)
+        , text(std::move(textShown))
+        , informativeText(std::move(details))
+    { }
+
     Icon icon = Icon::Exclamation;
     QString text;
+    // Details below the text, such as the address tried; empty for none.
+    QString informativeText;
 
     friend bool operator==(const UserMessage &, const UserMessage &) = default;
 };

@@ -5,8 +5,11 @@
 #include "search/SearchRun.h"
 #include "ui/RunTexts.h"
 
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUdpSocket>
 #include <functional>
 
 using namespace rollcall;
@@ -150,6 +153,8 @@ private Q_SLOTS:
     void repliesThatAreNotTheAnswer();
     void masterFailures_data();
     void masterFailures();
+    void refusedMasterPortEndsTheExchange_data();
+    void refusedMasterPortEndsTheExchange();
     void restartInsideAReport_data();
     void restartInsideAReport();
 };
@@ -550,6 +555,7 @@ void TestSearchRun::masterFailures()
     QCOMPARE(run.failure()->master, address);
     const bool asked = address == master.addressText();
     QCOMPARE(run.failure()->masterAddress, asked ? address : QString());
+    QCOMPARE(log.messages.first().informativeText, "Master server tried: " + address.trimmed());
     // The message comes last, after the texts it explains.
     QCOMPARE(log.lines.mid(log.lines.size() - 2), QStringList({ "done", "message: " + message }));
     QCOMPARE(ui::StatusText(run.progress()), QStringLiteral("Status: Done."));
@@ -564,6 +570,62 @@ void TestSearchRun::masterFailures()
     QCOMPARE(log.done, 1);
     QCOMPARE(game.requestCount(FakeGameServer::Kind::Players), 0);
     QVERIFY(master.requests().size() <= 1);
+}
+
+void TestSearchRun::refusedMasterPortEndsTheExchange_data()
+{
+    QTest::addColumn<bool>("pageFirst"); // the master answers once, then stops listening
+
+    QTest::newRow("nothingListens_unreachable") << false;
+    QTest::newRow("closedAfterAPage_listKept") << true;
+}
+
+void TestSearchRun::refusedMasterPortEndsTheExchange()
+{
+    // The system says at once that nothing listens on the master's port: the run does not wait
+    // out the 30 s master time-out. A master merely silent still gets it (masterFailures).
+    QFETCH(bool, pageFirst);
+    if (!RefusedPortIsReported(ClosedUdpPort()))
+        QSKIP("This system does not report a refused UDP port on loopback");
+    Network net;
+    QVERIFY(net.start(3));
+    QUdpSocket once;
+    QVERIFY(once.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = once.localPort();
+    if (pageFirst) {
+        // Page 0 with a key for more, then gone: the request for page 1 is refused.
+        connect(&once, &QUdpSocket::readyRead, this, [&] {
+            const QNetworkDatagram request = once.receiveDatagram();
+            const QByteArray page = EncodeMasterReply(MasterPageKey(0), net.servers.entries());
+            once.writeDatagram(page, request.senderAddress(), quint16(request.senderPort()));
+            once.close();
+        });
+    } else {
+        once.close();
+    }
+    const QString address = "127.0.0.1:" + QString::number(port);
+    SearchRun run;
+    Log log(run);
+    QElapsedTimer clock;
+    clock.start();
+    run.start(Criteria(address));
+    QTRY_COMPARE_WITH_TIMEOUT(log.done, 1, 5000);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+
+    if (pageFirst) {
+        QVERIFY(!run.failure());
+        QCOMPARE(run.serverCount(), 3);
+        QCOMPARE(log.rows.size(), PlayersIn(0, 3));
+        return;
+    }
+    QVERIFY(run.failure());
+    QCOMPARE(run.failure()->kind, Kind::MasterUnreachable);
+    QCOMPARE(run.failure()->masterAddress, address);
+    QCOMPARE(log.messages.size(), 1);
+    QCOMPARE(log.messages.first().text,
+        QStringLiteral(
+            "Unable to contact the master server.\r\n\r\nPlease check the address and try again."));
+    QCOMPARE(log.messages.first().informativeText, "Master server tried: " + address);
 }
 
 void TestSearchRun::restartInsideAReport_data()

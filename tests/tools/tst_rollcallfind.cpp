@@ -412,6 +412,8 @@ void TestRollcallFind::masterFailureStatus_data()
     QTest::newRow("badReply_failed") << "badHeader" << 2 << "Bad master server response.";
     QTest::newRow("malformedReply_failed")
         << "malformed" << 2 << "An unknown error occurred while obtaining the server list.";
+    // Nothing listens on the port: said at once, not after the 30 s master time-out.
+    QTest::newRow("refusedPort_failed") << "refused" << 2 << "Unable to contact the master server.";
 }
 
 void TestRollcallFind::masterFailureStatus()
@@ -428,10 +430,22 @@ void TestRollcallFind::masterFailureStatus()
         master.setEntries({});
     master.setBadHeader(kind == QLatin1String("badHeader"));
     master.setMalformed(kind == QLatin1String("malformed"));
-    const ToolResult result = find("--name bob --format json --master " + master.addressText());
+    QString address = master.addressText();
+    if (kind == QLatin1String("refused")) {
+        address = "127.0.0.1:" + QString::number(ClosedUdpPort());
+        if (!RefusedPortIsReported(quint16(address.section(QLatin1Char(':'), 1).toInt())))
+            QSKIP("This system does not report a refused UDP port on loopback");
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const ToolResult result = find("--name bob --format json --master " + address);
     QVERIFY2(result.finished, result.err.constData());
+    QVERIFY(clock.elapsed() < 20000);
     QCOMPARE(result.exitCode, status);
-    QVERIFY2(QString::fromUtf8(result.err).contains(message), result.err.constData());
+    // The message, then the master tried.
+    const QString err = QString::fromUtf8(result.err);
+    QVERIFY2(err.contains(message), result.err.constData());
+    QVERIFY2(err.contains("rollcall-find: Master server tried: " + address + '\n'), result.err.constData());
     // Nothing found is still a document, an empty one; a failed exchange has none.
     if (status == 1) {
         const QJsonDocument document = QJsonDocument::fromJson(result.out);

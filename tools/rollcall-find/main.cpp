@@ -123,9 +123,12 @@ int searchStatus(const search::SearchRun &run)
 
 void printFailure(const search::RunFailure &failure)
 {
-    QString text = ui::FailureMessage(failure).text;
+    const ui::UserMessage message = ui::FailureMessage(failure);
+    QString text = message.text;
     text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "));
     std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
+    if (!message.informativeText.isEmpty())
+        std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(message.informativeText));
 }
 
 int runSearch(const search::SearchCriteria &criteria, find::Format format, bool progressWanted)
