@@ -4,6 +4,7 @@
 
 #include "BenchCommon.h"
 #include "search/SearchRun.h"
+#include "ui/RunTexts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,8 +38,8 @@ int main(int argc, char *argv[])
         if (done && run.outstanding() == 0)
             QCoreApplication::quit();
     };
-    QObject::connect(&run, &search::SearchRun::totalChanged, &run, [&](const QString &, bool visible) {
-        if (visible && nsAtQueries == 0) {
+    QObject::connect(&run, &search::SearchRun::progressChanged, &run, [&](const search::RunProgress &p) {
+        if (p.isQuerying() && nsAtQueries == 0) {
             nsAtQueries = clock.nsecsElapsed();
             cpuAtQueries = bench::processCpuSeconds();
         }
@@ -51,12 +52,12 @@ int main(int argc, char *argv[])
         ++timeouts;
         finish();
     });
-    QObject::connect(&run, &search::SearchRun::searchDone, &run, [&] {
+    QObject::connect(&run, &search::SearchRun::runEnded, &run, [&] {
         done = true;
         finish();
     });
-    QObject::connect(&run, &search::SearchRun::failed, &run, [&](const UserMessage &m) {
-        std::fprintf(stderr, "bench_query_phase: %s\n", qPrintable(m.text));
+    QObject::connect(&run, &search::SearchRun::failed, &run, [&](const search::RunFailure &failure) {
+        std::fprintf(stderr, "bench_query_phase: %s\n", qPrintable(ui::FailureMessage(failure).text));
         QCoreApplication::exit(1);
     });
     QTimer::singleShot(120000, &app, [] { QCoreApplication::exit(1); });

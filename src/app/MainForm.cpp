@@ -75,7 +75,7 @@ QString loadProblemText(const settings::SettingsBackend &backend)
                      .arg(settings::MaxSettingsFileSize / (1024 * 1024));
         break;
     }
-    return TwoPartMessage(
+    return ui::TwoPartMessage(
         QStringLiteral("Your saved options could not be read from %1: %2.").arg(backend.location(), reason),
         QStringLiteral("Rollcall starts with its default options."));
 }
@@ -93,7 +93,7 @@ QString saveProblemText(const settings::SettingsBackend &backend)
         reason = QStringLiteral(".");
         break;
     }
-    return TwoPartMessage(
+    return ui::TwoPartMessage(
         QStringLiteral("Your options could not be saved to %1%2").arg(backend.location(), reason),
         QStringLiteral("The next start uses the options saved before, or the defaults."));
 }
@@ -275,7 +275,7 @@ void MainForm::loadSettings()
     const QString problem = loadProblemText(*m_backend);
     if (!problem.isEmpty()) {
         QTimer::singleShot(0, this, [this, problem] {
-            ui::seams().showMessage(this, UserMessage { UserMessage::Icon::Exclamation, problem });
+            ui::seams().showMessage(this, ui::UserMessage { ui::UserMessage::Icon::Exclamation, problem });
         });
     }
 }
@@ -288,7 +288,7 @@ void MainForm::saveSettings()
     settings::SaveSettings(*m_backend, values);
     const QString problem = saveProblemText(*m_backend);
     if (!problem.isEmpty())
-        ui::seams().showMessage(this, UserMessage { UserMessage::Icon::Exclamation, problem });
+        ui::seams().showMessage(this, ui::UserMessage { ui::UserMessage::Icon::Exclamation, problem });
 }
 
 void MainForm::sessionEnding()

@@ -1,9 +1,9 @@
 #include "app/OptionsPage.h"
 
-#include "protocol/UserMessage.h"
 #include "search/PlayerMatcher.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
+#include "ui/UserMessage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -246,7 +246,7 @@ void OptionsPage::setCapEnabled(bool moveFocus)
 void OptionsPage::refuse(QWidget *control, const QString &text)
 {
     // The message comes first: its box takes the focus while it is open.
-    ui::seams().showMessage(window(), UserMessage { UserMessage::Icon::Exclamation, text });
+    ui::seams().showMessage(window(), ui::UserMessage { ui::UserMessage::Icon::Exclamation, text });
     control->setFocus(Qt::OtherFocusReason);
 }
 

@@ -1,6 +1,5 @@
 #include "app/SearchPage.h"
 
-#include "protocol/UserMessage.h"
 #include "results/ResultsModel.h"
 #include "search/SearchRun.h"
 #include "ui/Icons.h"
@@ -49,7 +48,7 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
 {
     auto *layout = new QVBoxLayout(this);
     auto *header = new QHBoxLayout;
-    m_heading = makeLabel(this, "Label13", QStringLiteral("Searching For Players..."));
+    m_heading = makeLabel(this, "Label13", m_labels.heading());
     QFont headingFont = m_heading->font();
     headingFont.setBold(true);
     headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
@@ -61,9 +60,9 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     header->addWidget(logo);
     layout->addLayout(header);
 
-    m_status = makeLabel(this, "lblStatus", QStringLiteral("Status: Downloading Server List..."));
-    m_total = makeLabel(this, "lblTotal", QStringLiteral("Total Servers:"));
-    m_left = makeLabel(this, "lblLeft", QStringLiteral("Servers Left:"));
+    m_status = makeLabel(this, "lblStatus", m_labels.status());
+    m_total = makeLabel(this, "lblTotal", m_labels.total());
+    m_left = makeLabel(this, "lblLeft", m_labels.left());
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("prgServersAsked"));
     m_progress->setAccessibleName(QStringLiteral("Servers asked"));
@@ -161,12 +160,20 @@ void SearchPage::disableCommands()
 
 void SearchPage::resetProgress()
 {
-    m_heading->setText(QStringLiteral("Searching For Players..."));
-    m_status->setText(QStringLiteral("Status: Downloading Server List..."));
-    m_total->hide();
-    m_left->hide();
-    m_progress->hide();
-    m_progress->setValue(0);
+    m_labels.restart();
+    showLabels();
+}
+
+void SearchPage::showLabels()
+{
+    m_heading->setText(m_labels.heading());
+    m_status->setText(m_labels.status());
+    m_total->setText(m_labels.total());
+    m_left->setText(m_labels.left());
+    m_progress->setValue(qBound(0, m_labels.handedOutPercent(), 100));
+    for (QWidget *w : { static_cast<QWidget *>(m_total), static_cast<QWidget *>(m_left),
+             static_cast<QWidget *>(m_progress) })
+        w->setVisible(m_labels.countsShown());
 }
 
 void SearchPage::flushRows()
@@ -186,34 +193,25 @@ void SearchPage::dropPendingRows()
 
 void SearchPage::bind(search::SearchRun *run)
 {
-    // The heading counts the rows: the list holds all of them whenever it changes.
-    connect(run, &search::SearchRun::headingChanged, this, [this](const QString &text) {
-        flushRows();
-        m_heading->setText(text);
+    connect(run, &search::SearchRun::runStarted, this, &SearchPage::resetProgress);
+    connect(run, &search::SearchRun::progressChanged, this, [this](const search::RunProgress &progress) {
+        // The heading counts the rows: the list holds all of them whenever it changes.
+        if (m_labels.update(progress) & ui::RunLabels::Heading)
+            flushRows();
+        showLabels();
     });
-    connect(run, &search::SearchRun::statusChanged, m_status, &QLabel::setText);
-    connect(run, &search::SearchRun::totalChanged, this, [this](const QString &text, bool visible) {
-        m_total->setText(text);
-        m_total->setVisible(visible);
-    });
-    connect(
-        run, &search::SearchRun::leftChanged, this, [this](const QString &text, bool visible, int percent) {
-            m_left->setText(text);
-            m_left->setVisible(visible);
-            m_progress->setValue(qBound(0, percent, 100));
-            m_progress->setVisible(visible);
-        });
     connect(run, &search::SearchRun::rowsFound, this, [this](const QList<search::ResultRow> &rows) {
         m_pendingRows.append(rows);
         if (!m_flushTimer->isActive())
             m_flushTimer->start();
     });
-    connect(run, &search::SearchRun::searchDone, this, [this] {
+    connect(run, &search::SearchRun::runEnded, this, [this] {
         flushRows();
         m_stop->setEnabled(false);
     });
-    connect(run, &search::SearchRun::failed, this,
-        [this](const UserMessage &message) { ui::seams().showMessage(window(), message); });
+    connect(run, &search::SearchRun::failed, this, [this](const search::RunFailure &failure) {
+        ui::seams().showMessage(window(), ui::FailureMessage(failure));
+    });
 }
 
 } // namespace rollcall::app

@@ -4,6 +4,7 @@
 // and the result commands, and the binding of a search run to them.
 
 #include "search/ResultRow.h"
+#include "ui/RunTexts.h"
 
 #include <QList>
 #include <QWidget>
@@ -33,7 +34,8 @@ class SearchPage final : public QWidget
 public:
     explicit SearchPage(results::ResultsModel *model, QWidget *parent = nullptr);
 
-    // The run's reports go to the labels, the progress bar and the list.
+    // The run's reports go to the labels, the progress bar and the list; its end takes "Stop"
+    // away, and its failure is shown in a box.
     void bind(search::SearchRun *run);
     // A new run: the texts it starts with, the bar hidden.
     void resetProgress();
@@ -56,6 +58,7 @@ public:
 private:
     void buildList(results::ResultsModel *model);
     QPushButton *makeButton(const char *name, const QString &caption, const QString &tip);
+    void showLabels();
 
     QLabel *m_heading = nullptr;
     QLabel *m_status = nullptr;
@@ -70,6 +73,7 @@ private:
     QPushButton *m_viewInfo = nullptr;
     QPushButton *m_copy = nullptr;
     QPushButton *m_ping = nullptr;
+    ui::RunLabels m_labels;
     QList<search::ResultRow> m_pendingRows;
     QTimer *m_flushTimer = nullptr;
 };

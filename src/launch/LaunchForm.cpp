@@ -165,13 +165,13 @@ void LaunchForm::launch()
     const QString gameDirectory = m_model->valueOf(GameDirectoryRow);
     if (gameDirectory == NotAvailable) {
         ui::seams().showMessage(this,
-            { UserMessage::Icon::Exclamation,
+            { ui::UserMessage::Icon::Exclamation,
                 QStringLiteral("Cannot launch Half-Life without first receiving the server's game info.") });
         return;
     }
     if (!IsSafeGameDirectory(gameDirectory)) {
         ui::seams().showMessage(this,
-            { UserMessage::Icon::Exclamation,
+            { ui::UserMessage::Icon::Exclamation,
                 QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.") });
         return;
     }
@@ -179,8 +179,8 @@ void LaunchForm::launch()
     const LaunchCommand command = BuildLaunchCommand(path, gameDirectory, m_address->text());
     if (!ui::seams().startProcess(command.program, command.arguments)) {
         ui::seams().showMessage(this,
-            { UserMessage::Icon::Critical,
-                TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
+            { ui::UserMessage::Icon::Critical,
+                ui::TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
                     QStringLiteral("Please verify that the path is correct.")) });
         return;
     }

@@ -19,50 +19,55 @@ namespace rollcall::ping {
 
 namespace {
 
-void tell(const MessageSink &sink, UserMessage::Icon icon, const QString &text)
+SocketsFailure failureOf(SocketsFailure::Kind kind)
+{
+    SocketsFailure failure;
+    failure.kind = kind;
+    return failure;
+}
+
+void tell(const FailureSink &sink, const SocketsFailure &failure)
 {
     if (sink)
-        sink(UserMessage { icon, text });
+        sink(failure);
 }
 
 } // namespace
 
-bool StartSockets(const MessageSink &sink)
+bool StartSockets(const FailureSink &sink)
 {
     WSADATA data {};
     if (WSAStartup(0x0101, &data) != 0) {
-        tell(sink, UserMessage::Icon::Critical,
-            QStringLiteral(
-                "Windows Sockets For 32 bit Windows environments is not successfully responding."));
+        tell(sink, failureOf(SocketsFailure::Kind::NotResponding));
         return false;
     }
     const int major = data.wVersion & 0xFF;
     const int minor = (data.wVersion >> 8) & 0xFF;
     if (major < 1 || (major == 1 && minor < 1)) {
-        tell(sink, UserMessage::Icon::Exclamation,
-            QStringLiteral("Windows Sockets Version ") + QString::number(major) + QLatin1Char('.')
-                + QString::number(minor) + QStringLiteral(" is not supported by Windows ")
-                + QStringLiteral("Sockets For 32 bit Windows environments."));
+        SocketsFailure failure = failureOf(SocketsFailure::Kind::VersionUnsupported);
+        failure.versionMajor = major;
+        failure.versionMinor = minor;
+        tell(sink, failure);
         WSACleanup();
         return false;
     }
     if (data.iMaxSockets < 1) {
-        tell(sink, UserMessage::Icon::Exclamation,
-            QStringLiteral("This application requires a minimum of ") + QString::number(1)
-                + QStringLiteral(" supported sockets."));
+        SocketsFailure failure = failureOf(SocketsFailure::Kind::TooFewSockets);
+        failure.socketsNeeded = 1;
+        tell(sink, failure);
         WSACleanup();
         return false;
     }
     return true;
 }
 
-bool StopSockets(const MessageSink &sink)
+bool StopSockets(const FailureSink &sink)
 {
     const int result = WSACleanup();
     if (result != 0) {
-        tell(sink, UserMessage::Icon::Exclamation,
-            QStringLiteral("Windows Sockets Error ") + QString::number(result)
-                + QStringLiteral(" occurred in Cleanup."));
+        SocketsFailure failure = failureOf(SocketsFailure::Kind::CleanupFailed);
+        failure.error = result;
+        tell(sink, failure);
         return false;
     }
     return true;

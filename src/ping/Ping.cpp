@@ -170,18 +170,18 @@ int StatusForSendErrno(int error)
 }
 
 #ifndef Q_OS_WIN
-bool StartSockets(const MessageSink &)
+bool StartSockets(const FailureSink &)
 {
     return true;
 }
 
-bool StopSockets(const MessageSink &)
+bool StopSockets(const FailureSink &)
 {
     return true;
 }
 #endif
 
-PingResult PingAddress(const QString &address, const MessageSink &sink)
+PingResult PingAddress(const QString &address, const FailureSink &sink)
 {
     const qint32 converted = DottedToAddress(address);
     if (!StartSockets(sink))

@@ -3,8 +3,6 @@
 // One ICMP echo to a game server, the way the results page's "Ping" command needs it: a
 // blocking call that gives a round trip in milliseconds and a status with its display text.
 
-#include "protocol/UserMessage.h"
-
 #include <QString>
 #include <functional>
 
@@ -39,8 +37,26 @@ struct PingResult
     friend bool operator==(const PingResult &, const PingResult &) = default;
 };
 
-// Where the socket library's start-up and clean-up complaints go; the caller owns the window.
-using MessageSink = std::function<void(const UserMessage &)>;
+// Why the socket library would not start or stop cleanly (only Windows has one to start).
+struct SocketsFailure
+{
+    enum class Kind {
+        NotResponding, // the library did not start at all
+        VersionUnsupported, // it offers only an older version than 1.1
+        TooFewSockets, // it offers fewer sockets than the echo needs
+        CleanupFailed, // it reported an error while shutting down
+    };
+    Kind kind = Kind::NotResponding;
+    int versionMajor = 0; // VersionUnsupported: what the library offered
+    int versionMinor = 0;
+    int socketsNeeded = 0; // TooFewSockets
+    int error = 0; // CleanupFailed: the library's error code
+
+    friend bool operator==(const SocketsFailure &, const SocketsFailure &) = default;
+};
+
+// Where those failures go; the caller owns the window and words them.
+using FailureSink = std::function<void(const SocketsFailure &)>;
 
 QString EchoStatusText(qint32 status);
 
@@ -49,18 +65,18 @@ QString EchoStatusText(qint32 status);
 qint32 DottedToAddress(const QString &text);
 
 // Succeed at once outside Windows, where no socket library needs starting.
-bool StartSockets(const MessageSink &sink = {});
-bool StopSockets(const MessageSink &sink = {});
+bool StartSockets(const FailureSink &sink = {});
+bool StopSockets(const FailureSink &sink = {});
 
 // Blocks for at most about a second.
-PingResult PingAddress(const QString &address, const MessageSink &sink = {});
+PingResult PingAddress(const QString &address, const FailureSink &sink = {});
 
 // How ICMP errors the kernel reports map onto the echo service's codes.
 int StatusForIcmpError(int type, int code);
 int StatusForSendErrno(int error);
 
 // What the results page calls; tests put a fake here so that no echo leaves the machine.
-using Pinger = std::function<PingResult(const QString &address, const MessageSink &sink)>;
+using Pinger = std::function<PingResult(const QString &address, const FailureSink &sink)>;
 Pinger &pinger();
 void resetPinger();
 

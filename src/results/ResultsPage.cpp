@@ -6,6 +6,7 @@
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
 #include "ui/Icons.h"
+#include "ui/PingTexts.h"
 #include "ui/Seams.h"
 #include "ui/WindowHelpers.h"
 
@@ -316,8 +317,10 @@ void ResultsPage::ping()
     if (!server)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ping::PingResult result = ping::pinger()(server->address,
-        [this](const UserMessage &message) { ui::seams().showMessage(m_w.window, message); });
+    const ping::PingResult result
+        = ping::pinger()(server->address, [this](const ping::SocketsFailure &failure) {
+              ui::seams().showMessage(m_w.window, ui::SocketsFailureMessage(failure));
+          });
     QApplication::restoreOverrideCursor();
     if (result.status == ping::Status::Success)
         m_w.model->setCell(server->id, ResultRow::Ping, QString::number(result.roundTrip));
@@ -325,7 +328,7 @@ void ResultsPage::ping()
         m_w.model->setCell(server->id, ResultRow::Ping, QStringLiteral("9999"));
     else if (result.status != ping::Status::SocketsUnavailable)
         ui::seams().showMessage(m_w.window,
-            { UserMessage::Icon::Exclamation, QStringLiteral("Ping error: ") + result.statusText });
+            { ui::UserMessage::Icon::Exclamation, QStringLiteral("Ping error: ") + result.statusText });
 }
 
 } // namespace rollcall::results

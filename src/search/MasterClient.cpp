@@ -12,10 +12,13 @@ MasterClient::MasterClient(QObject *parent)
     , m_socket(new ServerSocket(this))
 {
     m_socket->setReassembleSplitReplies(false);
+    // Connected, so that a port nobody listens on is reported at once, not after the time-out.
+    m_socket->setConnected(true);
     m_timer.setSingleShot(true);
     m_timer.setInterval(DefaultTimeout);
     connect(&m_timer, &QTimer::timeout, this, &MasterClient::timedOut);
     connect(m_socket, &ServerSocket::replyReceived, this, &MasterClient::replyReceived);
+    connect(m_socket, &ServerSocket::refused, this, &MasterClient::refused);
 }
 
 MasterClient::~MasterClient()
@@ -30,6 +33,7 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
     m_filter = filterText;
     m_cap = cap;
     m_servers.clear();
+    m_asked.clear();
     m_answered = false;
     // Started before the name is even looked up: a resolver that hangs is bounded too.
     m_timer.start();
@@ -89,6 +93,7 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
         return;
     }
     m_socket->aim(v4->toString(), m_port);
+    m_asked = v4->toString() + QLatin1Char(':') + QString::number(m_port);
     const QByteArray request = protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter);
     // A lost first request is left to the time-out, like a lost reply.
     if (!m_socket->send(request))
@@ -108,7 +113,7 @@ void MasterClient::replyReceived(const QByteArray &datagram)
         return;
     }
     if (reply.Status != protocol::MasterReplyStatus::Ok) {
-        fail(Failure::Unknown);
+        fail(Failure::Malformed);
         return;
     }
     m_answered = true;
@@ -128,7 +133,7 @@ void MasterClient::replyReceived(const QByteArray &datagram)
         return;
     }
     if (!m_socket->send(protocol::BuildMasterRequest(key, m_filter))) {
-        fail(Failure::Unknown);
+        fail(Failure::SendFailed);
         return;
     }
     if (added)
@@ -140,6 +145,18 @@ void MasterClient::timedOut()
     if (m_done)
         return;
     finish(false);
+}
+
+void MasterClient::refused()
+{
+    if (m_done)
+        return;
+    // Nothing listens there: waiting out the time-out would change nothing. Pages that came
+    // before still make a list, as they would after the time-out.
+    if (m_servers.isEmpty())
+        fail(Failure::Unreachable);
+    else
+        finish(false);
 }
 
 void MasterClient::finish(bool lastDatagramAdded)

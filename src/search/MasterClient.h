@@ -25,9 +25,10 @@ class MasterClient final : public QObject
 
 public:
     enum class Failure {
-        Unreachable, // the host does not resolve to an IPv4 address, or the port is out of range
+        Unreachable, // no IPv4 address for the host, a port out of range, or the port refused
         BadHeader,
-        Unknown, // a reply that breaks off, or a follow-up request that cannot be sent
+        Malformed, // a list reply that breaks off inside an entry
+        SendFailed, // a follow-up request that cannot be sent
     };
     Q_ENUM(Failure)
 
@@ -49,12 +50,15 @@ public:
     // A page with a good header arrived in this exchange: the master is there, even if it
     // listed nobody.
     bool hasAnswered() const { return m_answered; }
+    // "IPv4:port" of the master asked in this exchange; empty until the request goes out.
+    QString askedAddress() const { return m_asked; }
 
 Q_SIGNALS:
     // A datagram added servers and more pages are coming; `count` servers so far.
     void progress(int count);
-    // The list is complete: last page, cap reached, or time-out. `lastDatagramAdded` tells
-    // whether the datagram that ended it brought servers (false after a time-out).
+    // The list is complete: last page, cap reached, time-out, or a port that stopped listening
+    // after some pages. `lastDatagramAdded` tells whether the datagram that ended it brought
+    // servers (false after a time-out).
     void finished(const QList<rollcall::protocol::ServerEntry> &servers, bool lastDatagramAdded);
     void failed(rollcall::search::MasterClient::Failure failure);
 
@@ -62,6 +66,7 @@ private:
     void hostResolved(quint64 generation, const QList<QHostAddress> &addresses);
     void replyReceived(const QByteArray &datagram);
     void timedOut();
+    void refused();
     void fail(Failure failure);
     void finish(bool lastDatagramAdded);
     void failLater(Failure failure);
@@ -74,6 +79,7 @@ private:
     QByteArray m_filter;
     std::optional<qint32> m_cap;
     QList<protocol::ServerEntry> m_servers;
+    QString m_asked;
     bool m_done = true;
     bool m_answered = false;
 };

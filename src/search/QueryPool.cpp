@@ -34,6 +34,7 @@ void QueryPool::create(int connections, int timeoutMs, const PlayerMatcher &matc
     m_next = 0;
     m_outstanding = 0;
     m_peak = 0;
+    m_finished = false;
     m_slots.resize(size_t(qMax(connections, 0)));
     for (size_t k = 0; k < m_slots.size(); ++k) {
         Slot &slot = m_slots[k];
@@ -139,10 +140,12 @@ void QueryPool::reportNext(quint64 generation, bool exhausted)
 {
     if (generation != m_generation)
         return;
-    if (exhausted)
-        Q_EMIT listExhausted();
-    else
+    if (!exhausted) {
         Q_EMIT querySent(entry(m_next));
+    } else if (m_outstanding == 0 && !m_finished) {
+        m_finished = true;
+        Q_EMIT finished();
+    }
 }
 
 } // namespace rollcall::search

@@ -49,14 +49,16 @@ public:
     int peakOutstanding() const { return m_peak; }
 
 Q_SIGNALS:
-    // A reply came in (also a late one after the list ran out). Rows may be empty.
+    // A reply came in (also a late one, to a query that timed out after the list ran out).
+    // Rows may be empty.
     void serverAnswered(
         const QString &ip, qint32 port, int ping, const QList<rollcall::search::ResultRow> &rows);
     void serverTimedOut(const QString &ip, qint32 port);
     // The socket that just ended moved on to entry nextServerIndex().
     void querySent(const rollcall::protocol::ServerEntry &server);
-    // The socket that just ended found the list exhausted.
-    void listExhausted();
+    // The list is exhausted and the last query still out was answered or gave up: nothing
+    // more of this pool is worth waiting for. Once per list.
+    void finished();
 
 private:
     struct Slot
@@ -82,6 +84,7 @@ private:
     int m_next = 0;
     int m_outstanding = 0;
     int m_peak = 0;
+    bool m_finished = false;
 };
 
 } // namespace rollcall::search

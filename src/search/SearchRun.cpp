@@ -5,31 +5,24 @@
 #include "search/QueryPool.h"
 
 #include <QPointer>
-#include <cmath>
 
 namespace rollcall::search {
 
 namespace {
 
-const QString Searching = QStringLiteral("Searching For Players...");
-const QString Downloading = QStringLiteral("Status: Downloading Server List...");
-const QString Done = QStringLiteral("Status: Done.");
-const QString TryLater = QStringLiteral("Please try again later.");
-
-QString Found(int rows)
+RunFailure::Kind KindOf(MasterClient::Failure failure)
 {
-    return QString::number(rows) + QStringLiteral(" Players Found");
-}
-
-QString Refreshing(const protocol::ServerEntry &server)
-{
-    return QStringLiteral("Status: Refreshing ") + server.Address + QLatin1Char(':')
-        + QString::number(server.Port) + QStringLiteral("...");
-}
-
-UserMessage Warning(const QString &first, const QString &second)
-{
-    return { UserMessage::Icon::Exclamation, TwoPartMessage(first, second) };
+    switch (failure) {
+    case MasterClient::Failure::Unreachable:
+        return RunFailure::Kind::MasterUnreachable;
+    case MasterClient::Failure::BadHeader:
+        return RunFailure::Kind::BadMasterReply;
+    case MasterClient::Failure::Malformed:
+        return RunFailure::Kind::MalformedMasterReply;
+    case MasterClient::Failure::SendFailed:
+        break;
+    }
+    return RunFailure::Kind::SocketFailure;
 }
 
 } // namespace
@@ -47,15 +40,8 @@ struct SearchRun::Private
     // receiver held the thread (a modal box's nested loop) must not go on.
     quint64 generation = 0;
     bool active = false;
-    int serverCount = 0;
-    int rows = 0;
-
-    QString heading = Searching;
-    QString status = Downloading;
-    QString total = QStringLiteral("Total Servers:");
-    QString left = QStringLiteral("Servers Left:");
-    bool querying = false;
-    int handedOut = 0;
+    QString masterServer;
+    RunProgress progress;
 
     // Emits one report; false when the run was torn down or replaced meanwhile.
     template <typename Emit> bool report(Emit emitIt)
@@ -66,112 +52,88 @@ struct SearchRun::Private
         return self && before == generation;
     }
 
-    bool reportTexts(bool withHeading)
+    bool reportProgress()
     {
-        return report([&] { Q_EMIT q->statusChanged(status); })
-            && (!withHeading || report([&] { Q_EMIT q->headingChanged(heading); }))
-            && report([&] { Q_EMIT q->totalChanged(total, querying); })
-            && report([&] { Q_EMIT q->leftChanged(left, querying, handedOut); });
+        return report([&] { Q_EMIT q->progressChanged(progress); });
     }
 
-    // The end of the run, as the first socket to find the list exhausted (or Stop) shows it.
+    // The end of the run: the last query ended, or Stop. Replies that come later, to queries
+    // that timed out, are no longer listened for: "Done" is final.
     void reportDone()
     {
         active = false;
-        status = Done;
-        heading = Found(rows);
-        querying = false;
-        if (reportTexts(true))
-            report([&] { Q_EMIT q->searchDone(); });
+        progress.phase = RunPhase::Done;
+        if (reportProgress())
+            report([&] { Q_EMIT q->runEnded(); });
     }
 
-    // A master exchange that ended without a list: the texts, the end, then the message, last.
-    void endWithMessage(bool zeroHeading, const UserMessage &message)
+    // A master exchange that ended without a list: the progress, the end, then the failure, last.
+    void endWithFailure(RunFailure::Kind kind)
     {
         pool.destroy();
         active = false;
-        status = Done;
-        if (zeroHeading)
-            heading = Found(0);
-        querying = false;
-        if (reportTexts(zeroHeading) && report([&] { Q_EMIT q->searchDone(); }))
-            Q_EMIT q->failed(message);
+        progress.phase = RunPhase::Done;
+        progress.failure = RunFailure { kind, masterServer, master.askedAddress() };
+        const RunFailure failure = *progress.failure;
+        if (reportProgress() && report([&] { Q_EMIT q->runEnded(); }))
+            Q_EMIT q->failed(failure);
     }
 
     void masterProgress(int count)
     {
-        status = QStringLiteral("Status: Downloading Server List (") + QString::number(count)
-            + QStringLiteral(")...");
-        report([&] { Q_EMIT q->statusChanged(status); });
+        progress.phase = RunPhase::DownloadingList;
+        progress.listed = count;
+        reportProgress();
     }
 
-    void masterFinished(const QList<protocol::ServerEntry> &servers, bool lastDatagramAdded)
+    void masterFinished(const QList<protocol::ServerEntry> &servers)
     {
-        serverCount = int(servers.size());
         if (servers.isEmpty()) {
-            endWithMessage(true, Warning(QStringLiteral("No servers received from master."), TryLater));
+            // A master that answered listed nobody; one that never answered is only silent.
+            endWithFailure(
+                master.hasAnswered() ? RunFailure::Kind::NoServersListed : RunFailure::Kind::MasterTimedOut);
             return;
         }
         const int handed = pool.begin(servers);
-        const QString count = QString::number(servers.size());
-        total = QStringLiteral("Total Servers: ") + count;
-        left = QStringLiteral("Servers Left: ") + count + QStringLiteral(" (100%)");
-        querying = true;
-        handedOut = 0;
-        status = handed > 0 ? Refreshing(pool.entry(handed)) : status;
-        if (lastDatagramAdded && !report([&] {
-                Q_EMIT q->statusChanged(
-                    QStringLiteral("Status: Downloading Server List (") + count + QStringLiteral(")..."));
-            }))
-            return;
-        if (!report([&] { Q_EMIT q->totalChanged(total, true); })
-            || !report([&] { Q_EMIT q->leftChanged(left, true, handedOut); }))
-            return;
-        if (!report([&] { Q_EMIT q->statusChanged(status); }))
+        progress.phase = RunPhase::Querying;
+        progress.listed = int(servers.size());
+        progress.handedOut = handed;
+        progress.left = progress.listed;
+        if (!reportProgress())
             return;
         // Only without a single socket could nothing be asked; then the run is over at once.
-        if (handed == 0)
+        if (handed == 0) {
             reportDone();
-    }
-
-    void masterFailed(MasterClient::Failure failure)
-    {
-        switch (failure) {
-        case MasterClient::Failure::Unreachable:
-            endWithMessage(true,
-                Warning(QStringLiteral("Unable to contact the master server."),
-                    QStringLiteral("Please check the address and try again.")));
-            break;
-        case MasterClient::Failure::BadHeader:
-            endWithMessage(false, Warning(QStringLiteral("Bad master server response."), TryLater));
-            break;
-        case MasterClient::Failure::Unknown:
-            endWithMessage(true,
-                Warning(
-                    QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater));
-            break;
+            return;
         }
+        progress.phase = RunPhase::Refreshing;
+        progress.server = pool.entry(handed);
+        reportProgress();
     }
 
     void querySent(const protocol::ServerEntry &server)
     {
         const int next = pool.nextServerIndex();
-        const int listed = pool.serverCount();
-        // Division then multiplication in double, floored: 29 of 100 shows 72%, not 71%.
-        handedOut = int(std::floor((double(next) / double(listed)) * 100.0));
-        left = QStringLiteral("Servers Left: ") + QString::number(listed - next) + QStringLiteral(" (")
-            + QString::number(100 - handedOut) + QStringLiteral("%)");
-        status = Refreshing(server);
-        if (report([&] { Q_EMIT q->statusChanged(status); }))
-            report([&] { Q_EMIT q->leftChanged(left, true, handedOut); });
+        progress.phase = RunPhase::Refreshing;
+        progress.handedOut = qMin(next, progress.listed);
+        progress.left = progress.listed - progress.handedOut;
+        progress.server = server;
+        reportProgress();
     }
 
     void serverAnswered(const QString &ip, qint32 port, int ping, const QList<ResultRow> &found)
     {
-        rows += int(found.size());
+        ++progress.answered;
+        progress.rows += int(found.size());
         if (!found.isEmpty() && !report([&] { Q_EMIT q->rowsFound(found); }))
             return;
         report([&] { Q_EMIT q->serverAnswered(ip, port, ping); });
+    }
+
+    void serverTimedOut(const QString &ip, qint32 port)
+    {
+        ++progress.timedOut;
+        report([&] { Q_EMIT q->serverTimedOut(ip, port); });
     }
 };
 
@@ -181,17 +143,21 @@ SearchRun::SearchRun(QObject *parent)
 {
     connect(&d->master, &MasterClient::progress, this, [this](int count) { d->masterProgress(count); });
     connect(&d->master, &MasterClient::finished, this,
-        [this](
-            const QList<protocol::ServerEntry> &servers, bool added) { d->masterFinished(servers, added); });
-    connect(&d->master, &MasterClient::failed, this, [this](MasterClient::Failure f) { d->masterFailed(f); });
+        [this](const QList<protocol::ServerEntry> &servers, bool) { d->masterFinished(servers); });
+    connect(&d->master, &MasterClient::failed, this,
+        [this](MasterClient::Failure failure) { d->endWithFailure(KindOf(failure)); });
     connect(&d->pool, &QueryPool::serverAnswered, this,
         [this](const QString &ip, qint32 port, int ping, const QList<ResultRow> &rows) {
             d->serverAnswered(ip, port, ping, rows);
         });
-    connect(&d->pool, &QueryPool::serverTimedOut, this, &SearchRun::serverTimedOut);
+    connect(&d->pool, &QueryPool::serverTimedOut, this,
+        [this](const QString &ip, qint32 port) { d->serverTimedOut(ip, port); });
     connect(
         &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
-    connect(&d->pool, &QueryPool::listExhausted, this, [this] { d->reportDone(); });
+    connect(&d->pool, &QueryPool::finished, this, [this] {
+        d->pool.destroy();
+        d->reportDone();
+    });
 }
 
 SearchRun::~SearchRun()
@@ -209,18 +175,14 @@ void SearchRun::start(const SearchCriteria &criteria)
     d->pool.create(qBound(1, criteria.MaxConnections, 99), qBound(1, criteria.QueryTimeout, 99999),
         PlayerMatcher(criteria.Slots));
     d->active = true;
-    d->serverCount = 0;
-    d->rows = 0;
-    d->heading = Searching;
-    d->status = Downloading;
-    d->querying = false;
-    d->handedOut = 0;
+    d->masterServer = criteria.MasterServer;
+    d->progress = RunProgress();
     d->master.start(criteria.MasterServer,
         protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
         criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
 
     if (d->report([&] { Q_EMIT runStarted(); }))
-        d->reportTexts(true);
+        d->reportProgress();
 }
 
 void SearchRun::stop()
@@ -241,49 +203,29 @@ void SearchRun::tearDown()
     d->active = false;
 }
 
-QString SearchRun::heading() const
+const RunProgress &SearchRun::progress() const
 {
-    return d->heading;
+    return d->progress;
 }
 
-QString SearchRun::status() const
+std::optional<RunFailure> SearchRun::failure() const
 {
-    return d->status;
-}
-
-QString SearchRun::totalText() const
-{
-    return d->total;
-}
-
-QString SearchRun::leftText() const
-{
-    return d->left;
+    return d->progress.failure;
 }
 
 bool SearchRun::isQuerying() const
 {
-    return d->querying;
-}
-
-int SearchRun::handedOutPercent() const
-{
-    return d->handedOut;
+    return d->progress.isQuerying();
 }
 
 int SearchRun::rowCount() const
 {
-    return d->rows;
+    return d->progress.rows;
 }
 
 int SearchRun::serverCount() const
 {
-    return d->serverCount;
-}
-
-bool SearchRun::masterAnswered() const
-{
-    return d->master.hasAnswered();
+    return d->progress.listed;
 }
 
 int SearchRun::peakOutstanding() const

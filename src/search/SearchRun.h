@@ -1,13 +1,14 @@
 #pragma once
 
 // One search, from the master's list to the last players reply, without any window.
-// It owns the master client and the query pool and reports what the results page shows.
-// Every handler finishes updating the run's state before it emits anything, and a user
-// message is always the last thing it emits: a window shows it in a modal box whose nested
-// event loop may deliver other sockets' events or even a new start().
+// It owns the master client and the query pool and reports facts: the run's progress as
+// numbers, the rows found, its end, and a typed failure when it got no list.
+// Every handler finishes updating the run's state before it emits anything, and a failure is
+// always the last thing it emits: a window shows it in a modal box whose nested event loop may
+// deliver other sockets' events or even a new start().
 
-#include "protocol/UserMessage.h"
 #include "search/ResultRow.h"
+#include "search/RunFacts.h"
 #include "search/SearchCriteria.h"
 
 #include <QList>
@@ -15,6 +16,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace rollcall::search {
 
@@ -27,28 +29,25 @@ public:
     explicit SearchRun(QObject *parent = nullptr);
     ~SearchRun() override;
 
-    // Starts a fresh run: resets the texts, creates the query sockets, asks the master.
+    // Starts a fresh run: resets the progress, creates the query sockets, asks the master.
     void start(const SearchCriteria &criteria);
-    // "Stop": ends the query phase at once; outstanding queries are abandoned.
+    // "Stop": ends the run at once; outstanding queries are abandoned.
     void stop();
-    // Leaving the results page: drops the master exchange and every query socket, touches no text.
+    // Leaving the results page: drops the master exchange and every query socket, reports nothing.
     void tearDown();
 
-    // The texts and visibility of the progress labels, as last reported.
-    QString heading() const; // Label13
-    QString status() const; // lblStatus
-    QString totalText() const; // lblTotal
-    QString leftText() const; // lblLeft
-    bool isQuerying() const; // lblTotal and lblLeft shown
-    int handedOutPercent() const; // 100 minus the "Servers Left" percentage
+    // The progress as last reported.
+    const RunProgress &progress() const;
+    // Why this run got no list; nullopt while it runs and after one that got a list.
+    std::optional<RunFailure> failure() const;
+    bool isQuerying() const; // the list is complete and being asked
     int rowCount() const; // rows reported in this run
 
     // Figures for tools and benchmarks.
     int serverCount() const; // servers the master listed in this run (after the cap)
     int peakOutstanding() const; // most queries in flight at once in this run
-    bool masterAnswered() const; // a good page came back, so an empty list is the master's answer
-    int outstanding() const; // queries in flight now (late replies may still add rows)
-    // From start() to the first end report, stop() or tearDown().
+    int outstanding() const; // queries in flight now
+    // From start() to the end of the run, stop() or tearDown(): "Stop" has something to stop.
     bool isActive() const;
 
     // The master download's overall time limit (30 s); tests shorten it.
@@ -57,15 +56,13 @@ public:
 Q_SIGNALS:
     // A new run began: rows of the previous one are no longer part of it.
     void runStarted();
-    void headingChanged(const QString &text);
-    void statusChanged(const QString &text);
-    void totalChanged(const QString &text, bool visible);
-    void leftChanged(const QString &text, bool visible, int handedOutPercent);
+    void progressChanged(const rollcall::search::RunProgress &progress);
     void rowsFound(const QList<rollcall::search::ResultRow> &rows);
-    // The end of the run was reported (first socket to find the list exhausted, Stop, no
-    // servers, or a failed master exchange). It may come again as late replies add rows.
-    void searchDone();
-    void failed(const rollcall::UserMessage &message);
+    // The run is over: the last query answered or timed out, Stop, or a master exchange that
+    // gave no list. Once per run; no row of the run comes after it.
+    void runEnded();
+    // The run got no list; comes right after runEnded, last of all.
+    void failed(const rollcall::search::RunFailure &failure);
 
     // Per server, for tools: a reply (also a late one) and a query given up.
     void serverAnswered(const QString &ip, qint32 port, int ping);

@@ -7,6 +7,13 @@
 
 namespace rollcall::search {
 
+namespace {
+
+// Larger than any UDP payload: a datagram read without asking its size first is never cut.
+constexpr qint64 MaxDatagramSize = 65536;
+
+} // namespace
+
 ServerSocket::ServerSocket(QObject *parent)
     : QObject(parent)
 { }
@@ -15,6 +22,9 @@ ServerSocket::~ServerSocket() = default;
 
 void ServerSocket::aim(const QString &address, qint64 port)
 {
+    // A connected socket only ever talks to the peer it was connected to.
+    if (m_connected)
+        close();
     m_addressText = address;
     m_port = port;
     QHostAddress parsed;
@@ -28,21 +38,36 @@ void ServerSocket::aim(const QString &address, qint64 port)
 
 bool ServerSocket::send(const QByteArray &datagram)
 {
-    if (m_address.isNull() || m_port < 1 || m_port > 65535)
+    if (m_address.isNull() || m_port < 1 || m_port > 65535 || !open())
         return false;
-    if (!m_socket) {
-        m_socket = new QUdpSocket(this);
-        // Game-server queries never go through a proxy; without this every fresh socket asks
-        // the system's proxy resolver first, a blocking round trip to its helper thread that
-        // costs the window 40 ms stalls and four times the CPU per query.
-        m_socket->setProxy(QNetworkProxy::NoProxy);
-        if (!m_socket->bind(QHostAddress::AnyIPv4, 0)) {
+    // On a connected socket a datagram with an address may fail: it goes to the peer as is.
+    const qint64 written = m_connected ? m_socket->write(datagram)
+                                       : m_socket->writeDatagram(datagram, m_address, quint16(m_port));
+    return written == datagram.size();
+}
+
+bool ServerSocket::open()
+{
+    if (m_socket)
+        return true;
+    m_socket = new QUdpSocket(this);
+    // Game-server queries never go through a proxy; without this every fresh socket asks
+    // the system's proxy resolver first, a blocking round trip to its helper thread that
+    // costs the window 40 ms stalls and four times the CPU per query.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
+    if (!m_socket->bind(QHostAddress::AnyIPv4, 0)) {
+        close();
+        return false;
+    }
+    if (m_connected) {
+        m_socket->connectToHost(m_address, quint16(m_port));
+        if (m_socket->state() != QAbstractSocket::ConnectedState) {
             close();
             return false;
         }
-        connect(m_socket, &QUdpSocket::readyRead, this, &ServerSocket::readPending);
     }
-    return m_socket->writeDatagram(datagram, m_address, quint16(m_port)) == datagram.size();
+    connect(m_socket, &QUdpSocket::readyRead, this, &ServerSocket::readPending);
+    return true;
 }
 
 void ServerSocket::close()
@@ -66,26 +91,41 @@ void ServerSocket::readPending()
 {
     QPointer<ServerSocket> self(this);
     QUdpSocket *socket = m_socket;
-    while (self && socket == m_socket && socket && socket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = socket->receiveDatagram();
-        if (!datagram.isValid())
+    // A connected socket is read once before any peek: the system reports a refused port as a
+    // read error, and a peek would swallow it.
+    bool readBlind = m_connected;
+    while (self && socket == m_socket && socket) {
+        if (!readBlind && !socket->hasPendingDatagrams())
             break;
-        QHostAddress sender = datagram.senderAddress();
-        if (sender.protocol() == QAbstractSocket::IPv6Protocol) {
-            bool ok = false;
-            const quint32 v4 = sender.toIPv4Address(&ok);
-            if (ok)
-                sender = QHostAddress(v4);
+        const QNetworkDatagram datagram = socket->receiveDatagram(readBlind ? MaxDatagramSize : -1);
+        readBlind = false;
+        if (datagram.isValid()) {
+            take(datagram);
+        } else {
+            if (socket->error() == QAbstractSocket::ConnectionRefusedError)
+                Q_EMIT refused();
+            break;
         }
-        if (sender != m_address || datagram.senderPort() != m_port)
-            continue;
-        std::optional<QByteArray> reply
-            = m_reassemble ? m_reassembler.feed(datagram.data()) : std::optional<QByteArray>(datagram.data());
-        if (!reply)
-            continue;
-        m_lastSender = sender.toString();
-        Q_EMIT replyReceived(*reply);
     }
+}
+
+void ServerSocket::take(const QNetworkDatagram &datagram)
+{
+    QHostAddress sender = datagram.senderAddress();
+    if (sender.protocol() == QAbstractSocket::IPv6Protocol) {
+        bool ok = false;
+        const quint32 v4 = sender.toIPv4Address(&ok);
+        if (ok)
+            sender = QHostAddress(v4);
+    }
+    if (sender != m_address || datagram.senderPort() != m_port)
+        return;
+    std::optional<QByteArray> reply
+        = m_reassemble ? m_reassembler.feed(datagram.data()) : std::optional<QByteArray>(datagram.data());
+    if (!reply)
+        return;
+    m_lastSender = sender.toString();
+    Q_EMIT replyReceived(*reply);
 }
 
 } // namespace rollcall::search

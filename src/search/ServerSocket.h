@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+class QNetworkDatagram;
 class QUdpSocket;
 
 namespace rollcall::search {
@@ -38,6 +39,10 @@ public:
     // The master speaks a protocol without split replies: its datagrams are handed over as
     // they come, so a reply of the wrong shape is seen (and refused) rather than held.
     void setReassembleSplitReplies(bool on) { m_reassemble = on; }
+    // A connected socket hears the system say that nothing listens on the aimed port (an ICMP
+    // port unreachable), which an unconnected one never learns of: refused() then follows.
+    // Set before the first send.
+    void setConnected(bool on) { m_connected = on; }
     QString aimedAddress() const { return m_addressText; }
     qint64 aimedPort() const { return m_port; }
     // The IP address that the last accepted reply came from; empty before the first.
@@ -46,9 +51,13 @@ public:
 Q_SIGNALS:
     // A whole reply from the aimed server. A receiver may close or even delete the socket.
     void replyReceived(const QByteArray &reply);
+    // Connected sockets only: the aimed port refused the last datagram. Same rules as above.
+    void refused();
 
 private:
+    bool open();
     void readPending();
+    void take(const QNetworkDatagram &datagram);
 
     QUdpSocket *m_socket = nullptr;
     QString m_addressText;
@@ -57,6 +66,7 @@ private:
     QString m_lastSender;
     protocol::SplitReassembler m_reassembler;
     bool m_reassemble = true;
+    bool m_connected = false;
 };
 
 } // namespace rollcall::search

@@ -15,6 +15,8 @@ void showMessageBox(QWidget *parent, const UserMessage &message)
     const auto icon
         = message.icon == UserMessage::Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning;
     QMessageBox box(icon, ApplicationTitle, message.text, QMessageBox::Ok, parent);
+    if (!message.informativeText.isEmpty())
+        box.setInformativeText(message.informativeText);
     box.exec();
 }
 

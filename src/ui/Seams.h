@@ -3,7 +3,7 @@
 // The few places where a window blocks on the user or starts another program. Production
 // code calls through seams(); headless tests replace a member and restore it afterwards.
 
-#include "protocol/UserMessage.h"
+#include "ui/UserMessage.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +15,7 @@ namespace rollcall::ui {
 
 struct Seams
 {
-    // A modal box titled "Rollcall" with one OK button.
+    // A modal box titled "Rollcall" with one OK button, the informative text below the text.
     std::function<void(QWidget *parent, const UserMessage &message)> showMessage;
     // An open-file dialog; returns the chosen file, or startFile when cancelled.
     std::function<QString(QWidget *parent, const QString &title, const QString &startFile,

@@ -4,9 +4,9 @@
 // window shown and active so focus can be checked.
 
 #include "app/MainForm.h"
-#include "protocol/UserMessage.h"
 #include "settings/MemorySettingsBackend.h"
 #include "ui/Seams.h"
+#include "ui/UserMessage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -24,7 +24,8 @@ class MessageRecorder
 public:
     MessageRecorder()
     {
-        ui::seams().showMessage = [this](QWidget *, const UserMessage &message) { messages.append(message); };
+        ui::seams().showMessage
+            = [this](QWidget *, const ui::UserMessage &message) { messages.append(message); };
     }
     ~MessageRecorder() { ui::resetSeams(); }
     Q_DISABLE_COPY_MOVE(MessageRecorder)
@@ -32,12 +33,12 @@ public:
     QStringList texts() const
     {
         QStringList list;
-        for (const UserMessage &m : messages)
+        for (const ui::UserMessage &m : messages)
             list.append(m.text);
         return list;
     }
 
-    QList<UserMessage> messages;
+    QList<ui::UserMessage> messages;
 };
 
 // Types `value` into the box or combo box `name`, or clicks the check box when it is not yet

@@ -314,7 +314,7 @@ void tst_MainForm::validation()
         return;
     }
     QCOMPARE(h.recorder.texts(), QStringList { message });
-    QCOMPARE(h.recorder.messages.constFirst().icon, UserMessage::Icon::Exclamation);
+    QCOMPARE(h.recorder.messages.constFirst().icon, ui::UserMessage::Icon::Exclamation);
     QWidget *expected = h.child(focus);
     QWidget *actual = QApplication::focusWidget();
     if (auto *combo = qobject_cast<QComboBox *>(expected); combo && actual == combo->lineEdit())
@@ -420,12 +420,11 @@ void tst_MainForm::settingsSavedOnClose()
 
     QVERIFY(!h.form->isVisible());
     QVERIFY(!info.isVisible());
-    const QList<std::pair<QString, QString>> expected
-        = { { "EnableSearch[2]", "1" }, { "UseWildcards[1]", "1" }, { "UseWildcards[2]", "0" },
-              { "PlayerName[1]", "Zed" }, { "PlayerName[2]", "Amy" }, { "MaxConnections", "" },
-              { "QueryTimeout", "1500" }, { "MasterServer", "master:27010" }, { "EnableMaxServers", "1" },
-              { "MaxServerAmount", "77" }, { "GameFilter", "dmc" }, { "MapFilter", "dm_x" },
-              { "ExecutablePath", "" } };
+    const QList<std::pair<QString, QString>> expected = { { "EnableSearch[2]", "1" },
+        { "UseWildcards[1]", "1" }, { "UseWildcards[2]", "0" }, { "PlayerName[1]", "Zed" },
+        { "PlayerName[2]", "Amy" }, { "MaxConnections", "" }, { "QueryTimeout", "1500" },
+        { "MasterServer", "master:27010" }, { "EnableMaxServers", "1" }, { "MaxServerAmount", "77" },
+        { "GameFilter", "dmc" }, { "MapFilter", "dm_x" }, { "ExecutablePath", "" } };
     QCOMPARE(h.backend->writes(), expected);
     QCOMPARE(h.backend->completedSaves(), 1);
 }
@@ -471,7 +470,8 @@ void tst_MainForm::versionText()
 void tst_MainForm::gamePathFromSteamLibrary()
 {
     // Nothing saved: the Half-Life of the user's Steam library, found afresh at each start.
-    const QString game = m_config.filePath(QStringLiteral("home/.local/share/Steam/steamapps/common/Half-Life"));
+    const QString game
+        = m_config.filePath(QStringLiteral("home/.local/share/Steam/steamapps/common/Half-Life"));
     QVERIFY(QDir().mkpath(game));
     QFile script(game + QStringLiteral("/hl.sh"));
     QVERIFY(script.open(QIODevice::WriteOnly));
@@ -504,7 +504,7 @@ void tst_MainForm::settingsThatAreNotAFile()
     testing::MessageRecorder recorder;
     app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path));
     form.show();
-    QStringList expected = { TwoPartMessage(
+    QStringList expected = { ui::TwoPartMessage(
         QStringLiteral("Your saved options could not be read from %1: it is not a regular file.").arg(path),
         QStringLiteral("Rollcall starts with its default options.")) };
     QTRY_COMPARE(recorder.texts(), expected);
@@ -512,7 +512,7 @@ void tst_MainForm::settingsThatAreNotAFile()
 
     form.close();
     if (directory) {
-        expected << TwoPartMessage(
+        expected << ui::TwoPartMessage(
             QStringLiteral("Your options could not be saved to %1: it is not a regular "
                            "file, and Rollcall leaves it as it is.")
                 .arg(path),

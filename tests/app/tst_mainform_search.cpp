@@ -5,6 +5,7 @@
 #include "results/ResultsModel.h"
 #include "search/ResultRow.h"
 #include "search/SearchRun.h"
+#include "ui/RunTexts.h"
 
 #include <QHeaderView>
 #include <QProgressBar>
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void fullSearch();
     void endDuringTheRun_data();
     void endDuringTheRun();
+    void doneAfterTheLastReply();
 
 private:
     // The options page filled for a search for "bob" at the fake master, then "Next >".
@@ -112,9 +114,9 @@ void tst_MainFormSearch::fullSearch()
     QVERIFY(!h.button("Command6")->isEnabled());
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("Searching For Players..."));
     QTRY_COMPARE_WITH_TIMEOUT(h.recorder.messages.size(), 1, Wait);
-    QCOMPARE(h.recorder.messages.constFirst().icon, UserMessage::Icon::Exclamation);
+    QCOMPARE(h.recorder.messages.constFirst().icon, ui::UserMessage::Icon::Exclamation);
     QCOMPARE(h.recorder.messages.constFirst().text,
-        TwoPartMessage(
+        ui::TwoPartMessage(
             QStringLiteral("No servers received from master."), QStringLiteral("Please try again later.")));
     QCOMPARE(h.label("lblStatus")->text(), QStringLiteral("Status: Done."));
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("0 Players Found"));
@@ -150,7 +152,7 @@ void tst_MainFormSearch::endDuringTheRun()
         QVERIFY(h.label("lblTotal")->isVisible());
         QVERIFY(h.label("lblLeft")->isVisible());
         QVERIFY(progress->isVisible());
-        QCOMPARE(progress->value(), h.form->searchRun()->handedOutPercent());
+        QCOMPARE(progress->value(), ui::HandedOutPercent(h.form->searchRun()->progress()));
     }
 
     if (back) {
@@ -172,6 +174,37 @@ void tst_MainFormSearch::endDuringTheRun()
     // The rows found so far stay; nothing is reported once the run has ended.
     QTest::qWait(100);
     QCOMPARE(model->rowCount(), download ? 0 : 1);
+    QVERIFY(h.recorder.messages.isEmpty());
+}
+
+void tst_MainFormSearch::doneAfterTheLastReply()
+{
+    // Two sockets, so the list is handed out at once; the second server answers well inside its
+    // time-out. Until it has, the run is not done: no end texts, and "Stop" stays available.
+    m_otherServer->setReplyDelay(800);
+    FormHarness h;
+    QVERIFY(h.shown);
+    startSearch(h, "5000", "2");
+    results::ResultsModel *model = h.form->resultsModel();
+    auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, Wait);
+    QVERIFY(h.form->searchRun()->isActive());
+    QCOMPARE(h.label("Label13")->text(), QStringLiteral("Searching For Players..."));
+    QVERIFY(h.label("lblStatus")->text().startsWith(QLatin1String("Status: Refreshing 127.0.0.1:")));
+    QVERIFY(h.label("lblTotal")->isVisible());
+    click(list, model->index(0, 3));
+    QVERIFY(h.button("Command5")->isEnabled());
+
+    // The end texts come with the last row, never before it.
+    int rowsAtEnd = -1;
+    connect(h.form->searchRun(), &search::SearchRun::runEnded, this, [&] { rowsAtEnd = model->rowCount(); });
+    QTRY_COMPARE_WITH_TIMEOUT(h.label("lblStatus")->text(), QStringLiteral("Status: Done."), Wait);
+    QCOMPARE(rowsAtEnd, 2);
+    QCOMPARE(h.label("Label13")->text(), QStringLiteral("2 Players Found"));
+    QVERIFY(!h.button("Command5")->isEnabled());
+    QVERIFY(h.label("lblTotal")->isHidden());
+    QTest::qWait(200);
+    QCOMPARE(model->rowCount(), 2);
     QVERIFY(h.recorder.messages.isEmpty());
 }
 

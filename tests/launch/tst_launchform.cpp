@@ -15,9 +15,9 @@
 #include <QTreeView>
 #include <memory>
 
-using rollcall::UserMessage;
 using rollcall::launch::LaunchForm;
 using rollcall::ui::seams;
+using rollcall::ui::UserMessage;
 using namespace rollcall::testsupport;
 
 namespace {

@@ -182,7 +182,7 @@ void TestPing::pingInIsolatedNetwork()
 void TestPing::pingerSeam()
 {
     QString asked;
-    pinger() = [&](const QString &address, const MessageSink &) {
+    pinger() = [&](const QString &address, const FailureSink &) {
         asked = address;
         return PingResult { 0, qint16(11010), EchoStatusText(11010) };
     };

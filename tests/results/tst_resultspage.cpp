@@ -23,6 +23,7 @@ using namespace rollcall::testsupport;
 using results::ResultsModel;
 using results::ResultsPage;
 using search::ResultRow;
+using ui::UserMessage;
 using Kind = FakeGameServer::Kind;
 
 namespace {
@@ -413,7 +414,8 @@ void TestResultsPage::pingThroughTheSeam_data()
     row("success", 0, "42");
     row("timedOut", 11010, "9999");
     // The socket library's own complaint is the only message; the page adds none.
-    row("noSockets", -1, "50", "Sockets did not start.");
+    row("noSockets", -1, "50",
+        "Windows Sockets For 32 bit Windows environments is not successfully responding.");
     row("hostUnreachable", 11003, "50", "Ping error: Dest. host unreachable");
 }
 
@@ -424,11 +426,11 @@ void TestResultsPage::pingThroughTheSeam()
     QFETCH(QString, message);
     QString asked;
     bool busy = false;
-    ping::pinger() = [&](const QString &address, const ping::MessageSink &sink) {
+    ping::pinger() = [&](const QString &address, const ping::FailureSink &sink) {
         asked = address;
         busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         if (status == -1) {
-            sink({ UserMessage::Icon::Critical, QStringLiteral("Sockets did not start.") });
+            sink(ping::SocketsFailure {});
             return ping::PingResult { 0, -1, QStringLiteral("Unable to initialize sockets.") };
         }
         return ping::PingResult { status == 0 ? 42 : 0, qint16(status), ping::EchoStatusText(status) };

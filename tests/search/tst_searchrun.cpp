@@ -3,9 +3,13 @@
 
 #include "FakeServers.h"
 #include "search/SearchRun.h"
+#include "ui/RunTexts.h"
 
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUdpSocket>
 #include <functional>
 
 using namespace rollcall;
@@ -36,6 +40,8 @@ int PlayersIn(int first, int count)
     return total;
 }
 
+using Kind = RunFailure::Kind;
+
 QString Found(int rows)
 {
     return QString::number(rows) + QStringLiteral(" Players Found");
@@ -58,14 +64,17 @@ struct Network
     QString address() const { return master.addressText(); }
 };
 
-// Everything a run reports, as one readable line per signal. `onLine` runs after each line, as
-// a receiver's slot would, and may do what a window's nested loop allows (even start over).
+// Everything a run reports, as one readable line per label a window would change (in the
+// order it changes them) or per signal. `onLine` runs after each line, as a receiver's slot
+// would, and may do what a window's nested loop allows (even start over).
 struct Log
 {
     QStringList lines;
     QList<ResultRow> rows;
-    QList<UserMessage> messages;
+    QList<ui::UserMessage> messages;
     int done = 0;
+    int starts = 0;
+    ui::RunLabels labels;
     std::function<void(const QString &)> onLine;
 
     void add(const QString &line)
@@ -75,28 +84,50 @@ struct Log
             onLine(line);
     }
 
-    explicit Log(SearchRun &run)
+    // Stops at a line whose receiver started a new run: the rest belonged to the old one.
+    void show(int parts)
     {
-        const auto on = [&run](auto signal, auto slot) { QObject::connect(&run, signal, &run, slot); };
+        const int run = starts;
         const auto shown = [](const QString &text, bool visible) -> QString {
             return text + (visible ? " [shown]" : " [hidden]");
         };
-        on(&SearchRun::runStarted, [this] { add(QStringLiteral("started")); });
-        on(&SearchRun::headingChanged, [this](const QString &text) { add(text); });
-        on(&SearchRun::statusChanged, [this](const QString &text) { add(text); });
-        on(&SearchRun::totalChanged,
-            [this, shown](const QString &text, bool visible) { add(shown(text, visible)); });
-        on(&SearchRun::leftChanged,
-            [this, shown](const QString &text, bool visible, int) { add(shown(text, visible)); });
+        for (const int part :
+            { ui::RunLabels::Status, ui::RunLabels::Heading, ui::RunLabels::Total, ui::RunLabels::Left }) {
+            if (!(parts & part))
+                continue;
+            if (part == ui::RunLabels::Status)
+                add(labels.status());
+            else if (part == ui::RunLabels::Heading)
+                add(labels.heading());
+            else
+                add(shown(
+                    part == ui::RunLabels::Total ? labels.total() : labels.left(), labels.countsShown()));
+            if (starts != run)
+                return;
+        }
+    }
+
+    explicit Log(SearchRun &run)
+    {
+        const auto on = [&run](auto signal, auto slot) { QObject::connect(&run, signal, &run, slot); };
+        on(&SearchRun::runStarted, [this] {
+            const int started = ++starts;
+            add(QStringLiteral("started"));
+            if (starts == started)
+                show(labels.restart());
+        });
+        on(&SearchRun::progressChanged,
+            [this](const RunProgress &progress) { show(labels.update(progress)); });
         on(&SearchRun::rowsFound, [this](const QList<ResultRow> &found) {
             rows += found;
             add("rows " + QString::number(found.size()));
         });
-        on(&SearchRun::searchDone, [this] {
+        on(&SearchRun::runEnded, [this] {
             ++done;
             add(QStringLiteral("done"));
         });
-        on(&SearchRun::failed, [this](const UserMessage &m) {
+        on(&SearchRun::failed, [this](const RunFailure &failure) {
+            const ui::UserMessage m = ui::FailureMessage(failure);
             messages << m;
             add("message: " + m.text);
         });
@@ -116,11 +147,14 @@ private Q_SLOTS:
     void everyServerOnceNeverMoreThanTheSockets();
     void stopOrTearDownLeavesNothingBehind_data();
     void stopOrTearDownLeavesNothingBehind();
-    void lateReplyAfterTheEndReportsItAgain();
+    void replyAfterTheEndIsDropped();
+    void lateReplyWhileOthersAreOut();
     void repliesThatAreNotTheAnswer_data();
     void repliesThatAreNotTheAnswer();
     void masterFailures_data();
     void masterFailures();
+    void refusedMasterPortEndsTheExchange_data();
+    void refusedMasterPortEndsTheExchange();
     void restartInsideAReport_data();
     void restartInsideAReport();
 };
@@ -242,10 +276,11 @@ void TestSearchRun::everyServerOnceNeverMoreThanTheSockets()
     Log log(run);
     QStringList left;
     QList<int> percents;
-    connect(&run, &SearchRun::leftChanged, this, [&](const QString &text, bool visible, int percent) {
-        if (visible && !text.endsWith(QLatin1String("(100%)"))) {
+    connect(&run, &SearchRun::progressChanged, this, [&](const RunProgress &progress) {
+        const QString text = ui::LeftText(progress);
+        if (progress.isQuerying() && !text.endsWith(QLatin1String("(100%)"))) {
             left << text;
-            percents << percent;
+            percents << ui::HandedOutPercent(progress);
         }
     });
     run.start(Criteria(net.address(), connections, 5000));
@@ -256,8 +291,9 @@ void TestSearchRun::everyServerOnceNeverMoreThanTheSockets()
     QVERIFY2(net.servers.peakOutstanding() <= connections,
         qPrintable(QString::number(net.servers.peakOutstanding())));
     QCOMPARE(run.peakOutstanding(), qMin(servers, connections));
-    // Every socket that finds the list exhausted reports the end once.
-    QCOMPARE(log.done, qMin(servers, connections));
+    // The end comes once, after the last reply: no row follows it.
+    QCOMPARE(log.done, 1);
+    QCOMPARE(log.lines.last(), QStringLiteral("done"));
     QCOMPARE(log.rows.size(), PlayersIn(0, servers));
     QCOMPARE(left.value(0), firstHandOut);
     if (!left.isEmpty()) {
@@ -319,30 +355,70 @@ void TestSearchRun::stopOrTearDownLeavesNothingBehind()
     QCOMPARE(net.servers.totalPlayersRequests(), duringDownload ? 0 : 2);
 }
 
-void TestSearchRun::lateReplyAfterTheEndReportsItAgain()
+void TestSearchRun::replyAfterTheEndIsDropped()
 {
-    // Three servers, two sockets: the slow one outlives its time-out and the end of the run.
+    // Three servers, two sockets: the slow one outlives its time-out, which ends the run.
     Network net;
     QVERIFY(net.start(3));
     net.servers.server(1)->setReplyDelay(700);
     SearchRun run;
     Log log(run);
     QSignalSpy timedOut(&run, &SearchRun::serverTimedOut);
+    QSignalSpy answered(&run, &SearchRun::serverAnswered);
     run.start(Criteria(net.address(), 2, 250));
-    QTRY_VERIFY_WITH_TIMEOUT(log.done >= 1, Wait);
-    const int before = PlayersIn(0, 1) + PlayersIn(2, 1);
-    QTRY_COMPARE_WITH_TIMEOUT(timedOut.size(), 1, Wait);
-    QTRY_COMPARE_WITH_TIMEOUT(run.heading(), Found(before), Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(log.done, 1, Wait);
+    QCOMPARE(timedOut.size(), 1);
     QCOMPARE(timedOut.at(0).at(1).toInt(), int(net.servers.server(1)->port()));
-    // Both sockets found the list exhausted: one after its reply, one after its time-out.
-    QCOMPARE(log.done, 2);
+    QCOMPARE(answered.size(), 2);
+    QVERIFY(!run.isActive());
     QCOMPARE(run.outstanding(), 0);
+    const int found = PlayersIn(0, 1) + PlayersIn(2, 1);
+    QCOMPARE(ui::HeadingText(run.progress()), Found(found));
 
-    // The late reply still brings its rows and moves the count on.
-    QTRY_COMPARE_WITH_TIMEOUT(log.done, 3, Wait);
-    QCOMPARE(run.heading(), Found(before + PlayersIn(1, 1)));
-    QCOMPARE(log.rows.size(), before + PlayersIn(1, 1));
+    // "Done" is final: the late reply brings nothing, not even a second end.
+    QTRY_COMPARE_WITH_TIMEOUT(net.servers.server(1)->repliesSent(), 1, Wait);
+    const QStringList ended = log.lines;
+    QTest::qWait(200);
+    QCOMPARE(log.lines, ended);
+    QCOMPARE(log.lines.last(), QStringLiteral("done"));
+    QCOMPARE(log.rows.size(), found);
+    QCOMPARE(answered.size(), 2);
     QCOMPARE(net.servers.totalPlayersRequests(), 3);
+}
+
+void TestSearchRun::lateReplyWhileOthersAreOut()
+{
+    // Two sockets, three servers, a 1500 ms time-out. Socket B: server 1 answers at 1000 ms,
+    // server 2 (asked then) at 2000 ms. Socket A: server 0 times out at 1500 ms, which exhausts
+    // the list, and answers at 1750 ms, while B's query is still out. That late reply brings
+    // its rows but was counted down at its time-out already: counted again, the run would end
+    // there and drop server 2's answer.
+    Network net;
+    QVERIFY(net.start(3));
+    net.servers.server(0)->setPlayers({ { "player_late", 7, 70.f } });
+    net.servers.server(0)->setReplyDelay(1750);
+    net.servers.server(1)->setReplyDelay(1000);
+    net.servers.server(2)->setReplyDelay(1000);
+    SearchRun run;
+    Log log(run);
+    QSignalSpy timedOut(&run, &SearchRun::serverTimedOut);
+    int outstandingAtLateReply = -1;
+    const qint32 latePort = net.servers.server(0)->port();
+    connect(&run, &SearchRun::serverAnswered, this, [&](const QString &, qint32 port) {
+        if (port == latePort)
+            outstandingAtLateReply = run.outstanding();
+    });
+    run.start(Criteria(net.address(), 2, 1500));
+    QTRY_COMPARE_WITH_TIMEOUT(log.done, 1, Wait);
+
+    QCOMPARE(timedOut.size(), 1);
+    QCOMPARE(outstandingAtLateReply, 1);
+    QCOMPARE(run.outstanding(), 0);
+    QCOMPARE(log.rows.size(), 1 + PlayersIn(1, 2));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(1 + PlayersIn(1, 2)));
+    QCOMPARE(run.progress().answered, 3);
+    QCOMPARE(run.progress().timedOut, 1);
+    QCOMPARE(log.lines.last(), QStringLiteral("done"));
 }
 
 void TestSearchRun::repliesThatAreNotTheAnswer_data()
@@ -393,7 +469,7 @@ void TestSearchRun::repliesThatAreNotTheAnswer()
     QCOMPARE(answers.size(), answered ? 1 : 0);
     QCOMPARE(timeouts.size(), answered ? 0 : 1);
     QCOMPARE(log.rows.size(), rows);
-    QCOMPARE(run.heading(), Found(rows));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(rows));
     if (rows == 2) {
         QCOMPARE(log.rows.at(0).cell(ResultRow::PlayerName), QStringLiteral("player_one"));
         QCOMPARE(log.rows.at(1).cell(ResultRow::PlayerName), QStringLiteral("player_two"));
@@ -410,34 +486,39 @@ void TestSearchRun::repliesThatAreNotTheAnswer()
 void TestSearchRun::masterFailures_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<Kind>("failure");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("heading");
 
     const QString later = QStringLiteral("\r\n\r\nPlease try again later.");
     const QString unreachable = QStringLiteral(
         "Unable to contact the master server.\r\n\r\nPlease check the address and try again.");
-    QTest::newRow("badHeader") << "badHeader"
-                               << "Bad master server response." + later << "Searching For Players...";
-    QTest::newRow("malformed") << "malformed"
+    QTest::newRow("badHeader") << "badHeader" << Kind::BadMasterReply << "Bad master server response." + later
+                               << "Searching For Players...";
+    QTest::newRow("malformed") << "malformed" << Kind::MalformedMasterReply
                                << "An unknown error occurred while obtaining the server list." + later
                                << "0 Players Found";
-    QTest::newRow("silent") << "silent"
-                            << "No servers received from master." + later << "0 Players Found";
-    QTest::newRow("tooSlow") << "slow"
-                             << "No servers received from master." + later << "0 Players Found";
-    QTest::newRow("emptyList") << "empty"
+    QTest::newRow("silent") << "silent" << Kind::MasterTimedOut << "No servers received from master." + later
+                            << "0 Players Found";
+    QTest::newRow("tooSlow") << "slow" << Kind::MasterTimedOut << "No servers received from master." + later
+                             << "0 Players Found";
+    QTest::newRow("emptyList") << "empty" << Kind::NoServersListed
                                << "No servers received from master." + later << "0 Players Found";
     // Names the resolver refuses before asking any name server: tests send nothing off this machine.
-    QTest::newRow("invalidHostName") << "no such host:27010" << unreachable << "0 Players Found";
-    QTest::newRow("emptyLabel") << "bad..host" << unreachable << "0 Players Found";
-    QTest::newRow("portTooLarge") << "127.0.0.1:70000" << unreachable << "0 Players Found";
-    QTest::newRow("portNegative") << "127.0.0.1:-5" << unreachable << "0 Players Found";
-    QTest::newRow("noHost") << ":27010" << unreachable << "0 Players Found";
+    QTest::newRow("invalidHostName") << "no such host:27010" << Kind::MasterUnreachable << unreachable
+                                     << "0 Players Found";
+    QTest::newRow("emptyLabel") << "bad..host" << Kind::MasterUnreachable << unreachable << "0 Players Found";
+    QTest::newRow("portTooLarge") << "127.0.0.1:70000" << Kind::MasterUnreachable << unreachable
+                                  << "0 Players Found";
+    QTest::newRow("portNegative") << "127.0.0.1:-5" << Kind::MasterUnreachable << unreachable
+                                  << "0 Players Found";
+    QTest::newRow("noHost") << ":27010" << Kind::MasterUnreachable << unreachable << "0 Players Found";
 }
 
 void TestSearchRun::masterFailures()
 {
     QFETCH(QString, kind);
+    QFETCH(Kind, failure);
     QFETCH(QString, message);
     QFETCH(QString, heading);
 
@@ -466,12 +547,21 @@ void TestSearchRun::masterFailures()
     Log log(run);
     run.start(Criteria(address));
     QTRY_COMPARE_WITH_TIMEOUT(log.messages.size(), 1, Wait);
-    QCOMPARE(log.messages.first(), (UserMessage { UserMessage::Icon::Exclamation, message }));
+    QCOMPARE(log.messages.first().icon, ui::UserMessage::Icon::Exclamation);
+    QCOMPARE(log.messages.first().text, message);
+    // The failure says what went wrong and where; the window words it.
+    QVERIFY(run.failure());
+    QCOMPARE(run.failure()->kind, failure);
+    QCOMPARE(run.failure()->master, address);
+    const bool asked = address == master.addressText();
+    QCOMPARE(run.failure()->masterAddress, asked ? address : QString());
+    QCOMPARE(log.messages.first().informativeText, "Master server tried: " + address.trimmed());
     // The message comes last, after the texts it explains.
     QCOMPARE(log.lines.mid(log.lines.size() - 2), QStringList({ "done", "message: " + message }));
-    QCOMPARE(run.status(), QStringLiteral("Status: Done."));
-    QCOMPARE(run.heading(), heading);
+    QCOMPARE(ui::StatusText(run.progress()), QStringLiteral("Status: Done."));
+    QCOMPARE(ui::HeadingText(run.progress()), heading);
     QVERIFY(!run.isQuerying());
+    QVERIFY(!run.isActive());
 
     // No query starts, no second message comes when the master time-out would have run out,
     // and a late page is ignored.
@@ -480,6 +570,62 @@ void TestSearchRun::masterFailures()
     QCOMPARE(log.done, 1);
     QCOMPARE(game.requestCount(FakeGameServer::Kind::Players), 0);
     QVERIFY(master.requests().size() <= 1);
+}
+
+void TestSearchRun::refusedMasterPortEndsTheExchange_data()
+{
+    QTest::addColumn<bool>("pageFirst"); // the master answers once, then stops listening
+
+    QTest::newRow("nothingListens_unreachable") << false;
+    QTest::newRow("closedAfterAPage_listKept") << true;
+}
+
+void TestSearchRun::refusedMasterPortEndsTheExchange()
+{
+    // The system says at once that nothing listens on the master's port: the run does not wait
+    // out the 30 s master time-out. A master merely silent still gets it (masterFailures).
+    QFETCH(bool, pageFirst);
+    if (!RefusedPortIsReported(ClosedUdpPort()))
+        QSKIP("This system does not report a refused UDP port on loopback");
+    Network net;
+    QVERIFY(net.start(3));
+    QUdpSocket once;
+    QVERIFY(once.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = once.localPort();
+    if (pageFirst) {
+        // Page 0 with a key for more, then gone: the request for page 1 is refused.
+        connect(&once, &QUdpSocket::readyRead, this, [&] {
+            const QNetworkDatagram request = once.receiveDatagram();
+            const QByteArray page = EncodeMasterReply(MasterPageKey(0), net.servers.entries());
+            once.writeDatagram(page, request.senderAddress(), quint16(request.senderPort()));
+            once.close();
+        });
+    } else {
+        once.close();
+    }
+    const QString address = "127.0.0.1:" + QString::number(port);
+    SearchRun run;
+    Log log(run);
+    QElapsedTimer clock;
+    clock.start();
+    run.start(Criteria(address));
+    QTRY_COMPARE_WITH_TIMEOUT(log.done, 1, 5000);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+
+    if (pageFirst) {
+        QVERIFY(!run.failure());
+        QCOMPARE(run.serverCount(), 3);
+        QCOMPARE(log.rows.size(), PlayersIn(0, 3));
+        return;
+    }
+    QVERIFY(run.failure());
+    QCOMPARE(run.failure()->kind, Kind::MasterUnreachable);
+    QCOMPARE(run.failure()->masterAddress, address);
+    QCOMPARE(log.messages.size(), 1);
+    QCOMPARE(log.messages.first().text,
+        QStringLiteral(
+            "Unable to contact the master server.\r\n\r\nPlease check the address and try again."));
+    QCOMPARE(log.messages.first().informativeText, "Master server tried: " + address);
 }
 
 void TestSearchRun::restartInsideAReport_data()
@@ -541,7 +687,7 @@ void TestSearchRun::restartInsideAReport()
     QTRY_VERIFY_WITH_TIMEOUT(!run.isActive() && run.outstanding() == 0, Wait);
     QCOMPARE(log.messages.size(), trigger.startsWith(QLatin1String("message")) ? 1 : 0);
     QCOMPARE(log.lines.count(QStringLiteral("started")), 2);
-    QCOMPARE(run.heading(), Found(PlayersIn(0, 3)));
+    QCOMPARE(ui::HeadingText(run.progress()), Found(PlayersIn(0, 3)));
     QTest::qWait(300);
     QCOMPARE(log.lines.mid(at).count(QStringLiteral("done")), 1);
 }

@@ -5,7 +5,13 @@
 #include <QUdpSocket>
 #include <QtEndian>
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace rollcall::testsupport {
 
@@ -413,6 +419,32 @@ int ServerPopulation::neverAsked() const
 {
     return int(std::count_if(m_servers.cbegin(), m_servers.cend(),
         [](const FakeGameServer *s) { return s->requestCount(FakeGameServer::Kind::Players) == 0; }));
+}
+
+quint16 ClosedUdpPort()
+{
+    QUdpSocket probe;
+    return probe.bind(QHostAddress::LocalHost, 0) ? probe.localPort() : 0;
+}
+
+bool RefusedPortIsReported(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool refused = false;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0
+        && ::send(fd, "?", 1, 0) == 1) {
+        pollfd readable { fd, POLLIN, 0 };
+        char byte = 0;
+        refused = ::poll(&readable, 1, 1000) == 1 && ::recv(fd, &byte, 1, 0) < 0 && errno == ECONNREFUSED;
+    }
+    ::close(fd);
+    return refused;
 }
 
 } // namespace rollcall::testsupport

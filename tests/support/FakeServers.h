@@ -249,4 +249,13 @@ private:
     int m_peak = 0;
 };
 
+// ---- A port nobody listens on ----
+
+// A UDP port on 127.0.0.1 that was free a moment ago (bound, then let go).
+quint16 ClosedUdpPort();
+// Whether this system answers a datagram to that port with an ICMP port unreachable that a
+// connected socket hears of; a sandbox may drop it. Asked with a plain socket, not the code
+// under test, and waits at most a second.
+bool RefusedPortIsReported(quint16 port);
+
 } // namespace rollcall::testsupport

@@ -4,14 +4,117 @@
 #include "FakeServers.h"
 #include "ToolProcess.h"
 
+#include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
 #include <QTest>
+#include <csignal>
 #include <memory>
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace rollcall::testsupport;
 using namespace rollcall::testtools;
+
+namespace {
+
+struct TerminalRun
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray bytes; // everything written to the terminal, stdout and stderr interleaved
+};
+
+// Runs the tool with stdout and stderr on one pseudo-terminal, as from an interactive shell.
+TerminalRun RunOnTerminal(const QStringList &arguments, const QProcessEnvironment &environment)
+{
+    // All the child needs is made before fork: after it, the child only calls exec.
+    QList<QByteArray> store { QByteArrayLiteral(ROLLCALL_FIND_PATH) };
+    for (const QString &argument : arguments)
+        store.append(argument.toUtf8());
+    const qsizetype argc = store.size();
+    for (const QString &variable : environment.toStringList())
+        store.append(variable.toUtf8());
+    std::vector<char *> argv;
+    std::vector<char *> envp;
+    for (qsizetype i = 0; i < store.size(); ++i)
+        (i < argc ? argv : envp).push_back(store[i].data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    TerminalRun run;
+    winsize size {};
+    size.ws_row = 24;
+    size.ws_col = 250;
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, &size);
+    if (pid < 0)
+        return run;
+    if (pid == 0) {
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    // The fake servers live in this process: its event loop turns while the tool runs.
+    QElapsedTimer clock;
+    clock.start();
+    bool open = true;
+    while (open && clock.elapsed() < 60000) {
+        pollfd readable { terminal, POLLIN, 0 };
+        if (poll(&readable, 1, 0) <= 0) {
+            QTest::qWait(5);
+            continue;
+        }
+        char buffer[4096];
+        const ssize_t got = read(terminal, buffer, sizeof buffer);
+        if (got > 0)
+            run.bytes.append(buffer, got);
+        else
+            open = false; // EIO: the tool's side of the terminal closed
+    }
+    if (open)
+        kill(pid, SIGKILL);
+    int status = 0;
+    run.finished = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && !open;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    close(terminal);
+    return run;
+}
+
+// The lines a terminal shows at the end: CR goes back to the start of the line, LF down one,
+// ESC [ K clears to the end of the line. Any other escape is reported in `unexpected`.
+QList<QByteArray> Screen(const QByteArray &bytes, QByteArray *unexpected)
+{
+    QList<QByteArray> lines { QByteArray() };
+    qsizetype column = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        QByteArray &line = lines.last();
+        const char c = bytes[i];
+        if (c == '\r') {
+            column = 0;
+        } else if (c == '\n') {
+            lines.append(QByteArray());
+        } else if (c == '\033') {
+            if (bytes.mid(i, 3) == "\033[K") {
+                line.truncate(column);
+                i += 2;
+            } else {
+                *unexpected += bytes.mid(i, 8);
+            }
+        } else {
+            if (line.size() <= column)
+                line.append(column - line.size() + 1, ' ');
+            line[column++] = c;
+        }
+    }
+    return lines;
+}
+
+} // namespace
 
 class TestRollcallFind final : public QObject
 {
@@ -29,6 +132,11 @@ private Q_SLOTS:
     void settingsThatAreNotAFile_data();
     void settingsThatAreNotAFile();
     void silentMasterIsAFailure();
+    void masterFailureStatus_data();
+    void masterFailureStatus();
+    void progressAndRowsOnOneTerminal_data();
+    void progressAndRowsOnOneTerminal();
+    void version();
 
 private:
     ToolResult find(const QString &arguments, const QStringList &more = {});
@@ -354,6 +462,108 @@ void TestRollcallFind::silentMasterIsAFailure()
     const ToolResult none = find("--name bob --master " + empty.addressText());
     QCOMPARE(none.exitCode, 1);
     QVERIFY2(none.err.contains("No servers received from master."), none.err.constData());
+}
+
+void TestRollcallFind::masterFailureStatus_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("emptyList_nothingFound") << "empty" << 1 << "No servers received from master.";
+    QTest::newRow("badReply_failed") << "badHeader" << 2 << "Bad master server response.";
+    QTest::newRow("malformedReply_failed")
+        << "malformed" << 2 << "An unknown error occurred while obtaining the server list.";
+    // Nothing listens on the port: said at once, not after the 30 s master time-out.
+    QTest::newRow("refusedPort_failed") << "refused" << 2 << "Unable to contact the master server.";
+}
+
+void TestRollcallFind::masterFailureStatus()
+{
+    // The status comes from what went wrong, never from the words: the same words stand for an
+    // empty list (status 1) and for a silent master (status 2).
+    QFETCH(QString, kind);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    FakeMasterServer master;
+    QVERIFY(master.listen());
+    master.setEntries({ m_servers[0]->entry() });
+    if (kind == QLatin1String("empty"))
+        master.setEntries({});
+    master.setBadHeader(kind == QLatin1String("badHeader"));
+    master.setMalformed(kind == QLatin1String("malformed"));
+    QString address = master.addressText();
+    if (kind == QLatin1String("refused")) {
+        address = "127.0.0.1:" + QString::number(ClosedUdpPort());
+        if (!RefusedPortIsReported(quint16(address.section(QLatin1Char(':'), 1).toInt())))
+            QSKIP("This system does not report a refused UDP port on loopback");
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const ToolResult result = find("--name bob --format json --master " + address);
+    QVERIFY2(result.finished, result.err.constData());
+    QVERIFY(clock.elapsed() < 20000);
+    QCOMPARE(result.exitCode, status);
+    // The message, then the master tried.
+    const QString err = QString::fromUtf8(result.err);
+    QVERIFY2(err.contains(message), result.err.constData());
+    QVERIFY2(err.contains("rollcall-find: Master server tried: " + address + '\n'), result.err.constData());
+    // Nothing found is still a document, an empty one; a failed exchange has none.
+    if (status == 1) {
+        const QJsonDocument document = QJsonDocument::fromJson(result.out);
+        QVERIFY2(document.isArray() && document.array().isEmpty(), result.out.constData());
+    } else {
+        QVERIFY2(result.out.isEmpty(), result.out.constData());
+    }
+}
+
+void TestRollcallFind::progressAndRowsOnOneTerminal_data()
+{
+    QTest::addColumn<QString>("term");
+    QTest::newRow("xterm_lineRewritten") << "xterm";
+    QTest::newRow("dumb_plainLines") << "dumb";
+}
+
+void TestRollcallFind::progressAndRowsOnOneTerminal()
+{
+    // In a shell, progress (stderr) and rows (stdout) share the screen: a row must never
+    // continue a progress line, and a terminal without cursor control gets no escapes.
+    QFETCH(QString, term);
+    QProcessEnvironment environment = IsolatedEnvironment(m_config.path());
+    environment.insert(QStringLiteral("TERM"), term);
+    const TerminalRun run
+        = RunOnTerminal(Args("--name BOB --timeout 400 --master " + m_master.addressText()), environment);
+    QVERIFY2(run.finished, run.bytes.constData());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.bytes.contains("Status: "), run.bytes.constData());
+    const bool rewritten = term != QLatin1String("dumb");
+    QCOMPARE(run.bytes.contains('\033'), rewritten);
+
+    QByteArray unexpected;
+    const QList<QByteArray> screen = Screen(run.bytes, &unexpected);
+    QVERIFY2(unexpected.isEmpty(), unexpected.constData());
+    QByteArray rows;
+    for (const QByteArray &line : screen) {
+        const bool isRow = line.contains('\t');
+        const bool isProgress = line.contains("Status: ") || line.contains(" found");
+        QVERIFY2(!(isRow && isProgress), line.constData());
+        if (isRow)
+            rows += line + '\n';
+    }
+    QCOMPARE(rowKeys(rows),
+        QStringList({ "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05", "1|[TAG]Bobby|12|00:01:40",
+            "3|bob_one|2|00:01:01" }));
+}
+
+void TestRollcallFind::version()
+{
+    const ToolResult result = find(QStringLiteral("--version"));
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out,
+        QByteArray("rollcall-find ") + QByteArray::number(ROLLCALL_VERSION_MAJOR) + '.'
+            + QByteArray::number(ROLLCALL_VERSION_MINOR) + '.' + QByteArray::number(ROLLCALL_VERSION_REVISION)
+            + '\n');
+    QVERIFY(result.err.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRollcallFind)

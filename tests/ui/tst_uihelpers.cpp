@@ -1,14 +1,17 @@
 // What every window shares: the clipboard helper and the icons.
 
 #include "ui/Icons.h"
+#include "ui/Seams.h"
 #include "ui/WindowHelpers.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QImageReader>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 using namespace rollcall::ui;
 
@@ -21,6 +24,7 @@ private Q_SLOTS:
     void copySelection();
     void icons_data();
     void icons();
+    void messageBoxShowsDetails();
 };
 
 void tst_UiHelpers::copySelection_data()
@@ -98,6 +102,32 @@ void tst_UiHelpers::icons()
         QCOMPARE(opaque, 0);
     else
         QVERIFY(opaque > size * size / 4);
+}
+
+void tst_UiHelpers::messageBoxShowsDetails()
+{
+    // The production seam: the box is read and closed from inside its own loop.
+    resetSeams();
+    QString title;
+    QString text;
+    QString details;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            details = box->informativeText();
+            icon = box->icon();
+            box->accept();
+        }
+    });
+    seams().showMessage(nullptr,
+        { UserMessage::Icon::Exclamation, QStringLiteral("Unable to contact the master server."),
+            QStringLiteral("Master server tried: 127.0.0.1:27010") });
+    QCOMPARE(title, QStringLiteral("Rollcall"));
+    QCOMPARE(text, QStringLiteral("Unable to contact the master server."));
+    QCOMPARE(details, QStringLiteral("Master server tried: 127.0.0.1:27010"));
+    QCOMPARE(icon, QMessageBox::Warning);
 }
 
 QTEST_MAIN(tst_UiHelpers)

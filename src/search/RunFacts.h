@@ -1,0 +1,60 @@
+#pragma once
+
+// What a search run reports, as plain values: where it is, how far it got, and why it ended
+// early. Windows and tools word these themselves; nothing here is text for a person.
+// Header-only on purpose: the wording library reads these without linking the network core.
+
+#include "protocol/MasterProtocol.h"
+
+#include <QString>
+#include <optional>
+
+namespace rollcall::search {
+
+enum class RunPhase {
+    Resolving, // the master is being looked up and asked; no page has listed a server yet
+    DownloadingList, // pages are arriving; `listed` servers so far
+    Querying, // the list is complete and handed out; no query has been named yet
+    Refreshing, // queries are out; `server` is the one asked last
+    Done, // the last query answered or timed out, Stop, or a master exchange without a list
+};
+
+// Why a run ended without a list to ask.
+struct RunFailure
+{
+    enum class Kind {
+        MasterUnreachable, // no IPv4 address for the name, a port out of range, or the port refused
+        BadMasterReply, // a reply that is not a master list at all
+        MalformedMasterReply, // a list reply that breaks off inside an entry
+        MasterTimedOut, // nothing came back before the master time-out
+        NoServersListed, // the master answered, with an empty list
+        SocketFailure, // a follow-up request could not be sent
+    };
+
+    Kind kind = Kind::MasterUnreachable;
+    QString master; // the master server as the search was given it
+    QString masterAddress; // "IPv4:port" that was asked; empty when none was
+
+    friend bool operator==(const RunFailure &, const RunFailure &) = default;
+};
+
+struct RunProgress
+{
+    RunPhase phase = RunPhase::Resolving;
+    int listed = 0; // servers the master listed so far; the whole list from Querying on
+    int handedOut = 0; // servers asked so far, the first round included
+    // Servers the hand-out has not reached yet. The first round, one server per socket all at
+    // once, counts as not reached: the count starts going down with the next server asked.
+    int left = 0;
+    int answered = 0; // replies, late ones included
+    int timedOut = 0;
+    int rows = 0; // players found
+    protocol::ServerEntry server; // the server asked last (Refreshing on)
+    std::optional<RunFailure> failure; // set with Done when the run got no list
+
+    bool isQuerying() const { return phase == RunPhase::Querying || phase == RunPhase::Refreshing; }
+
+    friend bool operator==(const RunProgress &, const RunProgress &) = default;
+};
+
+} // namespace rollcall::search
