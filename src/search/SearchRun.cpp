@@ -57,8 +57,8 @@ struct SearchRun::Private
         return report([&] { Q_EMIT q->progressChanged(progress); });
     }
 
-    // The end of the run: the last query ended, or Stop. Replies that come later, to queries
-    // that timed out, are no longer listened for: "Done" is final.
+    // The end of the run: the last query answered or timed out, or Stop. A server that answers
+    // after its own time-out still brings its rows and the count, but never a second end.
     void reportDone()
     {
         active = false;
@@ -127,6 +127,9 @@ struct SearchRun::Private
         progress.rows += int(found.size());
         if (!found.isEmpty() && !report([&] { Q_EMIT q->rowsFound(found); }))
             return;
+        // After the end nothing else reports the new count.
+        if (!found.isEmpty() && progress.phase == RunPhase::Done && !reportProgress())
+            return;
         report([&] { Q_EMIT q->serverAnswered(ip, port, ping); });
     }
 
@@ -154,10 +157,7 @@ SearchRun::SearchRun(QObject *parent)
         [this](const QString &ip, qint32 port) { d->serverTimedOut(ip, port); });
     connect(
         &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
-    connect(&d->pool, &QueryPool::finished, this, [this] {
-        d->pool.destroy();
-        d->reportDone();
-    });
+    connect(&d->pool, &QueryPool::finished, this, [this] { d->reportDone(); });
 }
 
 SearchRun::~SearchRun()
@@ -187,8 +187,11 @@ void SearchRun::start(const SearchCriteria &criteria)
 
 void SearchRun::stop()
 {
-    if (!d->active && !d->pool.exists())
+    if (!d->active) {
+        // Over already: only late replies could still come, and Stop means no more rows.
+        d->pool.destroy();
         return;
+    }
     ++d->generation;
     d->master.abort();
     d->pool.destroy();
