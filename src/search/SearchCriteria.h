@@ -16,9 +16,17 @@ struct NameSlot
     friend bool operator==(const NameSlot &, const NameSlot &) = default;
 };
 
+// Where the list of servers comes from, and so which queries the servers answer.
+enum class ListProtocol {
+    Legacy, // the Half-Life master's paged list; the "players" text query
+    Steam, // the Steam master's seed-paged list; A2S queries with challenges, UTF-8 names
+};
+
 // The options of one run, captured when it starts; the options page is disabled meanwhile.
 struct SearchCriteria
 {
+    ListProtocol Protocol = ListProtocol::Legacy;
+    quint8 Region = 255; // Steam master only: the region byte, 255 for the whole world
     std::array<NameSlot, 2> Slots;
     QString GameFilter;
     QString MapFilter;
@@ -35,5 +43,8 @@ struct SearchCriteria
 // internet name we do not own: whoever registered it could answer our users.
 inline const std::array<const char *, 3> MasterPresets
     = { "localhost:27010", "master:27010", "hlmaster.lan:27010" };
+// The Steam master's presets: Valve's own hosts, as a player using Steam mode expects them.
+inline const std::array<const char *, 2> SteamMasterPresets
+    = { "hl1master.steampowered.com:27010", "hl2master.steampowered.com:27011" };
 
 } // namespace rollcall::search

@@ -69,8 +69,8 @@ QString FlagText(bool checked)
 
 } // namespace
 
-SettingsValues LoadSettings(
-    SettingsBackend &backend, const QString &firstPresetMaster, const QString &defaultExecutable)
+SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPresetMaster,
+    const QString &defaultExecutable, const QString &firstSteamPresetMaster)
 {
     SettingsValues values;
     values.EnableSearch2 = LoadFlag(backend, QStringLiteral("EnableSearch[2]"));
@@ -90,6 +90,16 @@ SettingsValues LoadSettings(
     values.ExecutablePath = LoadText(backend, QStringLiteral("ExecutablePath"));
     if (values.ExecutablePath.isEmpty())
         values.ExecutablePath = defaultExecutable;
+
+    if (LoadText(backend, QStringLiteral("Protocol")) == QLatin1String("steam"))
+        values.Protocol = QStringLiteral("steam");
+    const TextSetting region = ReadText(backend, QStringLiteral("SteamRegion"));
+    const std::optional<qint32> regionByte = region.missing ? std::nullopt : ParseStoredNumber(region.text);
+    if (regionByte && *regionByte >= 0 && *regionByte <= 255)
+        values.SteamRegion = QString::number(*regionByte);
+    values.SteamMasterServer = LoadText(backend, QStringLiteral("SteamMasterServer"));
+    if (values.SteamMasterServer.isEmpty())
+        values.SteamMasterServer = firstSteamPresetMaster;
     return values;
 }
 
@@ -109,6 +119,9 @@ void SaveSettings(SettingsBackend &backend, const SettingsValues &values)
     backend.write(QStringLiteral("GameFilter"), values.GameFilter);
     backend.write(QStringLiteral("MapFilter"), values.MapFilter);
     backend.write(QStringLiteral("ExecutablePath"), values.ExecutablePath);
+    backend.write(QStringLiteral("Protocol"), values.Protocol);
+    backend.write(QStringLiteral("SteamRegion"), values.SteamRegion);
+    backend.write(QStringLiteral("SteamMasterServer"), values.SteamMasterServer);
     backend.endSave();
 }
 

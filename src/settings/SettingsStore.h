@@ -10,6 +10,7 @@
 namespace rollcall::settings {
 
 inline const QString DefaultExecutablePath = QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe");
+inline const QString DefaultSteamMaster = QStringLiteral("hl1master.steampowered.com:27010");
 
 // What the options page and the executable path hold. Numbers are the boxes' texts: a load
 // gives a validated plain decimal, a save writes what the box shows, unvalidated.
@@ -29,13 +30,19 @@ struct SettingsValues
     QString MapFilter;
     QString ExecutablePath = DefaultExecutablePath;
 
+    // Beside the thirteen, under names of their own: a file without them loads as before.
+    QString Protocol = QStringLiteral("legacy"); // "legacy" or "steam"; anything else reads as legacy
+    QString SteamRegion = QStringLiteral("255"); // the region byte, 0 to 255
+    QString SteamMasterServer = DefaultSteamMaster; // each protocol keeps its own last master
+
     friend bool operator==(const SettingsValues &, const SettingsValues &) = default;
 };
 
 // Reads all thirteen values in order, applying defaults; firstPresetMaster stands in for an
 // empty master server. Whatever was passed over is the backend's loadProblem() afterwards.
 SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPresetMaster,
-    const QString &defaultExecutable = DefaultExecutablePath);
+    const QString &defaultExecutable = DefaultExecutablePath,
+    const QString &firstSteamPresetMaster = DefaultSteamMaster);
 // Writes all thirteen values in order. It never fails on its own: what kept the values from
 // the store is the backend's saveProblem() afterwards.
 void SaveSettings(SettingsBackend &backend, const SettingsValues &values);

@@ -424,7 +424,8 @@ void tst_MainForm::settingsSavedOnClose()
         { "UseWildcards[1]", "1" }, { "UseWildcards[2]", "0" }, { "PlayerName[1]", "Zed" },
         { "PlayerName[2]", "Amy" }, { "MaxConnections", "" }, { "QueryTimeout", "1500" },
         { "MasterServer", "master:27010" }, { "EnableMaxServers", "1" }, { "MaxServerAmount", "77" },
-        { "GameFilter", "dmc" }, { "MapFilter", "dm_x" }, { "ExecutablePath", "" } };
+        { "GameFilter", "dmc" }, { "MapFilter", "dm_x" }, { "ExecutablePath", "" }, { "Protocol", "legacy" },
+        { "SteamRegion", "255" }, { "SteamMasterServer", "hl1master.steampowered.com:27010" } };
     QCOMPARE(h.backend->writes(), expected);
     QCOMPARE(h.backend->completedSaves(), 1);
 }

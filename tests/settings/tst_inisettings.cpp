@@ -41,6 +41,9 @@ SettingsValues unusualValues()
     values.GameFilter = QStringLiteral("  cstrike");
     values.MapFilter = QStringLiteral("de_dust2\t");
     values.ExecutablePath = QStringLiteral("C:\\Games\\Half-Life\\hl.exe");
+    values.Protocol = QStringLiteral("steam");
+    values.SteamRegion = QStringLiteral("7");
+    values.SteamMasterServer = QStringLiteral("hl2master.steampowered.com:27011");
     return values;
 }
 
@@ -125,9 +128,10 @@ void tst_IniSettings::saveReplacesThePerUserFile()
 
     SaveSettings(*CreateDefaultBackend(), unusualValues());
     QCOMPARE(LoadSettings(*CreateDefaultBackend(), Preset), unusualValues());
-    // Another reader sees thirteen plain texts under their own names and nothing else.
+    // Another reader sees the thirteen and the Steam mode's three as plain texts under their own
+    // names, and nothing else.
     const QSettings file(path, QSettings::IniFormat);
-    QCOMPARE(file.allKeys().size(), 13);
+    QCOMPARE(file.allKeys().size(), 16);
     QCOMPARE(file.value(QStringLiteral("EnableSearch[2]")), QVariant(QStringLiteral("1")));
     QCOMPARE(file.value(QStringLiteral("MaxConnections")), QVariant(QStringLiteral("7")));
     QCOMPARE(file.value(QStringLiteral("PlayerName[1]")), QVariant(unusualValues().PlayerName1));

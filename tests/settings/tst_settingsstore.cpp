@@ -15,15 +15,17 @@ const QStringList ValueNames = { QStringLiteral("EnableSearch[2]"), QStringLiter
     QStringLiteral("UseWildcards[2]"), QStringLiteral("PlayerName[1]"), QStringLiteral("PlayerName[2]"),
     QStringLiteral("MaxConnections"), QStringLiteral("QueryTimeout"), QStringLiteral("MasterServer"),
     QStringLiteral("EnableMaxServers"), QStringLiteral("MaxServerAmount"), QStringLiteral("GameFilter"),
-    QStringLiteral("MapFilter"), QStringLiteral("ExecutablePath") };
+    QStringLiteral("MapFilter"), QStringLiteral("ExecutablePath"), QStringLiteral("Protocol"),
+    QStringLiteral("SteamRegion"), QStringLiteral("SteamMasterServer") };
 
-// The thirteen fields as the texts a save writes, in the order of ValueNames.
+// The thirteen fields and the Steam mode's three as the texts a save writes, in the order of ValueNames.
 QStringList fields(const SettingsValues &v)
 {
     const auto flag = [](bool checked) { return checked ? QStringLiteral("1") : QStringLiteral("0"); };
     return { flag(v.EnableSearch2), flag(v.UseWildcards1), flag(v.UseWildcards2), v.PlayerName1,
         v.PlayerName2, v.MaxConnections, v.QueryTimeout, v.MasterServer, flag(v.EnableMaxServers),
-        v.MaxServerAmount, v.GameFilter, v.MapFilter, v.ExecutablePath };
+        v.MaxServerAmount, v.GameFilter, v.MapFilter, v.ExecutablePath, v.Protocol, v.SteamRegion,
+        v.SteamMasterServer };
 }
 
 // How a row stores its value: as text, or as something that is not text.
@@ -98,7 +100,7 @@ void tst_SettingsStore::firstStartLoadsDefaultsInOrder()
     const SettingsValues values = LoadSettings(backend, Preset);
     QCOMPARE(fields(values),
         QStringList({ "0", "0", "0", "", "", "80", "1000", Preset, "0", "5000", "", "",
-            "C:\\SIERRA\\Half-Life\\hl.exe" }));
+            "C:\\SIERRA\\Half-Life\\hl.exe", "legacy", "255", "hl1master.steampowered.com:27010" }));
     QCOMPARE(backend.queries(), ValueNames);
     QVERIFY(backend.writes().isEmpty());
 }
@@ -143,6 +145,15 @@ void tst_SettingsStore::loadOneValue_data()
     row("master_emptyBeforeNul", "MasterServer", Stored::Text, Nul + QStringLiteral("m:1"), Preset);
     row("exe_empty", "ExecutablePath", Stored::Text, QStringLiteral(""), DefaultExecutablePath);
     row("exe_nul", "ExecutablePath", Stored::Text, QStringLiteral("a.exe") + Nul + u'x', "a.exe");
+
+    // The Steam mode's values: anything but a known protocol or a region byte gives the default.
+    row("protocol_steam", "Protocol", Stored::Text, "steam", "steam");
+    row("protocol_unknown", "Protocol", Stored::Text, "Steam", "legacy");
+    row("region_europe", "SteamRegion", Stored::Text, "3", "3");
+    row("region_zero", "SteamRegion", Stored::Text, "0", "0");
+    row("region_aboveByte", "SteamRegion", Stored::Text, "256", "255");
+    row("region_negative", "SteamRegion", Stored::Text, "-1", "255");
+    row("steamMaster_empty", "SteamMasterServer", Stored::Text, "", DefaultSteamMaster);
 }
 
 void tst_SettingsStore::loadOneValue()
@@ -177,6 +188,9 @@ void tst_SettingsStore::saveWritesThirteenInOrderUnvalidated()
     values.GameFilter = QStringLiteral("valve");
     values.MapFilter = QStringLiteral("crossfire");
     values.ExecutablePath = QStringLiteral("/usr/games/hl");
+    values.Protocol = QStringLiteral("steam");
+    values.SteamRegion = QStringLiteral("3");
+    values.SteamMasterServer = QStringLiteral("hl2master.steampowered.com:27011");
 
     MemorySettingsBackend backend;
     SaveSettings(backend, values);
