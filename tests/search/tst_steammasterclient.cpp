@@ -1,8 +1,9 @@
 // The Steam master list against a fake master on loopback: paging by seed, one list per filter
 // and their union, pacing, the ways a master ends a list (silence, a bad page, a refusal), and
-// the limits on what a list may hold.
+// the limits on what a list may hold; then the cache that spares the master a list asked twice.
 
 #include "protocol/SteamMasterProtocol.h"
+#include "search/SteamListCache.h"
 #include "search/SteamMasterClient.h"
 
 #include <QElapsedTimer>
@@ -185,6 +186,9 @@ private Q_SLOTS:
     void abortAndRestart();
     void receiverDeletesOrAborts_data();
     void receiverDeletesOrAborts();
+    void listCache_data();
+    void listCache();
+    void listCacheKeepsTheNewest();
 };
 
 void TestSteamMasterClient::paging_data()
@@ -548,6 +552,76 @@ void TestSteamMasterClient::receiverDeletesOrAborts()
     QCOMPARE(outcomes, 0);
     QCOMPARE(alive.isNull(), remove);
     delete alive;
+}
+
+void TestSteamMasterClient::listCache_data()
+{
+    QTest::addColumn<QString>("master");
+    QTest::addColumn<int>("region");
+    QTest::addColumn<QByteArray>("filter");
+    QTest::addColumn<End>("stored"); // how the stored list ended
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("hit");
+
+    const QString m = QStringLiteral("hl2master.example.net:27011");
+    QTest::newRow("hit_sameSearch") << m << 3 << Filter << End::Complete << 0 << true;
+    QTest::newRow("hit_justWithinFiveMinutes") << m << 3 << Filter << End::Complete << 299 << true;
+    QTest::newRow("hit_hostNameInOtherCase")
+        << QStringLiteral(" HL2Master.Example.NET:27011") << 3 << Filter << End::Complete << 10 << true;
+    QTest::newRow("miss_afterFiveMinutes") << m << 3 << Filter << End::Complete << 300 << false;
+    QTest::newRow("miss_otherRegion") << m << 255 << Filter << End::Complete << 0 << false;
+    QTest::newRow("miss_otherFilter")
+        << m << 3 << QByteArray("\\appid\\10\\empty\\1") << End::Complete << 0 << false;
+    QTest::newRow("miss_otherPort") << QStringLiteral("hl2master.example.net:27012") << 3 << Filter
+                                    << End::Complete << 0 << false;
+    QTest::newRow("notKept_stoppedAnswering") << m << 3 << Filter << End::StoppedAnswering << 0 << false;
+    QTest::newRow("notKept_capReached") << m << 3 << Filter << End::CapReached << 0 << false;
+}
+
+void TestSteamMasterClient::listCache()
+{
+    QFETCH(QString, master);
+    QFETCH(int, region);
+    QFETCH(QByteArray, filter);
+    QFETCH(End, stored);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, hit);
+
+    std::chrono::steady_clock::time_point now {};
+    SteamListCache cache([&now] { return now; });
+    const QList<ServerEntry> list = Servers(3);
+    const auto key
+        = SteamListCache::keyFor(QStringLiteral("hl2master.example.net:27011"), Europe, { Filter });
+    QCOMPARE(cache.store(key, list, stored), stored == End::Complete);
+
+    now += std::chrono::seconds(ageSeconds);
+    const auto found = cache.find(SteamListCache::keyFor(master, quint8(region), { filter }));
+    QCOMPARE(found.has_value(), hit);
+    if (hit)
+        QCOMPARE(*found, list);
+}
+
+void TestSteamMasterClient::listCacheKeepsTheNewest()
+{
+    std::chrono::steady_clock::time_point now {};
+    SteamListCache cache([&now] { return now; });
+    const auto keyOf = [](int app) {
+        return SteamListCache::keyFor(
+            QStringLiteral("127.0.0.1:27011"), Europe, { "\\appid\\" + QByteArray::number(app) });
+    };
+    for (int app = 0; app <= SteamListCache::MaxLists; ++app) {
+        cache.store(keyOf(app), Servers(app + 1), End::Complete);
+        now += std::chrono::seconds(1);
+    }
+    QVERIFY(!cache.find(keyOf(0)));
+    for (int app = 1; app <= SteamListCache::MaxLists; ++app)
+        QCOMPARE(cache.find(keyOf(app)).value_or(QList<ServerEntry>()).size(), app + 1);
+    // A list received again is kept from then on.
+    now += std::chrono::minutes(4);
+    cache.store(keyOf(1), Servers(9), End::Complete);
+    now += std::chrono::minutes(2);
+    QCOMPARE(cache.find(keyOf(1)).value_or(QList<ServerEntry>()).size(), 9);
+    QVERIFY(!cache.find(keyOf(2)));
 }
 
 QTEST_GUILESS_MAIN(TestSteamMasterClient)
