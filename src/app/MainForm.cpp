@@ -2,6 +2,7 @@
 
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
+#include "launch/ExecutablePath.h"
 #include "results/ResultsModel.h"
 #include "results/ResultsPage.h"
 #include "search/SearchCriteria.h"
@@ -58,11 +59,12 @@ QString VersionText(int major, int minor, int revision)
 MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *parent)
     : QWidget(parent)
     , m_backend(backend ? std::move(backend) : settings::CreateDefaultBackend())
+    , m_executablePath(new launch::ExecutablePath(this))
     , m_model(new results::ResultsModel(this))
     , m_run(new search::SearchRun(this))
 {
     setWindowTitle(QStringLiteral("Rollcall"));
-    setWindowIcon(ui::Icon(1));
+    setWindowIcon(ui::Icon(ui::ProgramIcon));
     setAttribute(Qt::WA_QuitOnClose);
 
     m_pages = new QStackedWidget(this);
@@ -110,6 +112,11 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 
 MainForm::~MainForm() = default;
 
+QString MainForm::executablePath() const
+{
+    return m_executablePath->value();
+}
+
 QWidget *MainForm::buildWelcomePage()
 {
     auto *page = new QWidget(m_pages);
@@ -122,7 +129,7 @@ QWidget *MainForm::buildWelcomePage()
 
     auto *texts = new QVBoxLayout;
     auto *logo = makeLabel(page, "AppLogo_0", QString());
-    logo->setPixmap(ui::IconPixmap(1));
+    logo->setPixmap(ui::IconPixmap(ui::ProgramIcon));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
     texts->addWidget(logo, 0, Qt::AlignRight);
     auto *welcome = makeLabel(page, "Label1", QStringLiteral("Welcome to Brightfield Rollcall v"));
@@ -144,13 +151,15 @@ QWidget *MainForm::buildWelcomePage()
 void MainForm::buildResultsCommands()
 {
     SearchPage *p = m_searchPage;
-    connect(p->stop(), &QPushButton::clicked, this, [this] {
-        m_searchPage->stop()->setEnabled(false);
-        m_run->stop();
-    });
     const results::ResultsPageWidgets widgets { this, p->list(), m_model, p->launch(), p->refresh(),
-        p->stop(), p->viewInfo(), p->copy(), p->ping(), p->total(), p->copyBox() };
-    m_resultsPage = new results::ResultsPage(widgets, &m_executablePath, this);
+        p->stop(), p->viewInfo(), p->copy(), p->ping(), p->copyBox() };
+    m_resultsPage = new results::ResultsPage(widgets, m_executablePath, this);
+    connect(m_resultsPage, &results::ResultsPage::stopRequested, m_run, &search::SearchRun::stop);
+    // The run reports its end when its last query is done; a late reply may report it again.
+    connect(m_run, &search::SearchRun::searchDone, this, [this] {
+        if (!m_run->isActive())
+            m_resultsPage->runEnded();
+    });
 }
 
 void MainForm::setPictureContainerIndex(int index)
@@ -211,14 +220,14 @@ void MainForm::loadSettings()
     const settings::SettingsValues values
         = settings::LoadSettings(*m_backend, QLatin1String(search::MasterPresets[0]));
     m_options->applySettings(values);
-    m_executablePath = values.ExecutablePath;
+    m_executablePath->setValue(values.ExecutablePath);
 }
 
 void MainForm::saveSettings()
 {
     settings::SettingsValues values;
     m_options->storeSettings(values);
-    values.ExecutablePath = m_executablePath;
+    values.ExecutablePath = m_executablePath->value();
     settings::SaveSettings(*m_backend, values);
 }
 

@@ -1,13 +1,10 @@
 #include "info/TextListModel.h"
 
+#include "info/CellText.h"
+
 #include <algorithm>
 
 namespace rollcall::info {
-
-int CompareCellText(const QString &a, const QString &b)
-{
-    return QString::compare(a, b, Qt::CaseInsensitive);
-}
 
 TextListModel::TextListModel(const QList<Column> &columns, QObject *parent)
     : QAbstractTableModel(parent)

@@ -1,17 +1,14 @@
 #pragma once
 
 // A small list of text rows for the server information and launch windows. It sorts the way
-// every list of the program sorts: cell texts compared as text, case-insensitively, equal
-// texts keeping their order; the direction flips on every header click, whichever column.
+// every list of the program sorts (info/CellText.h), equal cells keeping their order; the
+// direction flips on every header click, whichever column.
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
 
 namespace rollcall::info {
-
-// The shared text order: "100" before "20", "abc" equal to "ABC".
-int CompareCellText(const QString &a, const QString &b);
 
 class TextListModel final : public QAbstractTableModel
 {

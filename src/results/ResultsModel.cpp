@@ -1,5 +1,7 @@
 #include "results/ResultsModel.h"
 
+#include "info/CellText.h"
+
 #include <algorithm>
 #include <numeric>
 #include <vector>
@@ -82,7 +84,7 @@ struct ResultsModel::Private
         if (ea.prefix != eb.prefix)
             c = ea.prefix < eb.prefix ? -1 : 1;
         else
-            c = QString::compare(ea.key, eb.key, Qt::CaseSensitive);
+            c = info::CompareTextKeys(ea.key, eb.key);
         if (c != 0)
             return sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
         return ea.tie < eb.tie;
@@ -124,7 +126,7 @@ struct ResultsModel::Private
 
     void setKey(Entry &e) const
     {
-        e.key = sortEnabled ? e.row.cell(sortColumn).toCaseFolded() : QString();
+        e.key = sortEnabled ? info::TextSortKey(e.row.cell(sortColumn)) : QString();
         // Missing units count as 0, below every character: a shorter text sorts first, as in
         // the full comparison, which decides whenever the prefixes are equal.
         e.prefix = {};

@@ -33,7 +33,7 @@ public:
     void appendRows(const QList<search::ResultRow> &rows);
     void clear();
 
-    // Cells compare as text: case-insensitively, by character code; equal texts keep their order.
+    // Cells compare as every list's cells do (info/CellText.h); equal ones keep their order.
     void setSorting(bool enabled, int column, Qt::SortOrder order);
     bool isSortEnabled() const;
     int sortColumn() const;

@@ -1,6 +1,7 @@
 #include "results/ResultsPage.h"
 
 #include "info/InfoForm.h"
+#include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
 #include "protocol/QueryProtocol.h"
@@ -13,11 +14,11 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <array>
 #include <chrono>
 
 namespace rollcall::results {
@@ -27,9 +28,20 @@ using search::ResultRow;
 
 namespace {
 
-constexpr int DefaultPicture = 2;
-constexpr int BlankPicture = 9;
-const QString DefaultLaunchIcon = QStringLiteral("3");
+// The Launch button shows the game the selected server runs; the launch window takes the
+// game's small icon. A game not listed shows Half-Life's.
+struct GamePictures
+{
+    const char *directory;
+    int picture;
+    int windowIcon;
+};
+
+constexpr std::array GamesWithPictures = {
+    GamePictures { "tfc", ui::TeamFortressPicture, ui::TeamFortressPicture },
+    GamePictures { "cstrike", ui::CounterStrikePicture, ui::CounterStrikeWindowIcon },
+    GamePictures { "dmc", ui::DeathmatchClassicPicture, ui::DeathmatchClassicWindowIcon },
+};
 
 // Notes whether a mouse press changed the selection, so that its click is not handled twice.
 class PressWatcher final : public QObject
@@ -67,7 +79,8 @@ qint32 LeadingNumber(const QString &text)
     return qint32(value);
 }
 
-ResultsPage::ResultsPage(const ResultsPageWidgets &widgets, QString *executablePath, QObject *parent)
+ResultsPage::ResultsPage(
+    const ResultsPageWidgets &widgets, launch::ExecutablePath *executablePath, QObject *parent)
     : QObject(parent)
     , m_w(widgets)
     , m_executablePath(executablePath)
@@ -109,13 +122,20 @@ ResultsPage::ResultsPage(const ResultsPageWidgets &widgets, QString *executableP
         m_selectionChangedByPress = false;
     });
 
+    connect(m_w.stop, &QPushButton::clicked, this, [this] {
+        runEnded();
+        Q_EMIT stopRequested();
+    });
     connect(m_w.refresh, &QPushButton::clicked, this, &ResultsPage::refresh);
     connect(m_w.launch, &QPushButton::clicked, this, &ResultsPage::launch);
     connect(m_w.viewInfo, &QPushButton::clicked, this, &ResultsPage::viewInfo);
     connect(m_w.copy, &QPushButton::clicked, this, &ResultsPage::copy);
     connect(m_w.ping, &QPushButton::clicked, this, &ResultsPage::ping);
 
-    setLaunchPicture(DefaultPicture);
+    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
+        button->setEnabled(false);
+    setLaunchPicture(ui::HalfLifePicture);
+    setTag(ui::HalfLifeWindowIcon);
 }
 
 ResultsPage::~ResultsPage() = default;
@@ -131,11 +151,19 @@ void ResultsPage::searchStarted()
     m_w.list->header()->setSortIndicatorShown(false);
     for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
         button->setEnabled(false);
-    setLaunchPicture(DefaultPicture);
+    setLaunchPicture(ui::HalfLifePicture);
+    m_runActive = true;
+}
+
+void ResultsPage::runEnded()
+{
+    m_runActive = false;
+    m_w.stop->setEnabled(false);
 }
 
 void ResultsPage::tearDown()
 {
+    runEnded();
     m_refreshSocket->close();
     m_infoSocket->close();
     m_gameInfoTimer->stop();
@@ -164,18 +192,15 @@ void ResultsPage::rowSelected()
     const std::optional<SelectedServer> server = selectedServer();
     if (!server)
         return;
-    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy })
+    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.launch })
         button->setEnabled(true);
-    if (!m_w.total->isHidden())
-        m_w.stop->setEnabled(true);
-    if (!m_w.launch->isEnabled())
-        m_w.launch->setEnabled(true);
+    m_w.stop->setEnabled(m_runActive);
 
     // The server that answered the last info query, on the port last asked: nothing new to learn.
     if (server->port == m_infoSocket->aimedPort() && server->address == m_infoSocket->lastSenderAddress())
         return;
-    setLaunchPicture(BlankPicture);
-    setTag(DefaultLaunchIcon);
+    setLaunchPicture(ui::BlankPicture);
+    setTag(ui::HalfLifeWindowIcon);
     m_gameInfoTimer->start();
     m_infoSocket->close();
     m_infoSocket->aim(server->address, server->port);
@@ -198,15 +223,15 @@ void ResultsPage::setLaunchPicture(int picture)
     m_picture = picture;
     QIcon icon;
     icon.addPixmap(ui::IconPixmap(picture, 32), QIcon::Normal);
-    icon.addPixmap(ui::IconPixmap(DefaultPicture, 32), QIcon::Disabled);
+    icon.addPixmap(ui::IconPixmap(ui::HalfLifePicture, 32), QIcon::Disabled);
     m_w.launch->setIcon(icon);
     m_w.launch->setProperty("picture", picture);
 }
 
-void ResultsPage::setTag(const QString &tag)
+void ResultsPage::setTag(int tag)
 {
     m_tag = tag;
-    m_w.launch->setProperty("tag", tag);
+    m_w.launch->setProperty("tag", launchTag());
 }
 
 void ResultsPage::gameInfoArrived(const QByteArray &reply)
@@ -217,25 +242,21 @@ void ResultsPage::gameInfoArrived(const QByteArray &reply)
     if (!info.GameDirectory)
         return;
     const QByteArray game = info.GameDirectory->toLower();
-    if (game == "tfc") {
-        setLaunchPicture(4);
-        setTag(QStringLiteral("4"));
-    } else if (game == "cstrike") {
-        setLaunchPicture(5);
-        setTag(QStringLiteral("6"));
-    } else if (game == "dmc") {
-        setLaunchPicture(7);
-        setTag(QStringLiteral("8"));
-    } else {
-        setLaunchPicture(DefaultPicture);
+    for (const GamePictures &known : GamesWithPictures) {
+        if (game == known.directory) {
+            setLaunchPicture(known.picture);
+            setTag(known.windowIcon);
+            return;
+        }
     }
+    setLaunchPicture(ui::HalfLifePicture);
 }
 
 void ResultsPage::gameInfoTimedOut()
 {
     m_gameInfoTimer->stop();
     m_infoSocket->close();
-    setLaunchPicture(DefaultPicture);
+    setLaunchPicture(ui::HalfLifePicture);
 }
 
 void ResultsPage::refresh()
@@ -282,7 +303,7 @@ void ResultsPage::launch()
     if (!m_launchForm)
         m_launchForm = new launch::LaunchForm(m_executablePath, m_w.window);
     m_launchForm->GetInfo(server->address, server->port);
-    m_launchForm->setWindowIcon(ui::Icon(LeadingNumber(m_tag)));
+    m_launchForm->setWindowIcon(ui::Icon(m_tag));
     // Modal without a nested event loop: the main window takes no input until it closes.
     m_launchForm->setWindowModality(Qt::ApplicationModal);
     m_launchForm->show();

@@ -70,13 +70,8 @@ void ServerSocket::readPending()
         const QNetworkDatagram datagram = socket->receiveDatagram();
         if (!datagram.isValid())
             break;
-        QHostAddress sender = datagram.senderAddress();
-        if (sender.protocol() == QAbstractSocket::IPv6Protocol) {
-            bool ok = false;
-            const quint32 v4 = sender.toIPv4Address(&ok);
-            if (ok)
-                sender = QHostAddress(v4);
-        }
+        // Bound to IPv4 only, so every sender is a plain IPv4 address.
+        const QHostAddress sender = datagram.senderAddress();
         if (sender != m_address || datagram.senderPort() != m_port)
             continue;
         std::optional<QByteArray> reply

@@ -3,11 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QHeaderView>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
 #include <QTreeView>
 
 namespace rollcall::ui {
@@ -19,14 +16,6 @@ void ToggleFullRowSelect(QTreeView *list)
     list->setAllColumnsShowFocus(!fullRow);
 }
 
-void ToggleFlatHeader(QTreeView *list)
-{
-    QHeaderView *header = list->header();
-    const bool pressable = header->sectionsClickable();
-    header->setSectionsClickable(!pressable);
-    header->setHighlightSections(!pressable);
-}
-
 void SetPlainButtonStyle(QAbstractButton *button)
 {
     if (auto *push = qobject_cast<QPushButton *>(button))
@@ -35,9 +24,7 @@ void SetPlainButtonStyle(QAbstractButton *button)
     button->update();
 }
 
-namespace {
-
-void putOnClipboard(const QString &text)
+void CopyText(const QString &text)
 {
     if (text.isEmpty())
         return;
@@ -45,22 +32,9 @@ void putOnClipboard(const QString &text)
         clipboard->setText(text, QClipboard::Clipboard);
 }
 
-} // namespace
-
 void CopySelection(QLineEdit *box)
 {
-    putOnClipboard(box->selectedText());
-}
-
-void CopySelection(QPlainTextEdit *box)
-{
-    // A multi-line box breaks its lines with CR LF, as the lists' copy text is written; the
-    // document underneath keeps bare line feeds, so put the CR back.
-    const QTextCursor cursor = box->textCursor();
-    QString selected
-        = box->toPlainText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
-    selected.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    putOnClipboard(selected);
+    CopyText(box->selectedText());
 }
 
 } // namespace rollcall::ui

@@ -1,5 +1,6 @@
 #include "FakeServers.h"
 #include "info/InfoForm.h"
+#include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
 #include "results/ResultsPage.h"
@@ -8,9 +9,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -49,23 +50,21 @@ struct Harness
     QPushButton *viewInfo = new QPushButton;
     QPushButton *copy = new QPushButton;
     QPushButton *ping = new QPushButton;
-    QLabel *total = new QLabel(QStringLiteral("Total Servers: 1"));
     QLineEdit *copyBox = new QLineEdit;
-    QString executablePath = QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe");
+    launch::ExecutablePath executablePath { QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe"), nullptr };
     ResultsPage *page = nullptr;
 
     explicit Harness(const QList<ResultRow> &rows = {})
     {
         auto *layout = new QVBoxLayout(&window);
-        for (QWidget *w : std::initializer_list<QWidget *> {
-                 list, launch, refresh, stop, viewInfo, copy, ping, total, copyBox })
+        for (QWidget *w :
+            std::initializer_list<QWidget *> { list, launch, refresh, stop, viewInfo, copy, ping, copyBox })
             layout->addWidget(w);
         copyBox->hide();
         list->setModel(model);
         list->setSelectionBehavior(QAbstractItemView::SelectRows); // as in the main window
         window.resize(700, 500);
-        page = new ResultsPage(
-            { &window, list, model, launch, refresh, stop, viewInfo, copy, ping, total, copyBox },
+        page = new ResultsPage({ &window, list, model, launch, refresh, stop, viewInfo, copy, ping, copyBox },
             &executablePath, &window);
         page->searchStarted();
         model->appendRows(rows);
@@ -196,6 +195,14 @@ void TestResultsPage::rowCommands()
     for (QPushButton *b : h.commands())
         QVERIFY(b->isEnabled());
 
+    // Stop ends the run: it goes off, and a selection no longer brings it back.
+    QSignalSpy stopped(h.page, &ResultsPage::stopRequested);
+    h.stop->click();
+    QCOMPARE(stopped.size(), 1);
+    QVERIFY(!h.stop->isEnabled());
+    h.select(0);
+    QVERIFY(!h.stop->isEnabled() && h.viewInfo->isEnabled());
+
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     h.copy->click();
     QCOMPARE(
@@ -209,12 +216,12 @@ void TestResultsPage::rowCommands()
     QVERIFY(h.window.findChildren<info::InfoForm *>().isEmpty());
     QVERIFY(!h.page->launchWindow());
 
-    // A new search: a double-click waits for its first selection; once the run has ended (its
-    // total hidden), a selection no longer enables Stop.
+    // A new search: a double-click waits for its first selection; once the run has ended, a
+    // selection no longer enables Stop.
     h.list->selectionModel()->select(
         h.model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     h.page->searchStarted();
-    h.total->hide();
+    h.page->runEnded();
     QTest::mouseDClick(h.list->viewport(), Qt::LeftButton, {}, h.centre(0));
     QTest::qWait(100);
     QCOMPARE(server.requestCount(Kind::Players), 0);
@@ -472,7 +479,7 @@ void TestResultsPage::launchWindowExistsOnce()
     info.GameDirectory = "dmc";
     server.setInfo(info);
     Harness h({ row(server.port(), "50", "bob") });
-    h.executablePath = QStringLiteral("/games/hl");
+    h.executablePath.setValue(QStringLiteral("/games/hl"));
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(h.page->launchTag(), QStringLiteral("8"), Wait);
     h.launch->click();
