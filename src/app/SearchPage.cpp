@@ -131,9 +131,6 @@ void SearchPage::buildList(results::ResultsModel *model)
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
-    const int widths[] = { 1500, 400, 400, 2450, 400, 600 };
-    for (int c = 0; c < 6; ++c)
-        header->resizeSection(c, ui::Twips(widths[c]));
 }
 
 QPushButton *SearchPage::makeButton(const char *name, const QString &caption, const QString &tip)

@@ -40,25 +40,30 @@ InfoForm::InfoForm(QWidget *parent)
 
     const Qt::Alignment left = Qt::AlignLeft;
     constexpr bool sortable = true;
+    constexpr bool stretch = true;
     auto *menu = new ListMenu(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(ui::Twips(120), ui::Twips(120), ui::Twips(120), ui::Twips(120));
     layout->setSpacing(ui::Twips(105));
+    const QString longestSetting = QStringLiteral("Game Description");
     addList(GameInfoList,
         new InfoList("LVGameInfo",
-            { { QStringLiteral("Setting"), left, 2000 }, { QStringLiteral("Value"), left, 6000 } }, sortable,
-            this),
+            { { QStringLiteral("Setting"), left, 2000, longestSetting },
+                { QStringLiteral("Value"), left, 6000, {}, stretch } },
+            sortable, this),
         "WS_GameInfo", QStringLiteral("Game information"));
     addList(RulesList,
         new InfoList("LVGameRules",
-            { { QStringLiteral("Rule"), left, 2000 }, { QStringLiteral("Value"), left, 6000 } }, sortable,
-            this),
+            { { QStringLiteral("Rule"), left, 2000, QStringLiteral("mp_autoteambalance") },
+                { QStringLiteral("Value"), left, 6000, {}, stretch } },
+            sortable, this),
         "WS_GameRules", QStringLiteral("Server rules"));
     addList(PlayersList,
         new InfoList("LVPlayers",
-            { { QStringLiteral("ID"), left, 150 }, { QStringLiteral("Player Name"), left, 6250 },
-                { QStringLiteral("Frags"), Qt::AlignHCenter, 400 },
-                { QStringLiteral("Time"), Qt::AlignRight, 600 } },
+            { { QStringLiteral("ID"), left, 150, QStringLiteral("99") },
+                { QStringLiteral("Player Name"), left, 6250, QString(31, QLatin1Char('X')), stretch },
+                { QStringLiteral("Frags"), Qt::AlignHCenter, 400, QStringLiteral("-9999") },
+                { QStringLiteral("Time"), Qt::AlignRight, 600, QStringLiteral("100:00:00") } },
             sortable, this),
         "WS_Players", QStringLiteral("Players"));
     m_lists[GameInfoList].request = protocol::BuildQueryRequest(protocol::QueryKind::Info);

@@ -1,6 +1,7 @@
 #include "info/InfoList.h"
 
 #include "info/TextListModel.h"
+#include "ui/CutTextTips.h"
 #include "ui/Sizing.h"
 #include "ui/WindowHelpers.h"
 
@@ -24,9 +25,15 @@ InfoList::InfoList(const char *name, const QList<Column> &columns, bool sortable
     setItemsExpandable(false);
     setSortingEnabled(false);
     setModel(m_rows);
-    header()->setStretchLastSection(false);
-    for (int c = 0; c < columns.size(); ++c)
-        header()->resizeSection(c, ui::Twips(columns[c].designTwips));
+    QList<ui::ColumnFit> fits;
+    int stretch = -1;
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        fits.append({ columns[c].designTwips, columns[c].sample });
+        if (columns[c].stretch)
+            stretch = int(c);
+    }
+    ui::FitColumns(this, fits, stretch);
+    setItemDelegate(new ui::CutTextTips(this));
     header()->setSectionsClickable(sortable);
     header()->setHighlightSections(sortable);
     if (sortable)

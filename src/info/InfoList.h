@@ -26,7 +26,9 @@ public:
     {
         QString caption;
         Qt::Alignment alignment = Qt::AlignLeft;
-        int designTwips = 0; // the width in the window's design
+        int designTwips = 0; // the least width
+        QString sample; // as wide as the column's usual content; empty: the caption decides
+        bool stretch = false; // takes the width the list gains
     };
 
     // The list owns its rows; header clicks sort them when `sortable`.

@@ -26,7 +26,7 @@ QVariant TextListModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     if (role == Qt::DisplayRole)
-        return text(index.row(), index.column());
+        return DisplayText(text(index.row(), index.column()));
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(m_columns.at(index.column()).alignment | Qt::AlignVCenter);
     return {};

@@ -84,8 +84,8 @@ void LaunchForm::buildControls()
     m_info = makeButton(this, "Command4", ShowInfoCaption);
     m_info->setToolTip(QStringLiteral("Show/hide server's game info"));
     m_list = new info::InfoList("LVGameInfo",
-        { { QStringLiteral("Setting"), Qt::AlignLeft, 1300 },
-            { QStringLiteral("Value"), Qt::AlignLeft, 2800 } },
+        { { QStringLiteral("Setting"), Qt::AlignLeft, 1300, QStringLiteral("Game Description") },
+            { QStringLiteral("Value"), Qt::AlignLeft, 2800, {}, true } },
         false, this);
     m_list->setAccessibleName(QStringLiteral("Server game information"));
     m_list->setMinimumSize(ui::Twips(4815), ui::Twips(1455));

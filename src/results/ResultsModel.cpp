@@ -256,7 +256,7 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return d->entries[d->entryAt(index.row())].row.cell(index.column());
+        return info::DisplayText(d->entries[d->entryAt(index.row())].row.cell(index.column()));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Alignments[size_t(index.column())] | Qt::AlignVCenter);
     default:

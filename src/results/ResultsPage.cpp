@@ -6,8 +6,10 @@
 #include "ping/Ping.h"
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
+#include "ui/CutTextTips.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
+#include "ui/Sizing.h"
 #include "ui/WindowHelpers.h"
 
 #include <QApplication>
@@ -42,6 +44,16 @@ constexpr std::array GamesWithPictures = {
     GamePictures { "cstrike", ui::CounterStrikePicture, ui::CounterStrikeWindowIcon },
     GamePictures { "dmc", ui::DeathmatchClassicPicture, ui::DeathmatchClassicWindowIcon },
 };
+
+// Each column starts wide enough for its caption with the sort indicator and for a usual cell:
+// a 5-digit port, a 4-digit ping, 100 hours of play, a 31-character name. The name takes the
+// width the window gains.
+QList<ui::ColumnFit> resultColumns()
+{
+    return { { 1500, QStringLiteral("255.255.255.255") }, { 400, QStringLiteral("65535") },
+        { 400, QStringLiteral("9999") }, { 2450, QString(31, QLatin1Char('X')) },
+        { 400, QStringLiteral("-9999") }, { 600, QStringLiteral("100:00:00") } };
+}
 
 // Notes whether a mouse press changed the selection, so that its click is not handled twice.
 class PressWatcher final : public QObject
@@ -98,6 +110,8 @@ ResultsPage::ResultsPage(
     connect(m_refreshSocket, &search::ServerSocket::replyReceived, this, &ResultsPage::refreshArrived);
     connect(m_gameInfoTimer, &QTimer::timeout, this, &ResultsPage::gameInfoTimedOut);
 
+    ui::FitColumns(m_w.list, resultColumns(), ResultRow::PlayerName);
+    m_w.list->setItemDelegate(new ui::CutTextTips(m_w.list));
     // The list sorts only through the header rule below, never by the view's own toggling.
     m_w.list->setSortingEnabled(false);
     m_w.list->header()->setSectionsClickable(true);
@@ -177,12 +191,13 @@ std::optional<ResultsPage::SelectedServer> ResultsPage::selectedServer() const
     const QModelIndexList indexes = selection->selectedIndexes();
     if (indexes.isEmpty())
         return std::nullopt;
-    const int row = indexes.constFirst().row();
-    const auto cell = [this, row](int column) { return m_w.model->index(row, column).data().toString(); };
     SelectedServer server;
-    server.id = m_w.model->rowId(row);
-    server.address = cell(ResultRow::ServerIp);
-    server.portText = cell(ResultRow::Port);
+    server.id = m_w.model->rowId(indexes.constFirst().row());
+    const std::optional<ResultRow> cells = m_w.model->rowById(server.id);
+    if (!cells)
+        return std::nullopt;
+    server.address = cells->cell(ResultRow::ServerIp);
+    server.portText = cells->cell(ResultRow::Port);
     server.port = LeadingNumber(server.portText);
     return server;
 }

@@ -27,6 +27,7 @@ class TestTextListModel final : public QObject
 private Q_SLOTS:
     void headerClicksSortAsTextAndFlip();
     void staysSortedAsRowsComeAndChange();
+    void controlCharactersShownNotCopied();
 };
 
 void TestTextListModel::headerClicksSortAsTextAndFlip()
@@ -56,6 +57,14 @@ void TestTextListModel::staysSortedAsRowsComeAndChange()
     QVERIFY(model.setValueOf("2", 1, "9"));
     QVERIFY(!model.setValueOf("none", 1, "0"));
     QCOMPARE(column(model, 0), (QStringList { "1", "3", "0", "4", "2" }));
+}
+
+void TestTextListModel::controlCharactersShownNotCopied()
+{
+    TextListModel model(TwoColumns);
+    model.appendRow({ QStringLiteral("sv_name"), QString::fromLatin1("a\x85\tb") });
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("a\uFFFD\uFFFDb"));
+    QCOMPARE(model.copyText(), QString::fromLatin1("sv_name\ta\x85\tb\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTextListModel)

@@ -49,6 +49,8 @@ class tst_ResultsModel : public QObject
 private Q_SLOTS:
     void headers();
     void identity();
+    void controlCharactersShowAsReplacement_data();
+    void controlCharactersShowAsReplacement();
     void sortByText_data();
     void sortByText();
     void appendMatchesReferenceSort_data();
@@ -99,6 +101,27 @@ void tst_ResultsModel::identity()
     for (int r = 0; r < 3; ++r)
         QVERIFY(model.rowId(r) != idA);
     QCOMPARE(model.rowOf(idA), -1);
+}
+
+void tst_ResultsModel::controlCharactersShowAsReplacement_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << u"Bob \u00e9\u00a0x"_s << u"Bob \u00e9\u00a0x"_s;
+    QTest::newRow("c0") << u"\tBob\u0001"_s << u"\ufffdBob\ufffd"_s;
+    QTest::newRow("del") << u"a\u007fb"_s << u"a\ufffdb"_s;
+    QTest::newRow("c1") << u"\u0080x\u0085y\u009f"_s << u"\ufffdx\ufffdy\ufffd"_s;
+}
+
+void tst_ResultsModel::controlCharactersShowAsReplacement()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    ResultsModel model;
+    model.appendRows(rowsWithNames({ name }));
+    QCOMPARE(model.index(0, Name).data().toString(), shown);
+    // The row keeps the name as the server sent it: a refresh finds the player by it.
+    QCOMPARE(model.rowById(model.rowId(0))->cell(Name), name);
 }
 
 void tst_ResultsModel::sortByText_data()
