@@ -60,10 +60,12 @@ InfoForm::InfoForm(QWidget *parent)
         "WS_GameRules", QStringLiteral("Server rules"));
     addList(PlayersList,
         new InfoList("LVPlayers",
-            { { QStringLiteral("ID"), left, 150, QStringLiteral("99") },
+            { { QStringLiteral("ID"), left, 150, QStringLiteral("99"), false, CellKind::Number },
                 { QStringLiteral("Player Name"), left, 6250, QString(31, QLatin1Char('X')), stretch },
-                { QStringLiteral("Frags"), Qt::AlignHCenter, 400, QStringLiteral("-9999") },
-                { QStringLiteral("Time"), Qt::AlignRight, 600, QStringLiteral("100:00:00") } },
+                { QStringLiteral("Frags"), Qt::AlignHCenter, 400, QStringLiteral("-9999"), false,
+                    CellKind::Number },
+                { QStringLiteral("Time"), Qt::AlignRight, 600, QStringLiteral("100:00:00"), false,
+                    CellKind::Duration } },
             sortable, this),
         "WS_Players", QStringLiteral("Players"));
     m_lists[GameInfoList].request = protocol::BuildQueryRequest(protocol::QueryKind::Info);

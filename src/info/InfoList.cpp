@@ -17,7 +17,7 @@ InfoList::InfoList(const char *name, const QList<Column> &columns, bool sortable
 {
     QList<TextListModel::Column> modelColumns;
     for (const Column &column : columns)
-        modelColumns.append({ column.caption, column.alignment });
+        modelColumns.append({ column.caption, column.alignment, column.kind });
     m_rows = new TextListModel(modelColumns, this);
     setObjectName(QLatin1String(name));
     setRootIsDecorated(false);

@@ -3,6 +3,8 @@
 // An information list as the server information and launch windows show it: rows of text
 // under a header, F5 to ask the server again, and one Refresh/Copy menu per window.
 
+#include "info/CellText.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -29,6 +31,7 @@ public:
         int designTwips = 0; // the least width
         QString sample; // as wide as the column's usual content; empty: the caption decides
         bool stretch = false; // takes the width the list gains
+        CellKind kind = CellKind::Text;
     };
 
     // The list owns its rows; header clicks sort them when `sortable`.

@@ -1,7 +1,5 @@
 #include "info/TextListModel.h"
 
-#include "info/CellText.h"
-
 #include <algorithm>
 
 namespace rollcall::info {
@@ -45,8 +43,10 @@ QVariant TextListModel::headerData(int section, Qt::Orientation orientation, int
 
 bool TextListModel::before(const QStringList &a, const QStringList &b) const
 {
-    const int order = CompareCellText(a.value(m_sortColumn), b.value(m_sortColumn));
-    return m_sortOrder == Qt::AscendingOrder ? order < 0 : order > 0;
+    const CellKind kind = m_columns.value(m_sortColumn).kind;
+    return CompareSortKeys(MakeSortKey(kind, a.value(m_sortColumn)), MakeSortKey(kind, b.value(m_sortColumn)),
+               m_sortOrder)
+        < 0;
 }
 
 void TextListModel::appendRow(QStringList cells)

@@ -4,6 +4,8 @@
 // every list of the program sorts (info/CellText.h), equal cells keeping their order; the
 // direction flips on every header click, whichever column.
 
+#include "info/CellText.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
@@ -20,6 +22,7 @@ public:
     {
         QString caption;
         Qt::Alignment alignment = Qt::AlignLeft;
+        CellKind kind = CellKind::Text;
     };
 
     explicit TextListModel(const QList<Column> &columns, QObject *parent = nullptr);
