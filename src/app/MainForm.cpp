@@ -187,6 +187,9 @@ void MainForm::navigate(int button)
     }
     m_nav[Next]->setEnabled(m_currentPage != LastPage);
     setPictureContainerIndex(m_currentPage);
+    // Otherwise the focus stays on "Next >", where Tab and Enter reach "Close".
+    if (m_currentPage == 1)
+        m_options->focusFirstName();
     if (m_currentPage == 1 && m_runExists)
         endSearchRun();
     if (m_currentPage == LastPage)

@@ -37,6 +37,7 @@ InfoForm::InfoForm(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("InfoForm"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/infowindow.svg")));
+    ui::AddCloseKeys(this);
 
     const Qt::Alignment left = Qt::AlignLeft;
     constexpr bool sortable = true;

@@ -49,6 +49,7 @@ LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("LaunchForm"));
     setWindowTitle(QStringLiteral("Launch Half-Life & Connect"));
+    ui::AddCloseKeys(this);
     buildControls();
 
     m_socket = new search::ServerSocket(this);
