@@ -34,6 +34,18 @@ QString GameCommandLine(const QString &executable, const QString &gameDirectory,
         + address;
 }
 
+ProgramProblem InspectProgram(const QString &path)
+{
+    const QFileInfo file(QDir::fromNativeSeparators(path));
+    if (path.isEmpty() || !file.exists())
+        return ProgramProblem::Missing;
+    if (!file.isFile())
+        return ProgramProblem::Folder;
+    if (!file.isExecutable())
+        return ProgramProblem::NotExecutable;
+    return ProgramProblem::None;
+}
+
 QString BrowseStartFolder(const QString &currentPath)
 {
     if (!currentPath.isEmpty()) {

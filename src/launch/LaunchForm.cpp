@@ -40,6 +40,29 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     return button;
 }
 
+QString StartFailureDetails(const QString &path, ProgramProblem problem)
+{
+    if (path.isEmpty())
+        return QStringLiteral("No Half-Life executable was given.");
+    QString reason;
+    switch (problem) {
+    case ProgramProblem::Missing:
+        reason = QStringLiteral("The file was not found.");
+        break;
+    case ProgramProblem::Folder:
+        reason = QStringLiteral("This is a folder, not a program.");
+        break;
+    case ProgramProblem::NotExecutable:
+        reason = QStringLiteral("The file may not be run (permission denied): it is not marked executable.");
+        break;
+    case ProgramProblem::None:
+        reason = QStringLiteral("The system could not start this file as a program.");
+        break;
+    }
+    return QStringLiteral("Tried to start:\n") + QDir::toNativeSeparators(path) + QStringLiteral("\n\n")
+        + reason;
+}
+
 } // namespace
 
 LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
@@ -174,11 +197,14 @@ void LaunchForm::launch()
     }
     const QString path = m_path->text();
     const LaunchCommand command = BuildLaunchCommand(path, gameDirectory, m_address->text());
+    // Looked at before the start: what the file was when the system was asked to run it.
+    const ProgramProblem problem = InspectProgram(path);
     if (!ui::seams().startProcess(command.program, command.arguments)) {
         ui::seams().showMessage(this,
             { UserMessage::Icon::Critical,
                 TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
-                    QStringLiteral("Please verify that the path is correct.")) });
+                    QStringLiteral("Please verify that the path is correct.")),
+                StartFailureDetails(path, problem) });
         return;
     }
     if (m_executablePath)

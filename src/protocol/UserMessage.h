@@ -11,6 +11,8 @@ struct UserMessage
     enum class Icon { Exclamation, Critical };
     Icon icon = Icon::Exclamation;
     QString text;
+    // Details under the text, smaller: what was tried and why it failed. Often empty.
+    QString informative;
 
     friend bool operator==(const UserMessage &, const UserMessage &) = default;
 };

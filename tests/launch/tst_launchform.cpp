@@ -124,17 +124,31 @@ void TestLaunchForm::startsOnlyAWorkingPathAndKeepsIt()
     QPointer<LaunchForm> form = open("cstrike");
     QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QStringLiteral("cstrike"), Wait);
 
-    child<QLineEdit>(form, "txtPath")->setText(dir.filePath(QStringLiteral("missing/hl.exe")));
-    child(form, "Command1")->click();
-    QCOMPARE(m_messages,
-        (QList<UserMessage> { { UserMessage::Icon::Critical,
-            QStringLiteral(
-                "Unable to launch Half-Life.\r\n\r\nPlease verify that the path is correct.") } }));
-    QCOMPARE(m_path.value(), DefaultPath);
+    // A failed start says which file it tried and what is wrong with it.
+    const QString notAProgram = dir.filePath(QStringLiteral("readme"));
+    QFile plain(notAProgram);
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QList<std::pair<QString, QString>> failures { { dir.filePath(QStringLiteral("missing/hl.exe")),
+                                                            QStringLiteral("not found") },
+        { dir.path(), QStringLiteral("folder") }, { notAProgram, QStringLiteral("permission denied") } };
+    for (const auto &[tried, reason] : failures) {
+        m_messages.clear();
+        child<QLineEdit>(form, "txtPath")->setText(tried);
+        child(form, "Command1")->click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].icon, UserMessage::Icon::Critical);
+        QCOMPARE(m_messages[0].text,
+            QStringLiteral("Unable to launch Half-Life.\r\n\r\nPlease verify that the path is correct."));
+        QVERIFY2(m_messages[0].informative.contains(tried) && m_messages[0].informative.contains(reason),
+            qPrintable(m_messages[0].informative));
+        QCOMPARE(m_path.value(), DefaultPath);
+    }
 
+    m_messages.clear();
     child<QLineEdit>(form, "txtPath")->setText(script);
     child(form, "Command1")->click();
-    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.size(), 0);
     QCOMPARE(m_path.value(), script);
     QFile recorded(script + QStringLiteral(".txt"));
     QTRY_VERIFY_WITH_TIMEOUT(recorded.exists(), Wait);
