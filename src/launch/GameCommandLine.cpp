@@ -28,12 +28,6 @@ LaunchCommand BuildLaunchCommand(
             address } };
 }
 
-QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address)
-{
-    return executable + QStringLiteral(" -console -game ") + gameDirectory + QStringLiteral(" +connect ")
-        + address;
-}
-
 ProgramProblem InspectProgram(const QString &path)
 {
     const QFileInfo file(QDir::fromNativeSeparators(path));

@@ -14,7 +14,6 @@ class TestGameCommandLine final : public QObject
 private Q_SLOTS:
     void gameDirectory_data();
     void gameDirectory();
-    void commandLine();
     void browseFolder();
     void inspectProgram_data();
     void inspectProgram();
@@ -40,14 +39,6 @@ void TestGameCommandLine::gameDirectory()
     QFETCH(QString, directory);
     QFETCH(bool, safe);
     QCOMPARE(IsSafeGameDirectory(directory), safe);
-}
-
-void TestGameCommandLine::commandLine()
-{
-    // The list form is what the launch window's real start records; this is the Windows one.
-    QCOMPARE(GameCommandLine(QStringLiteral("D:\\My Games\\hl.exe"), QStringLiteral("tfc"),
-                 QStringLiteral("192.168.1.5:27015")),
-        QStringLiteral("D:\\My Games\\hl.exe -console -game tfc +connect 192.168.1.5:27015"));
 }
 
 void TestGameCommandLine::browseFolder()
