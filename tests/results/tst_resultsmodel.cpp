@@ -47,7 +47,6 @@ class tst_ResultsModel : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void headers();
     void identity();
     void controlCharactersShowAsReplacement_data();
     void controlCharactersShowAsReplacement();
@@ -61,23 +60,6 @@ private Q_SLOTS:
     void switchingSortKeepsShownOrder();
     void setCellMovesRowAndPersistentIndex();
 };
-
-void tst_ResultsModel::headers()
-{
-    ResultsModel model;
-    model.appendRows({ makeRow(QStringLiteral("1.2.3.4"), QStringLiteral("x")) });
-    QStringList captions;
-    QList<Qt::Alignment> aligns;
-    for (int c = 0; c < model.columnCount(); ++c) {
-        captions.append(model.headerData(c, Qt::Horizontal).toString());
-        aligns.append(
-            model.index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask);
-    }
-    QCOMPARE(captions, (QStringList { "Server IP", "Port", "Ping", "Player Name", "Frags", "Time" }));
-    QCOMPARE(aligns,
-        (QList<Qt::Alignment> { Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft,
-            Qt::AlignHCenter, Qt::AlignRight }));
-}
 
 void tst_ResultsModel::identity()
 {
