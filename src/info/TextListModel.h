@@ -43,7 +43,6 @@ public:
     void setSorting(bool enabled, int column, Qt::SortOrder order);
     // A header click: the direction flips, the column becomes the sort column, sorting turns on.
     void sortByHeaderClick(int column);
-    bool isSortEnabled() const { return m_sortEnabled; }
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 

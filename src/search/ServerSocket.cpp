@@ -57,11 +57,6 @@ void ServerSocket::close()
     m_reassembler.reset();
 }
 
-bool ServerSocket::isOpen() const
-{
-    return m_socket != nullptr;
-}
-
 void ServerSocket::readPending()
 {
     QPointer<ServerSocket> self(this);

@@ -33,8 +33,6 @@ public:
     // Drops unread datagrams and any half-received split reply; the aim is kept.
     void close();
 
-    bool isOpen() const;
-
     // The master speaks a protocol without split replies: its datagrams are handed over as
     // they come, so a reply of the wrong shape is seen (and refused) rather than held.
     void setReassembleSplitReplies(bool on) { m_reassemble = on; }
