@@ -124,7 +124,7 @@ void SearchPage::buildList(results::ResultsModel *model)
     m_list->setItemsExpandable(false);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumSize(ui::Twips(7815), ui::Twips(3495));
+    ui::SetDesignMinimumSize(m_list, 7815, 3495);
     // The list starts as a plain cell-by-cell view; the toggle makes a click select whole rows.
     m_list->setSelectionBehavior(QAbstractItemView::SelectItems);
     ui::ToggleFullRowSelect(m_list);

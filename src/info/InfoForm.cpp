@@ -92,7 +92,7 @@ void InfoForm::addList(ListIndex which, InfoList *view, const char *socketName, 
     list.view = view;
     // The lists have no visible captions of their own; a screen reader needs a name.
     view->setAccessibleName(accessibleName);
-    view->setMinimumSize(ui::Twips(8895), ui::Twips(1695));
+    ui::SetDesignMinimumSize(view, 8895, 1695);
     list.socket = new search::ServerSocket(this);
     list.socket->setObjectName(QLatin1String(socketName));
     connect(list.socket, &search::ServerSocket::replyReceived, this,

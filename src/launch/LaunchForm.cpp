@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <algorithm>
 
 namespace rollcall::launch {
 
@@ -100,7 +102,6 @@ LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
 
 void LaunchForm::buildControls()
 {
-    // Created in tab order.
     m_launch = makeButton(this, "Command1", QStringLiteral("&Launch"));
     m_launch->setDefault(true);
     m_launch->setAutoDefault(true);
@@ -109,10 +110,11 @@ void LaunchForm::buildControls()
     m_info->setToolTip(QStringLiteral("Show/hide server's game info"));
     m_list = new info::InfoList("LVGameInfo",
         { { QStringLiteral("Setting"), Qt::AlignLeft, 1300, QStringLiteral("Game Description") },
-            { QStringLiteral("Value"), Qt::AlignLeft, 2800, {}, true } },
+            { QStringLiteral("Value"), Qt::AlignLeft, 2800, QStringLiteral("Counter-Strike: Condition Zero"),
+                true } },
         false, this);
     m_list->setAccessibleName(QStringLiteral("Server game information"));
-    m_list->setMinimumSize(ui::Twips(4815), ui::Twips(1455));
+    ui::SetDesignMinimumSize(m_list, 4815, 1455);
     m_list->hide();
     m_address = named(new QLineEdit(this), "txtAddress");
     m_address->setReadOnly(true);
@@ -126,6 +128,11 @@ void LaunchForm::buildControls()
     m_browse->setAutoDefault(false);
     m_browse->setToolTip(QStringLiteral("Browse for Half-Life executable"));
     ui::SetPlainButtonStyle(m_browse);
+    // As narrow as its three dots allow: the style's least button width is meant for words.
+    const int buttonMargin = style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, m_browse)
+        + style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_browse);
+    m_browse->setFixedWidth(std::max(
+        ui::Twips(300), m_browse->fontMetrics().horizontalAdvance(m_browse->text()) + 2 * buttonMargin));
     auto *addressLabel = named(new QLabel(QStringLiteral("&Server Address:"), this), "Label1");
     addressLabel->setBuddy(m_address);
     auto *pathLabel = named(new QLabel(QStringLiteral("&Half-Life Executable:"), this), "Label2");

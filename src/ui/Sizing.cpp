@@ -9,6 +9,12 @@
 
 namespace rollcall::ui {
 
+void SetDesignMinimumSize(QWidget *widget, int widthTwips, int heightTwips)
+{
+    widget->setMinimumSize(std::max(widget->minimumWidth(), Twips(widthTwips)),
+        std::max(widget->minimumHeight(), Twips(heightTwips)));
+}
+
 int CellWidth(const QTreeView *list, const QString &text)
 {
     // The style keeps this margin on both sides of an item's text, and elides the text when

@@ -9,6 +9,7 @@
 
 class QHeaderView;
 class QTreeView;
+class QWidget;
 
 namespace rollcall::ui {
 
@@ -17,6 +18,10 @@ constexpr int Twips(int twips)
 {
     return (twips * 2 + 15) / 30;
 }
+
+// Raises the widget's least size to the design's where it is smaller; a least size already
+// larger (a list sized to its columns, say) stays.
+void SetDesignMinimumSize(QWidget *widget, int widthTwips, int heightTwips);
 
 // The width a cell of the list needs to show `text` whole in the list's font.
 int CellWidth(const QTreeView *list, const QString &text);

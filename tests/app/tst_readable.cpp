@@ -74,6 +74,26 @@ QStringList cutCells(QTreeView *list)
     return cut;
 }
 
+// Buttons narrower than the style asks for them, unless their caption still has the style's
+// margins on both sides (a "..." button need not be as wide as one with a word).
+QStringList cutButtons(QWidget *window)
+{
+    QStringList cut;
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (!button->isVisible())
+            continue;
+        const QString caption = QString(button->text()).remove(QLatin1Char('&'));
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+            + button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        const int need = button->icon().isNull() ? std::min(button->sizeHint().width(),
+                             button->fontMetrics().horizontalAdvance(caption) + 2 * margin)
+                                                 : button->sizeHint().width();
+        if (button->width() < need)
+            cut.append(button->objectName() + QLatin1Char(' ') + caption);
+    }
+    return cut;
+}
+
 // Labels narrower or lower than their text needs.
 QStringList cutLabels(QWidget *window)
 {
@@ -193,11 +213,7 @@ void tst_Readable::mainWindowLabels()
     h.set("cboMaster", master.addressText());
     h.next();
     QCOMPARE(cutLabels(h.form.get()), QStringList());
-    // The buttons too: their captions are labels of a kind.
-    for (QPushButton *button : h.form->findChildren<QPushButton *>()) {
-        if (button->isVisible())
-            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
-    }
+    QCOMPARE(cutButtons(h.form.get()), QStringList()); // their captions are labels of a kind
 }
 
 void tst_Readable::informationWindow()
@@ -245,8 +261,7 @@ void tst_Readable::launchWindow()
     QStringList cut = cutCells(list);
     QCOMPARE(cut.size(), 1); // the host name again
     QVERIFY2(cut[0].startsWith(QLatin1String("0,1: A host name")), qPrintable(cut[0]));
-    for (QPushButton *button : form->findChildren<QPushButton *>())
-        QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+    QCOMPARE(cutButtons(form), QStringList());
     delete form;
 }
 
