@@ -36,17 +36,27 @@ function(rollcall_add_library name)
     target_link_libraries(${name} PUBLIC rollcall_options ${ARG_LIBS})
 endfunction()
 
-# rollcall_add_test(NAME SOURCES ... LIBS ...): a Qt Test executable run by ctest headless,
-# with a fixed locale and a private XDG_CONFIG_HOME so no test touches the user's settings.
+# rollcall_add_test(NAME SOURCES ... LIBS ... [ALSO_AT_SCALE factor]): a Qt Test executable run by
+# ctest headless, with a fixed locale and a private XDG_CONFIG_HOME so no test touches the user's
+# settings. ALSO_AT_SCALE runs it a second time as NAME_xFACTOR, the screen scaled by the factor.
 function(rollcall_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;ALSO_AT_SCALE" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE rollcall_options Qt6::Test ${ARG_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    set_tests_properties(${name} PROPERTIES
-        TIMEOUT ${ARG_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8;LC_ALL=C.UTF-8;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${name};ROLLCALL_CORPUS_DIR=${ROLLCALL_CORPUS_DIR}")
+    set(runs ${name})
+    if(ARG_ALSO_AT_SCALE)
+        list(APPEND runs ${name}_x${ARG_ALSO_AT_SCALE})
+    endif()
+    foreach(run ${runs})
+        add_test(NAME ${run} COMMAND ${name})
+        set(environment QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 LC_ALL=C.UTF-8
+            XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${run} ROLLCALL_CORPUS_DIR=${ROLLCALL_CORPUS_DIR})
+        if(NOT run STREQUAL name)
+            list(APPEND environment QT_SCALE_FACTOR=${ARG_ALSO_AT_SCALE})
+        endif()
+        set_tests_properties(${run} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
+    endforeach()
 endfunction()

@@ -2,6 +2,7 @@
 
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
+#include "launch/ExecutablePath.h"
 #include "launch/SteamGame.h"
 #include "results/ResultsModel.h"
 #include "results/ResultsPage.h"
@@ -103,11 +104,12 @@ QString saveProblemText(const settings::SettingsBackend &backend)
 MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *parent)
     : QWidget(parent)
     , m_backend(backend ? std::move(backend) : settings::CreateDefaultBackend())
+    , m_executablePath(new launch::ExecutablePath(this))
     , m_model(new results::ResultsModel(this))
     , m_run(new search::SearchRun(this))
 {
     setWindowTitle(QStringLiteral("Rollcall"));
-    setWindowIcon(ui::Icon(1));
+    setWindowIcon(ui::Icon(ui::ProgramIcon));
     setAttribute(Qt::WA_QuitOnClose);
 
     m_pages = new QStackedWidget(this);
@@ -161,6 +163,11 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 
 MainForm::~MainForm() = default;
 
+QString MainForm::executablePath() const
+{
+    return m_executablePath->value();
+}
+
 QWidget *MainForm::buildWelcomePage()
 {
     auto *page = new QWidget(m_pages);
@@ -173,7 +180,7 @@ QWidget *MainForm::buildWelcomePage()
 
     auto *texts = new QVBoxLayout;
     auto *logo = makeLabel(page, "AppLogo_0", QString());
-    logo->setPixmap(ui::IconPixmap(1));
+    logo->setPixmap(ui::IconPixmap(ui::ProgramIcon));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
     // Beside the logo, no taller than it: nothing else on the page moves.
     auto *about = new QPushButton(QStringLiteral("&About"), page);
@@ -203,13 +210,15 @@ QWidget *MainForm::buildWelcomePage()
 void MainForm::buildResultsCommands()
 {
     SearchPage *p = m_searchPage;
-    connect(p->stop(), &QPushButton::clicked, this, [this] {
-        m_searchPage->stop()->setEnabled(false);
-        m_run->stop();
-    });
     const results::ResultsPageWidgets widgets { this, p->list(), m_model, p->launch(), p->refresh(),
-        p->stop(), p->viewInfo(), p->copy(), p->ping(), p->total(), p->copyBox() };
-    m_resultsPage = new results::ResultsPage(widgets, &m_executablePath, this);
+        p->stop(), p->viewInfo(), p->copy(), p->ping(), p->copyBox() };
+    m_resultsPage = new results::ResultsPage(widgets, m_executablePath, this);
+    connect(m_resultsPage, &results::ResultsPage::stopRequested, m_run, &search::SearchRun::stop);
+    // The run reports its end once, when its last query is done or Stop was pressed.
+    connect(m_run, &search::SearchRun::runEnded, this, [this] {
+        if (!m_run->isActive())
+            m_resultsPage->runEnded();
+    });
 }
 
 void MainForm::setPictureContainerIndex(int index)
@@ -237,6 +246,9 @@ void MainForm::navigate(int button)
     }
     m_nav[Next]->setEnabled(m_currentPage != LastPage);
     setPictureContainerIndex(m_currentPage);
+    // Otherwise the focus stays on "Next >", where Tab and Enter reach "Close".
+    if (m_currentPage == 1)
+        m_options->focusFirstName();
     if (m_currentPage == 1 && m_runExists)
         endSearchRun();
     if (m_currentPage == LastPage)
@@ -270,7 +282,7 @@ void MainForm::loadSettings()
     const settings::SettingsValues values
         = settings::LoadSettings(*m_backend, QLatin1String(search::MasterPresets[0]), defaultGamePath());
     m_options->applySettings(values);
-    m_executablePath = values.ExecutablePath;
+    m_executablePath->setValue(values.ExecutablePath);
     // Told once the window is up, over it rather than before it.
     const QString problem = loadProblemText(*m_backend);
     if (!problem.isEmpty()) {
@@ -284,7 +296,7 @@ void MainForm::saveSettings()
 {
     settings::SettingsValues values;
     m_options->storeSettings(values);
-    values.ExecutablePath = m_executablePath;
+    values.ExecutablePath = m_executablePath->value();
     settings::SaveSettings(*m_backend, values);
     const QString problem = saveProblemText(*m_backend);
     if (!problem.isEmpty())

@@ -14,6 +14,9 @@
 class QPushButton;
 class QStackedWidget;
 
+namespace rollcall::launch {
+class ExecutablePath;
+}
 namespace rollcall::search {
 class SearchRun;
 }
@@ -42,7 +45,7 @@ public:
     ~MainForm() override;
 
     int currentPage() const { return m_currentPage; }
-    const QString &executablePath() const { return m_executablePath; }
+    QString executablePath() const;
     results::ResultsModel *resultsModel() const { return m_model; }
     search::SearchRun *searchRun() const { return m_run; }
 
@@ -62,7 +65,7 @@ private:
     void sessionEnding();
 
     std::unique_ptr<settings::SettingsBackend> m_backend;
-    QString m_executablePath;
+    launch::ExecutablePath *m_executablePath = nullptr;
     int m_currentPage = 0;
     bool m_runExists = false;
     bool m_sessionEnding = false;

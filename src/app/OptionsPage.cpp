@@ -4,6 +4,7 @@
 #include "ui/Icons.h"
 #include "ui/Seams.h"
 #include "ui/UserMessage.h"
+#include "ui/WindowHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -157,6 +158,7 @@ void OptionsPage::buildNames()
     m_enable[0]->setChecked(true);
     m_enable[0]->setEnabled(false);
     setSlotEnabled(1, false);
+    ui::SetFrameShortcutTarget(frame, m_name[0]);
     layout()->addWidget(frame);
 }
 
@@ -230,6 +232,17 @@ void OptionsPage::setSlotEnabled(int slot, bool moveFocus)
     if (on && moveFocus) {
         m_name[slot]->setFocus(Qt::OtherFocusReason);
         m_name[slot]->selectAll();
+    }
+}
+
+void OptionsPage::focusFirstName()
+{
+    for (QLineEdit *box : m_name) {
+        if (box->isEnabled()) {
+            box->setFocus(Qt::OtherFocusReason);
+            box->selectAll();
+            return;
+        }
     }
 }
 

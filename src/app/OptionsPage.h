@@ -44,6 +44,8 @@ public:
 
     // Reports the first fault through the message seam and puts the focus on its control.
     bool validate();
+    // The page has come to the front: typing goes to the first name box, its text selected.
+    void focusFirstName();
     search::SearchCriteria criteria() const;
 
     // The settings' values into the controls: check boxes enable their boxes, the focus stays put.

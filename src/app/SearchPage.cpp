@@ -4,6 +4,7 @@
 #include "search/SearchRun.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
+#include "ui/Sizing.h"
 #include "ui/WindowHelpers.h"
 
 #include <QGridLayout>
@@ -26,13 +27,6 @@ namespace {
 // Every turn of the event loop that adds rows makes the list lay out all its rows again, a few
 // milliseconds per 10,000: rows found are gathered and handed over a few times a second.
 constexpr auto RowFlushInterval = std::chrono::milliseconds(100);
-
-constexpr double TwipsPerPixel = 15.0;
-
-int pixels(int twips)
-{
-    return qRound(twips / TwipsPerPixel);
-}
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 {
@@ -107,7 +101,6 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
         buttons->addWidget(b);
     buttons->addStretch(1);
     layout->addLayout(buttons);
-    disableCommands();
 
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
@@ -130,16 +123,13 @@ void SearchPage::buildList(results::ResultsModel *model)
     m_list->setItemsExpandable(false);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumSize(pixels(7815), pixels(3495));
+    ui::SetDesignMinimumSize(m_list, 7815, 3495);
     // The list starts as a plain cell-by-cell view; the toggle makes a click select whole rows.
     m_list->setSelectionBehavior(QAbstractItemView::SelectItems);
     ui::ToggleFullRowSelect(m_list);
     QHeaderView *header = m_list->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
-    const int widths[] = { 1500, 400, 400, 2450, 400, 600 };
-    for (int c = 0; c < 6; ++c)
-        header->resizeSection(c, pixels(widths[c]));
 }
 
 QPushButton *SearchPage::makeButton(const char *name, const QString &caption, const QString &tip)
@@ -150,12 +140,6 @@ QPushButton *SearchPage::makeButton(const char *name, const QString &caption, co
     if (!tip.isEmpty())
         button->setToolTip(tip);
     return button;
-}
-
-void SearchPage::disableCommands()
-{
-    for (QPushButton *b : { m_viewInfo, m_refresh, m_ping, m_copy, m_stop, m_launch })
-        b->setEnabled(false);
 }
 
 void SearchPage::resetProgress()
@@ -205,10 +189,7 @@ void SearchPage::bind(search::SearchRun *run)
         if (!m_flushTimer->isActive())
             m_flushTimer->start();
     });
-    connect(run, &search::SearchRun::runEnded, this, [this] {
-        flushRows();
-        m_stop->setEnabled(false);
-    });
+    connect(run, &search::SearchRun::runEnded, this, &SearchPage::flushRows);
     connect(run, &search::SearchRun::failed, this, [this](const search::RunFailure &failure) {
         ui::seams().showMessage(window(), ui::FailureMessage(failure));
     });

@@ -39,14 +39,11 @@ public:
     void bind(search::SearchRun *run);
     // A new run: the texts it starts with, the bar hidden.
     void resetProgress();
-    // The six result commands off, in the order the results page expects, Stop last but one.
-    void disableCommands();
     // Rows reported but not yet in the list: into it now, or dropped with their run.
     void flushRows();
     void dropPendingRows();
 
     QTreeView *list() const { return m_list; }
-    QLabel *total() const { return m_total; }
     QLineEdit *copyBox() const { return m_copyBox; }
     QPushButton *launch() const { return m_launch; }
     QPushButton *refresh() const { return m_refresh; }

@@ -4,11 +4,6 @@
 
 namespace rollcall::info {
 
-int CompareCellText(const QString &a, const QString &b)
-{
-    return QString::compare(a, b, Qt::CaseInsensitive);
-}
-
 TextListModel::TextListModel(const QList<Column> &columns, QObject *parent)
     : QAbstractTableModel(parent)
     , m_columns(columns)
@@ -29,7 +24,7 @@ QVariant TextListModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     if (role == Qt::DisplayRole)
-        return text(index.row(), index.column());
+        return DisplayText(text(index.row(), index.column()));
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(m_columns.at(index.column()).alignment | Qt::AlignVCenter);
     return {};
@@ -48,8 +43,10 @@ QVariant TextListModel::headerData(int section, Qt::Orientation orientation, int
 
 bool TextListModel::before(const QStringList &a, const QStringList &b) const
 {
-    const int order = CompareCellText(a.value(m_sortColumn), b.value(m_sortColumn));
-    return m_sortOrder == Qt::AscendingOrder ? order < 0 : order > 0;
+    const CellKind kind = m_columns.value(m_sortColumn).kind;
+    return CompareSortKeys(MakeSortKey(kind, a.value(m_sortColumn)), MakeSortKey(kind, b.value(m_sortColumn)),
+               m_sortOrder)
+        < 0;
 }
 
 void TextListModel::appendRow(QStringList cells)

@@ -1,17 +1,16 @@
 #pragma once
 
 // A small list of text rows for the server information and launch windows. It sorts the way
-// every list of the program sorts: cell texts compared as text, case-insensitively, equal
-// texts keeping their order; the direction flips on every header click, whichever column.
+// every list of the program sorts (info/CellText.h), equal cells keeping their order; the
+// direction flips on every header click, whichever column.
+
+#include "info/CellText.h"
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
 
 namespace rollcall::info {
-
-// The shared text order: "100" before "20", "abc" equal to "ABC".
-int CompareCellText(const QString &a, const QString &b);
 
 class TextListModel final : public QAbstractTableModel
 {
@@ -23,6 +22,7 @@ public:
     {
         QString caption;
         Qt::Alignment alignment = Qt::AlignLeft;
+        CellKind kind = CellKind::Text;
     };
 
     explicit TextListModel(const QList<Column> &columns, QObject *parent = nullptr);
@@ -43,7 +43,6 @@ public:
     void setSorting(bool enabled, int column, Qt::SortOrder order);
     // A header click: the direction flips, the column becomes the sort column, sorting turns on.
     void sortByHeaderClick(int column);
-    bool isSortEnabled() const { return m_sortEnabled; }
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 

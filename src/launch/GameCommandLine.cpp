@@ -28,10 +28,16 @@ LaunchCommand BuildLaunchCommand(
             address } };
 }
 
-QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address)
+ProgramProblem InspectProgram(const QString &path)
 {
-    return executable + QStringLiteral(" -console -game ") + gameDirectory + QStringLiteral(" +connect ")
-        + address;
+    const QFileInfo file(QDir::fromNativeSeparators(path));
+    if (path.isEmpty() || !file.exists())
+        return ProgramProblem::Missing;
+    if (!file.isFile())
+        return ProgramProblem::Folder;
+    if (!file.isExecutable())
+        return ProgramProblem::NotExecutable;
+    return ProgramProblem::None;
 }
 
 QString BrowseStartFolder(const QString &currentPath)

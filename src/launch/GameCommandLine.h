@@ -24,8 +24,10 @@ bool IsSafeGameDirectory(const QString &directory);
 LaunchCommand BuildLaunchCommand(
     const QString &executable, const QString &gameDirectory, const QString &address);
 
-// The same as one line, the form a process start on Windows takes.
-QString GameCommandLine(const QString &executable, const QString &gameDirectory, const QString &address);
+// What is wrong with the program file, as far as the file system tells: a start that fails
+// for none of these reasons failed inside the system (a file of the wrong kind, say).
+enum class ProgramProblem { None, Missing, Folder, NotExecutable };
+ProgramProblem InspectProgram(const QString &path);
 
 // Where the browse dialog opens: the folder of the current path when it exists, else the
 // usual install folder on Windows and the home folder elsewhere.

@@ -1,5 +1,7 @@
 #include "results/ResultsModel.h"
 
+#include "info/CellText.h"
+
 #include <algorithm>
 #include <numeric>
 #include <vector>
@@ -16,7 +18,6 @@ namespace {
 // whole list.
 constexpr size_t TargetBlockSize = 512;
 constexpr size_t MaxBlockSize = 2 * TargetBlockSize;
-constexpr size_t PrefixWords = 3;
 
 const std::array<QString, ResultRow::ColumnCount> Captions = {
     QStringLiteral("Server IP"),
@@ -25,6 +26,16 @@ const std::array<QString, ResultRow::ColumnCount> Captions = {
     QStringLiteral("Player Name"),
     QStringLiteral("Frags"),
     QStringLiteral("Time"),
+};
+
+// Ports, pings and frags sort as numbers, times by their seconds, addresses by their value.
+constexpr std::array<info::CellKind, ResultRow::ColumnCount> Kinds = {
+    info::CellKind::Address,
+    info::CellKind::Number,
+    info::CellKind::Number,
+    info::CellKind::Text,
+    info::CellKind::Number,
+    info::CellKind::Duration,
 };
 
 const std::array<Qt::Alignment, ResultRow::ColumnCount> Alignments = {
@@ -45,12 +56,9 @@ struct ResultsModel::Private
     struct Entry
     {
         ResultRow row;
-        // The sort column's text folded to small letters, while sorting is on: folding once per
-        // row instead of once per comparison halves the cost of a sorted append.
-        QString key;
-        // The key's first twelve code units, packed so that comparing the numbers compares
-        // those units: most comparisons end here without touching the key's text.
-        std::array<quint64, PrefixWords> prefix {};
+        // The sort column's key, while sorting is on: made once per row instead of once per
+        // comparison, it halves the cost of a sorted append.
+        info::SortKey key;
         Block *block = nullptr;
         // Breaks ties between equal texts: rows keep the order they had when sorting began, and
         // rows added later go after the equal ones already there.
@@ -78,14 +86,8 @@ struct ResultsModel::Private
     {
         const Entry &ea = entries[a];
         const Entry &eb = entries[b];
-        int c = 0;
-        if (ea.prefix != eb.prefix)
-            c = ea.prefix < eb.prefix ? -1 : 1;
-        else
-            c = QString::compare(ea.key, eb.key, Qt::CaseSensitive);
-        if (c != 0)
-            return sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
-        return ea.tie < eb.tie;
+        const int c = info::CompareSortKeys(ea.key, eb.key, sortOrder);
+        return c != 0 ? c < 0 : ea.tie < eb.tie;
     }
 
     size_t blockAt(int row) const
@@ -124,12 +126,8 @@ struct ResultsModel::Private
 
     void setKey(Entry &e) const
     {
-        e.key = sortEnabled ? e.row.cell(sortColumn).toCaseFolded() : QString();
-        // Missing units count as 0, below every character: a shorter text sorts first, as in
-        // the full comparison, which decides whenever the prefixes are equal.
-        e.prefix = {};
-        for (qsizetype i = 0; i < qsizetype(4 * PrefixWords) && i < e.key.size(); ++i)
-            e.prefix[size_t(i / 4)] |= quint64(e.key.at(i).unicode()) << (16 * (3 - i % 4));
+        e.key = sortEnabled ? info::MakeSortKey(Kinds[size_t(sortColumn)], e.row.cell(sortColumn))
+                            : info::SortKey {};
     }
 
     int orderSize() const
@@ -254,7 +252,7 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return d->entries[d->entryAt(index.row())].row.cell(index.column());
+        return info::DisplayText(d->entries[d->entryAt(index.row())].row.cell(index.column()));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Alignments[size_t(index.column())] | Qt::AlignVCenter);
     default:
@@ -279,7 +277,7 @@ void ResultsModel::appendRows(const QList<search::ResultRow> &rows)
         return;
     const auto firstNew = quint32(d->entries.size());
     for (const ResultRow &row : rows) {
-        d->entries.push_back({ row, QString(), {}, nullptr, d->nextTie++ });
+        d->entries.push_back({ row, {}, nullptr, d->nextTie++ });
         d->setKey(d->entries.back());
     }
     std::vector<quint32> added(size_t(rows.size()));

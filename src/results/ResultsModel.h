@@ -33,7 +33,9 @@ public:
     void appendRows(const QList<search::ResultRow> &rows);
     void clear();
 
-    // Cells compare as text: case-insensitively, by character code; equal texts keep their order.
+    // Each column sorts by its kind of cell (info/CellText.h): addresses, ports, pings, frags
+    // and times by value, names as text. Equal cells keep their order; cells without a value
+    // ("-" after a refresh) go last.
     void setSorting(bool enabled, int column, Qt::SortOrder order);
     bool isSortEnabled() const;
     int sortColumn() const;

@@ -1,24 +1,27 @@
 #include "results/ResultsPage.h"
 
 #include "info/InfoForm.h"
+#include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
 #include "protocol/QueryProtocol.h"
 #include "search/ServerSocket.h"
+#include "ui/CutTextTips.h"
 #include "ui/Icons.h"
 #include "ui/PingTexts.h"
 #include "ui/Seams.h"
+#include "ui/Sizing.h"
 #include "ui/WindowHelpers.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <array>
 #include <chrono>
 
 namespace rollcall::results {
@@ -28,9 +31,30 @@ using search::ResultRow;
 
 namespace {
 
-constexpr int DefaultPicture = 2;
-constexpr int BlankPicture = 9;
-const QString DefaultLaunchIcon = QStringLiteral("3");
+// The Launch button shows the game the selected server runs; the launch window takes the
+// game's small icon. A game not listed shows Half-Life's.
+struct GamePictures
+{
+    const char *directory;
+    int picture;
+    int windowIcon;
+};
+
+constexpr std::array GamesWithPictures = {
+    GamePictures { "tfc", ui::TeamFortressPicture, ui::TeamFortressPicture },
+    GamePictures { "cstrike", ui::CounterStrikePicture, ui::CounterStrikeWindowIcon },
+    GamePictures { "dmc", ui::DeathmatchClassicPicture, ui::DeathmatchClassicWindowIcon },
+};
+
+// Each column starts wide enough for its caption with the sort indicator and for a usual cell:
+// a 5-digit port, a 4-digit ping, 100 hours of play, a 31-character name. The name takes the
+// width the window gains.
+QList<ui::ColumnFit> resultColumns()
+{
+    return { { 1500, QStringLiteral("255.255.255.255") }, { 400, QStringLiteral("65535") },
+        { 400, QStringLiteral("9999") }, { 2450, QString(31, QLatin1Char('X')) },
+        { 400, QStringLiteral("-9999") }, { 600, QStringLiteral("100:00:00") } };
+}
 
 // Notes whether a mouse press changed the selection, so that its click is not handled twice.
 class PressWatcher final : public QObject
@@ -68,7 +92,8 @@ qint32 LeadingNumber(const QString &text)
     return qint32(value);
 }
 
-ResultsPage::ResultsPage(const ResultsPageWidgets &widgets, QString *executablePath, QObject *parent)
+ResultsPage::ResultsPage(
+    const ResultsPageWidgets &widgets, launch::ExecutablePath *executablePath, QObject *parent)
     : QObject(parent)
     , m_w(widgets)
     , m_executablePath(executablePath)
@@ -86,6 +111,8 @@ ResultsPage::ResultsPage(const ResultsPageWidgets &widgets, QString *executableP
     connect(m_refreshSocket, &search::ServerSocket::replyReceived, this, &ResultsPage::refreshArrived);
     connect(m_gameInfoTimer, &QTimer::timeout, this, &ResultsPage::gameInfoTimedOut);
 
+    ui::FitColumns(m_w.list, resultColumns(), ResultRow::PlayerName);
+    m_w.list->setItemDelegate(new ui::CutTextTips(m_w.list));
     // The list sorts only through the header rule below, never by the view's own toggling.
     m_w.list->setSortingEnabled(false);
     m_w.list->header()->setSectionsClickable(true);
@@ -110,13 +137,20 @@ ResultsPage::ResultsPage(const ResultsPageWidgets &widgets, QString *executableP
         m_selectionChangedByPress = false;
     });
 
+    connect(m_w.stop, &QPushButton::clicked, this, [this] {
+        runEnded();
+        Q_EMIT stopRequested();
+    });
     connect(m_w.refresh, &QPushButton::clicked, this, &ResultsPage::refresh);
     connect(m_w.launch, &QPushButton::clicked, this, &ResultsPage::launch);
     connect(m_w.viewInfo, &QPushButton::clicked, this, &ResultsPage::viewInfo);
     connect(m_w.copy, &QPushButton::clicked, this, &ResultsPage::copy);
     connect(m_w.ping, &QPushButton::clicked, this, &ResultsPage::ping);
 
-    setLaunchPicture(DefaultPicture);
+    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
+        button->setEnabled(false);
+    setLaunchPicture(ui::HalfLifePicture);
+    setTag(ui::HalfLifeWindowIcon);
 }
 
 ResultsPage::~ResultsPage() = default;
@@ -132,11 +166,19 @@ void ResultsPage::searchStarted()
     m_w.list->header()->setSortIndicatorShown(false);
     for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
         button->setEnabled(false);
-    setLaunchPicture(DefaultPicture);
+    setLaunchPicture(ui::HalfLifePicture);
+    m_runActive = true;
+}
+
+void ResultsPage::runEnded()
+{
+    m_runActive = false;
+    m_w.stop->setEnabled(false);
 }
 
 void ResultsPage::tearDown()
 {
+    runEnded();
     m_refreshSocket->close();
     m_infoSocket->close();
     m_gameInfoTimer->stop();
@@ -150,12 +192,13 @@ std::optional<ResultsPage::SelectedServer> ResultsPage::selectedServer() const
     const QModelIndexList indexes = selection->selectedIndexes();
     if (indexes.isEmpty())
         return std::nullopt;
-    const int row = indexes.constFirst().row();
-    const auto cell = [this, row](int column) { return m_w.model->index(row, column).data().toString(); };
     SelectedServer server;
-    server.id = m_w.model->rowId(row);
-    server.address = cell(ResultRow::ServerIp);
-    server.portText = cell(ResultRow::Port);
+    server.id = m_w.model->rowId(indexes.constFirst().row());
+    const std::optional<ResultRow> cells = m_w.model->rowById(server.id);
+    if (!cells)
+        return std::nullopt;
+    server.address = cells->cell(ResultRow::ServerIp);
+    server.portText = cells->cell(ResultRow::Port);
     server.port = LeadingNumber(server.portText);
     return server;
 }
@@ -165,18 +208,15 @@ void ResultsPage::rowSelected()
     const std::optional<SelectedServer> server = selectedServer();
     if (!server)
         return;
-    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy })
+    for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.launch })
         button->setEnabled(true);
-    if (!m_w.total->isHidden())
-        m_w.stop->setEnabled(true);
-    if (!m_w.launch->isEnabled())
-        m_w.launch->setEnabled(true);
+    m_w.stop->setEnabled(m_runActive);
 
     // The server that answered the last info query, on the port last asked: nothing new to learn.
     if (server->port == m_infoSocket->aimedPort() && server->address == m_infoSocket->lastSenderAddress())
         return;
-    setLaunchPicture(BlankPicture);
-    setTag(DefaultLaunchIcon);
+    setLaunchPicture(ui::BlankPicture);
+    setTag(ui::HalfLifeWindowIcon);
     m_gameInfoTimer->start();
     m_infoSocket->close();
     m_infoSocket->aim(server->address, server->port);
@@ -199,15 +239,15 @@ void ResultsPage::setLaunchPicture(int picture)
     m_picture = picture;
     QIcon icon;
     icon.addPixmap(ui::IconPixmap(picture, 32), QIcon::Normal);
-    icon.addPixmap(ui::IconPixmap(DefaultPicture, 32), QIcon::Disabled);
+    icon.addPixmap(ui::IconPixmap(ui::HalfLifePicture, 32), QIcon::Disabled);
     m_w.launch->setIcon(icon);
     m_w.launch->setProperty("picture", picture);
 }
 
-void ResultsPage::setTag(const QString &tag)
+void ResultsPage::setTag(int tag)
 {
     m_tag = tag;
-    m_w.launch->setProperty("tag", tag);
+    m_w.launch->setProperty("tag", launchTag());
 }
 
 void ResultsPage::gameInfoArrived(const QByteArray &reply)
@@ -218,25 +258,21 @@ void ResultsPage::gameInfoArrived(const QByteArray &reply)
     if (!info.GameDirectory)
         return;
     const QByteArray game = info.GameDirectory->toLower();
-    if (game == "tfc") {
-        setLaunchPicture(4);
-        setTag(QStringLiteral("4"));
-    } else if (game == "cstrike") {
-        setLaunchPicture(5);
-        setTag(QStringLiteral("6"));
-    } else if (game == "dmc") {
-        setLaunchPicture(7);
-        setTag(QStringLiteral("8"));
-    } else {
-        setLaunchPicture(DefaultPicture);
+    for (const GamePictures &known : GamesWithPictures) {
+        if (game == known.directory) {
+            setLaunchPicture(known.picture);
+            setTag(known.windowIcon);
+            return;
+        }
     }
+    setLaunchPicture(ui::HalfLifePicture);
 }
 
 void ResultsPage::gameInfoTimedOut()
 {
     m_gameInfoTimer->stop();
     m_infoSocket->close();
-    setLaunchPicture(DefaultPicture);
+    setLaunchPicture(ui::HalfLifePicture);
 }
 
 void ResultsPage::refresh()
@@ -283,7 +319,7 @@ void ResultsPage::launch()
     if (!m_launchForm)
         m_launchForm = new launch::LaunchForm(m_executablePath, m_w.window);
     m_launchForm->GetInfo(server->address, server->port);
-    m_launchForm->setWindowIcon(ui::Icon(LeadingNumber(m_tag)));
+    m_launchForm->setWindowIcon(ui::Icon(m_tag));
     // Modal without a nested event loop: the main window takes no input until it closes.
     m_launchForm->setWindowModality(Qt::ApplicationModal);
     m_launchForm->show();

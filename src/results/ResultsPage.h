@@ -1,8 +1,8 @@
 #pragma once
 
 // The results page's behaviour over widgets the main window owns: selecting and sorting the
-// list, the game picture on the Launch button, the refresh of a row, and the row commands
-// (launch, server information, copy, ping).
+// list, the game picture on the Launch button, the refresh of a row, the row commands
+// (launch, server information, copy, ping) and the Stop button.
 
 #include "results/ResultsModel.h"
 
@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QString>
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -22,8 +21,9 @@ namespace rollcall::search {
 class ServerSocket;
 }
 namespace rollcall::launch {
+class ExecutablePath;
 class LaunchForm;
-}
+} // namespace rollcall::launch
 
 namespace rollcall::results {
 
@@ -38,7 +38,6 @@ struct ResultsPageWidgets
     QPushButton *viewInfo = nullptr; // Command6
     QPushButton *copy = nullptr; // Command7
     QPushButton *ping = nullptr; // Command8
-    QLabel *total = nullptr; // lblTotal: shown while a search still queries servers
     QLineEdit *copyBox = nullptr; // txtCopy
 };
 
@@ -49,17 +48,21 @@ class ResultsPage final : public QObject
 
 public:
     // `executablePath` is the program-wide game path; the launch window reads and writes it.
-    ResultsPage(const ResultsPageWidgets &widgets, QString *executablePath, QObject *parent);
+    ResultsPage(const ResultsPageWidgets &widgets, launch::ExecutablePath *executablePath, QObject *parent);
     ~ResultsPage() override;
 
     // A new search: sorting off and descending, the row commands disabled, the default picture.
+    // The run is active: a selection makes Stop available.
     void searchStarted();
-    // Back to the options page: no reply may arrive any more for a query of this page.
+    // The run has ended (its last query is done, or it was stopped): Stop is off for good.
+    void runEnded();
+    // Back to the options page: the run has ended, and no reply may arrive any more for a query
+    // of this page.
     void tearDown();
 
     // The picture shown on the Launch button and its tag, the launch window's icon number.
     int launchPicture() const { return m_picture; }
-    QString launchTag() const { return m_tag; }
+    QString launchTag() const { return QString::number(m_tag); }
     // The one launch window while it is open.
     launch::LaunchForm *launchWindow() const;
 
@@ -69,6 +72,10 @@ public:
     void viewInfo();
     void copy();
     void ping();
+
+Q_SIGNALS:
+    // The user pressed Stop; the button is already off.
+    void stopRequested();
 
 private:
     struct SelectedServer
@@ -82,18 +89,19 @@ private:
     std::optional<SelectedServer> selectedServer() const;
     void headerClicked(int column);
     void setLaunchPicture(int picture);
-    void setTag(const QString &tag);
+    void setTag(int tag);
     void gameInfoArrived(const QByteArray &reply);
     void gameInfoTimedOut();
     void refreshArrived(const QByteArray &reply);
 
     ResultsPageWidgets m_w;
-    QString *m_executablePath;
+    launch::ExecutablePath *m_executablePath;
     search::ServerSocket *m_infoSocket = nullptr;
     search::ServerSocket *m_refreshSocket = nullptr;
     QTimer *m_gameInfoTimer = nullptr;
-    int m_picture = 2;
-    QString m_tag;
+    int m_picture = 0;
+    int m_tag = 0;
+    bool m_runActive = false;
     bool m_selectionChangedByPress = false;
 
     // The refresh in flight: the row itself, not its position, so reordering cannot misdirect it.

@@ -9,7 +9,7 @@ namespace rollcall::search {
 
 namespace {
 
-// A ping that does not fit the column's 16 bits shows as 0, as it always has.
+// A ping that does not fit the column's 16 bits shows as 0, never as a wrapped number.
 int PingOf(qint64 elapsedMs)
 {
     return elapsedMs > 32767 || elapsedMs < 0 ? 0 : int(elapsedMs);

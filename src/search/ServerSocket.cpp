@@ -82,11 +82,6 @@ void ServerSocket::close()
     m_reassembler.reset();
 }
 
-bool ServerSocket::isOpen() const
-{
-    return m_socket != nullptr;
-}
-
 void ServerSocket::readPending()
 {
     QPointer<ServerSocket> self(this);
@@ -111,13 +106,8 @@ void ServerSocket::readPending()
 
 void ServerSocket::take(const QNetworkDatagram &datagram)
 {
-    QHostAddress sender = datagram.senderAddress();
-    if (sender.protocol() == QAbstractSocket::IPv6Protocol) {
-        bool ok = false;
-        const quint32 v4 = sender.toIPv4Address(&ok);
-        if (ok)
-            sender = QHostAddress(v4);
-    }
+    // Bound to IPv4 only, so every sender is a plain IPv4 address.
+    const QHostAddress sender = datagram.senderAddress();
     if (sender != m_address || datagram.senderPort() != m_port)
         return;
     std::optional<QByteArray> reply

@@ -34,8 +34,6 @@ public:
     // Drops unread datagrams and any half-received split reply; the aim is kept.
     void close();
 
-    bool isOpen() const;
-
     // The master speaks a protocol without split replies: its datagrams are handed over as
     // they come, so a reply of the wrong shape is seen (and refused) rather than held.
     void setReassembleSplitReplies(bool on) { m_reassemble = on; }
@@ -43,6 +41,8 @@ public:
     // port unreachable), which an unconnected one never learns of: refused() then follows.
     // Set before the first send.
     void setConnected(bool on) { m_connected = on; }
+    // Bound since the last close(): a challenge a server gave belongs to this port only.
+    bool isOpen() const { return m_socket != nullptr; }
     QString aimedAddress() const { return m_addressText; }
     qint64 aimedPort() const { return m_port; }
     // The IP address that the last accepted reply came from; empty before the first.

@@ -15,8 +15,11 @@ void showMessageBox(QWidget *parent, const UserMessage &message)
     const auto icon
         = message.icon == UserMessage::Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning;
     QMessageBox box(icon, ApplicationTitle, message.text, QMessageBox::Ok, parent);
+    // The details name files and system texts: shown exactly, never read as markup.
     if (!message.informativeText.isEmpty())
-        box.setInformativeText(message.informativeText);
+        box.setInformativeText(QStringLiteral("<p style='white-space:pre-wrap'>")
+            + message.informativeText.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"))
+            + QStringLiteral("</p>"));
     box.exec();
 }
 

@@ -3,14 +3,41 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
-#include <QHeaderView>
+#include <QDialog>
+#include <QEvent>
+#include <QGroupBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QTextCursor>
+#include <QShortcut>
 #include <QTreeView>
 
 namespace rollcall::ui {
+
+namespace {
+
+class FrameShortcut final : public QObject
+{
+public:
+    FrameShortcut(QGroupBox *frame, QWidget *target)
+        : QObject(frame)
+        , m_target(target)
+    { }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Shortcut || !m_target || !m_target->isEnabled())
+            return QObject::eventFilter(watched, event);
+        m_target->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
+
+private:
+    QPointer<QWidget> m_target;
+};
+
+} // namespace
 
 void ToggleFullRowSelect(QTreeView *list)
 {
@@ -19,12 +46,20 @@ void ToggleFullRowSelect(QTreeView *list)
     list->setAllColumnsShowFocus(!fullRow);
 }
 
-void ToggleFlatHeader(QTreeView *list)
+void SetFrameShortcutTarget(QGroupBox *frame, QWidget *target)
 {
-    QHeaderView *header = list->header();
-    const bool pressable = header->sectionsClickable();
-    header->setSectionsClickable(!pressable);
-    header->setHighlightSections(!pressable);
+    frame->installEventFilter(new FrameShortcut(frame, target));
+}
+
+void AddCloseKeys(QWidget *window)
+{
+    QList<QKeySequence> keys { QKeySequence(Qt::CTRL | Qt::Key_W) };
+    if (!qobject_cast<QDialog *>(window))
+        keys.append(QKeySequence(Qt::Key_Escape));
+    for (const QKeySequence &key : keys) {
+        auto *shortcut = new QShortcut(key, window);
+        QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
+    }
 }
 
 void SetPlainButtonStyle(QAbstractButton *button)
@@ -35,9 +70,7 @@ void SetPlainButtonStyle(QAbstractButton *button)
     button->update();
 }
 
-namespace {
-
-void putOnClipboard(const QString &text)
+void CopyText(const QString &text)
 {
     if (text.isEmpty())
         return;
@@ -45,22 +78,9 @@ void putOnClipboard(const QString &text)
         clipboard->setText(text, QClipboard::Clipboard);
 }
 
-} // namespace
-
 void CopySelection(QLineEdit *box)
 {
-    putOnClipboard(box->selectedText());
-}
-
-void CopySelection(QPlainTextEdit *box)
-{
-    // A multi-line box breaks its lines with CR LF, as the lists' copy text is written; the
-    // document underneath keeps bare line feeds, so put the CR back.
-    const QTextCursor cursor = box->textCursor();
-    QString selected
-        = box->toPlainText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
-    selected.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    putOnClipboard(selected);
+    CopyText(box->selectedText());
 }
 
 } // namespace rollcall::ui

@@ -27,6 +27,8 @@ class TestTextListModel final : public QObject
 private Q_SLOTS:
     void headerClicksSortAsTextAndFlip();
     void staysSortedAsRowsComeAndChange();
+    void controlCharactersShownNotCopied();
+    void columnsSortByTheirKind();
 };
 
 void TestTextListModel::headerClicksSortAsTextAndFlip()
@@ -56,6 +58,28 @@ void TestTextListModel::staysSortedAsRowsComeAndChange()
     QVERIFY(model.setValueOf("2", 1, "9"));
     QVERIFY(!model.setValueOf("none", 1, "0"));
     QCOMPARE(column(model, 0), (QStringList { "1", "3", "0", "4", "2" }));
+}
+
+void TestTextListModel::controlCharactersShownNotCopied()
+{
+    TextListModel model(TwoColumns);
+    model.appendRow({ QStringLiteral("sv_name"), QString::fromLatin1("a\x85\tb") });
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("a\uFFFD\uFFFDb"));
+    QCOMPARE(model.copyText(), QString::fromLatin1("sv_name\ta\x85\tb\r\n"));
+}
+
+void TestTextListModel::columnsSortByTheirKind()
+{
+    using rollcall::info::CellKind;
+    TextListModel model({ { QStringLiteral("ID"), Qt::AlignLeft, CellKind::Number },
+        { QStringLiteral("Time"), Qt::AlignRight, CellKind::Duration } });
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QStringList &row : { QStringList { "10", "100:00:00" }, { "9", "09:59:59" }, { "-", "-" } })
+        model.appendRow(row);
+    model.setSorting(true, 0, Qt::DescendingOrder);
+    QCOMPARE(column(model, 0), (QStringList { "10", "9", "-" }));
+    model.setSorting(true, 1, Qt::AscendingOrder);
+    QCOMPARE(column(model, 1), (QStringList { "09:59:59", "100:00:00", "-" }));
 }
 
 QTEST_GUILESS_MAIN(TestTextListModel)

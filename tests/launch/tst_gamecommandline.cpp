@@ -1,6 +1,7 @@
 #include "launch/GameCommandLine.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,8 +14,9 @@ class TestGameCommandLine final : public QObject
 private Q_SLOTS:
     void gameDirectory_data();
     void gameDirectory();
-    void commandLine();
     void browseFolder();
+    void inspectProgram_data();
+    void inspectProgram();
 };
 
 void TestGameCommandLine::gameDirectory_data()
@@ -39,14 +41,6 @@ void TestGameCommandLine::gameDirectory()
     QCOMPARE(IsSafeGameDirectory(directory), safe);
 }
 
-void TestGameCommandLine::commandLine()
-{
-    // The list form is what the launch window's real start records; this is the Windows one.
-    QCOMPARE(GameCommandLine(QStringLiteral("D:\\My Games\\hl.exe"), QStringLiteral("tfc"),
-                 QStringLiteral("192.168.1.5:27015")),
-        QStringLiteral("D:\\My Games\\hl.exe -console -game tfc +connect 192.168.1.5:27015"));
-}
-
 void TestGameCommandLine::browseFolder()
 {
     QTemporaryDir dir;
@@ -55,6 +49,31 @@ void TestGameCommandLine::browseFolder()
     QCOMPARE(BrowseStartFolder(dir.filePath(QStringLiteral("missing/hl.exe"))), QDir::homePath());
     QCOMPARE(BrowseStartFolder(QStringLiteral("hl.exe")), QDir::homePath()); // no folder part at all
     QCOMPARE(BrowseStartFolder(QString()), QDir::homePath());
+}
+
+void TestGameCommandLine::inspectProgram_data()
+{
+    QTest::addColumn<QString>("name"); // in a fresh folder: "hl" a program, "readme" a plain file
+    QTest::addColumn<ProgramProblem>("problem");
+    QTest::newRow("program") << "hl" << ProgramProblem::None;
+    QTest::newRow("missing") << "missing/hl" << ProgramProblem::Missing;
+    QTest::newRow("empty") << "" << ProgramProblem::Missing;
+    QTest::newRow("folder") << "." << ProgramProblem::Folder;
+    QTest::newRow("notExecutable") << "readme" << ProgramProblem::NotExecutable;
+}
+
+void TestGameCommandLine::inspectProgram()
+{
+    QFETCH(QString, name);
+    QFETCH(ProgramProblem, problem);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const char *file : { "hl", "readme" }) {
+        QFile f(dir.filePath(QLatin1String(file)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("hl")), QFile::ReadOwner | QFile::ExeOwner));
+    QCOMPARE(InspectProgram(name.isEmpty() ? name : dir.filePath(name)), problem);
 }
 
 QTEST_GUILESS_MAIN(TestGameCommandLine)

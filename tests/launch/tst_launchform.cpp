@@ -1,4 +1,5 @@
 #include "FakeServers.h"
+#include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ui/Seams.h"
 
@@ -15,6 +16,7 @@
 #include <QTreeView>
 #include <memory>
 
+using rollcall::launch::ExecutablePath;
 using rollcall::launch::LaunchForm;
 using rollcall::ui::seams;
 using rollcall::ui::UserMessage;
@@ -54,7 +56,7 @@ private:
     QPointer<LaunchForm> open(const QByteArray &gameDirectory = "valve");
 
     std::unique_ptr<FakeGameServer> m_server;
-    QString m_path;
+    ExecutablePath m_path;
     QList<UserMessage> m_messages;
     int m_starts = 0;
 };
@@ -63,7 +65,7 @@ void TestLaunchForm::init()
 {
     m_server = std::make_unique<FakeGameServer>();
     QVERIFY(m_server->listen());
-    m_path = DefaultPath;
+    m_path.setValue(DefaultPath);
     m_messages.clear();
     m_starts = 0;
     seams().showMessage = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
@@ -122,18 +124,33 @@ void TestLaunchForm::startsOnlyAWorkingPathAndKeepsIt()
     QPointer<LaunchForm> form = open("cstrike");
     QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QStringLiteral("cstrike"), Wait);
 
-    child<QLineEdit>(form, "txtPath")->setText(dir.filePath(QStringLiteral("missing/hl.exe")));
-    child(form, "Command1")->click();
-    QCOMPARE(m_messages,
-        (QList<UserMessage> { { UserMessage::Icon::Critical,
-            QStringLiteral(
-                "Unable to launch Half-Life.\r\n\r\nPlease verify that the path is correct.") } }));
-    QCOMPARE(m_path, DefaultPath);
+    // A failed start says which file it tried and what is wrong with it.
+    const QString notAProgram = dir.filePath(QStringLiteral("readme"));
+    QFile plain(notAProgram);
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QList<std::pair<QString, QString>> failures { { dir.filePath(QStringLiteral("missing/hl.exe")),
+                                                            QStringLiteral("not found") },
+        { dir.path(), QStringLiteral("folder") }, { notAProgram, QStringLiteral("permission denied") } };
+    for (const auto &[tried, reason] : failures) {
+        m_messages.clear();
+        child<QLineEdit>(form, "txtPath")->setText(tried);
+        child(form, "Command1")->click();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].icon, UserMessage::Icon::Critical);
+        QCOMPARE(m_messages[0].text,
+            QStringLiteral("Unable to launch Half-Life.\r\n\r\nPlease verify that the path is correct."));
+        QVERIFY2(
+            m_messages[0].informativeText.contains(tried) && m_messages[0].informativeText.contains(reason),
+            qPrintable(m_messages[0].informativeText));
+        QCOMPARE(m_path.value(), DefaultPath);
+    }
 
+    m_messages.clear();
     child<QLineEdit>(form, "txtPath")->setText(script);
     child(form, "Command1")->click();
-    QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(m_path, script);
+    QCOMPARE(m_messages.size(), 0);
+    QCOMPARE(m_path.value(), script);
     QFile recorded(script + QStringLiteral(".txt"));
     QTRY_VERIFY_WITH_TIMEOUT(recorded.exists(), Wait);
     QVERIFY(recorded.open(QIODevice::ReadOnly));
@@ -163,9 +180,11 @@ void TestLaunchForm::refusedUntilEachReply()
     // "Info >>" shows the list and grows the window; F5 there asks again, and until the new
     // reply is in the game directory is unknown again.
     auto *list = child<QTreeView>(form, "LVGameInfo");
+    const QSize collapsed = form->size();
     child(form, "Command4")->click();
     QVERIFY(list->isVisible());
-    QCOMPARE(form->size(), QSize(5055 / 15, 3135 / 15));
+    QTRY_VERIFY_WITH_TIMEOUT(form->height() >= collapsed.height() + list->height(), Wait);
+    QCOMPARE(form->width(), collapsed.width());
     list->setFocus();
     QTest::keyClick(list, Qt::Key_F5);
     QCOMPARE(gameDirectoryOf(form), QStringLiteral("n/a"));
@@ -181,7 +200,7 @@ void TestLaunchForm::refusedUntilEachReply()
 
     child(form, "Command4")->click(); // "Info <<" takes both back
     QVERIFY(!list->isVisible());
-    QCOMPARE(form->size(), QSize(5055 / 15, 1455 / 15));
+    QTRY_COMPARE_WITH_TIMEOUT(form->size(), collapsed, Wait);
     QTest::keyClick(form, Qt::Key_Escape); // Escape unloads the window like "Close"
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), Wait);
 }
@@ -189,7 +208,7 @@ void TestLaunchForm::refusedUntilEachReply()
 void TestLaunchForm::browse()
 {
     QTemporaryDir dir;
-    m_path = dir.filePath(QStringLiteral("hl.exe"));
+    m_path.setValue(dir.filePath(QStringLiteral("hl.exe")));
     QStringList asked;
     QString answer;
     seams().chooseFile = [&](QWidget *, const QString &title, const QString &startFile, const QString &folder,
@@ -200,14 +219,20 @@ void TestLaunchForm::browse()
     QPointer<LaunchForm> form = open();
     auto *path = child<QLineEdit>(form, "txtPath");
     child(form, "Command3")->click(); // cancelled
-    QCOMPARE(asked,
-        (QStringList { "Browse for Half-Life Executable", m_path, dir.path(),
-            "Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)" }));
-    QCOMPARE(path->text(), m_path);
+    // The dialog opens on the current file, in its folder.
+    QCOMPARE(asked.mid(1, 2), (QStringList { m_path.value(), dir.path() }));
+    QCOMPARE(path->text(), m_path.value());
     answer = QStringLiteral("/opt/games/hl.exe");
     child(form, "Command3")->click();
     QCOMPARE(path->selectedText(), answer);
-    QCOMPARE(m_path, dir.filePath(QStringLiteral("hl.exe"))); // only a launch changes the program-wide path
+    QCOMPARE(m_path.value(), dir.filePath(QStringLiteral("hl.exe"))); // only a launch changes it
+    // The box shows the program-wide path as it changes, but never over a choice of the user.
+    m_path.setValue(QStringLiteral("/elsewhere/hl"));
+    QCOMPARE(path->text(), answer);
+    delete form;
+    form = open();
+    m_path.setValue(QStringLiteral("/elsewhere/hl2"));
+    QCOMPARE(child<QLineEdit>(form, "txtPath")->text(), QStringLiteral("/elsewhere/hl2"));
     delete form;
 }
 

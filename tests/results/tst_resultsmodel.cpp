@@ -47,33 +47,19 @@ class tst_ResultsModel : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void headers();
     void identity();
+    void controlCharactersShowAsReplacement_data();
+    void controlCharactersShowAsReplacement();
     void sortByText_data();
     void sortByText();
+    void sortByValue_data();
+    void sortByValue();
     void appendMatchesReferenceSort_data();
     void appendMatchesReferenceSort();
     void appendEmitsOneInsertPerGap();
     void switchingSortKeepsShownOrder();
     void setCellMovesRowAndPersistentIndex();
 };
-
-void tst_ResultsModel::headers()
-{
-    ResultsModel model;
-    model.appendRows({ makeRow(QStringLiteral("1.2.3.4"), QStringLiteral("x")) });
-    QStringList captions;
-    QList<Qt::Alignment> aligns;
-    for (int c = 0; c < model.columnCount(); ++c) {
-        captions.append(model.headerData(c, Qt::Horizontal).toString());
-        aligns.append(
-            model.index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask);
-    }
-    QCOMPARE(captions, (QStringList { "Server IP", "Port", "Ping", "Player Name", "Frags", "Time" }));
-    QCOMPARE(aligns,
-        (QList<Qt::Alignment> { Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft,
-            Qt::AlignHCenter, Qt::AlignRight }));
-}
 
 void tst_ResultsModel::identity()
 {
@@ -101,6 +87,27 @@ void tst_ResultsModel::identity()
     QCOMPARE(model.rowOf(idA), -1);
 }
 
+void tst_ResultsModel::controlCharactersShowAsReplacement_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << u"Bob \u00e9\u00a0x"_s << u"Bob \u00e9\u00a0x"_s;
+    QTest::newRow("c0") << u"\tBob\u0001"_s << u"\ufffdBob\ufffd"_s;
+    QTest::newRow("del") << u"a\u007fb"_s << u"a\ufffdb"_s;
+    QTest::newRow("c1") << u"\u0080x\u0085y\u009f"_s << u"\ufffdx\ufffdy\ufffd"_s;
+}
+
+void tst_ResultsModel::controlCharactersShowAsReplacement()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    ResultsModel model;
+    model.appendRows(rowsWithNames({ name }));
+    QCOMPARE(model.index(0, Name).data().toString(), shown);
+    // The row keeps the name as the server sent it: a refresh finds the player by it.
+    QCOMPARE(model.rowById(model.rowId(0))->cell(Name), name);
+}
+
 void tst_ResultsModel::sortByText_data()
 {
     QTest::addColumn<QStringList>("names");
@@ -111,7 +118,7 @@ void tst_ResultsModel::sortByText_data()
         = [](const char *tag, const QStringList &names, bool descending, const QStringList &expected) {
               QTest::newRow(tag) << names << descending << expected;
           };
-    // Numbers are text here: "10" before "9", as the list has always shown them.
+    // Names are text even when they look like numbers: "10" before "9".
     row("text_numbers", { "9", "10", "100", "2" }, false, { "10", "100", "2", "9" });
     // Equal texts keep their order, whichever the direction.
     row("case_ignored", { "b", "A", "a", "B" }, false, { "A", "a", "b", "B" });
@@ -137,6 +144,59 @@ void tst_ResultsModel::sortByText()
     Tester tester(&model, Tester::FailureReportingMode::QtTest);
     model.appendRows(rowsWithNames(names));
     model.setSorting(true, Name, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QCOMPARE(column(model), expected);
+}
+
+void tst_ResultsModel::sortByValue_data()
+{
+    QTest::addColumn<int>("sortColumn");
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QList<int>>("order"); // positions of the cells as given, as sorted
+
+    const auto row
+        = [](const char *tag, int column, const QStringList &cells, bool descending,
+              const QList<int> &order) { QTest::newRow(tag) << column << cells << descending << order; };
+    row("port", ResultRow::Port, { "27015", "9", "100", "27016" }, false, { 1, 2, 0, 3 });
+    // Text order would put "99" above "100" here.
+    row("ping_desc", ResultRow::Ping, { "99", "100", "5", "9999" }, true, { 3, 1, 0, 2 });
+    row("frags_negative", ResultRow::Frags, { "-3", "10", "0", "-20" }, false, { 3, 0, 2, 1 });
+    row("time_bySeconds", ResultRow::Time, { "01:00:00", "00:59:59", "100:00:00", "00:09:99", "99:59:59" },
+        false, { 3, 1, 0, 4, 2 });
+    row("address_byValue", ResultRow::ServerIp, { "127.0.0.10", "127.0.0.9", "10.1.1.1", "192.168.0.1" },
+        false, { 2, 1, 0, 3 });
+    // A refreshed row whose player has gone shows "-": such cells go last, together, in either
+    // direction, keeping their order.
+    row("noValue_asc", ResultRow::Ping, { "-", "20", "", "5", "x1" }, false, { 3, 1, 0, 2, 4 });
+    row("noValue_desc", ResultRow::Frags, { "-", "20", "", "5" }, true, { 1, 3, 0, 2 });
+    row("time_noValue", ResultRow::Time, { "-", "00:00:01", "1:2:3:4" }, false, { 1, 0, 2 });
+    row("address_noValue", ResultRow::ServerIp, { "10.0.0.256", "10.0.0.1", "10.0.0" }, true, { 1, 0, 2 });
+    // Equal values keep their order, whichever the direction.
+    row("equal_stable_asc", ResultRow::Frags, { "5", "05", "4", "5" }, false, { 2, 0, 1, 3 });
+    row("equal_stable_desc", ResultRow::Frags, { "5", "05", "4", "5" }, true, { 0, 1, 3, 2 });
+}
+
+void tst_ResultsModel::sortByValue()
+{
+    QFETCH(int, sortColumn);
+    QFETCH(QStringList, cells);
+    QFETCH(bool, descending);
+    QFETCH(QList<int>, order);
+    ResultsModel model;
+    Tester tester(&model, Tester::FailureReportingMode::QtTest);
+    QList<ResultRow> rows;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        ResultRow r = makeRow(QStringLiteral("10.0.0.1"), QString::number(i));
+        r.Cells[size_t(sortColumn)] = cells[i];
+        rows.append(r);
+    }
+    // Half before sorting begins, half placed as they arrive: both ways give the same order.
+    model.appendRows(rows.mid(0, rows.size() / 2));
+    model.setSorting(true, sortColumn, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    model.appendRows(rows.mid(rows.size() / 2));
+    QStringList expected;
+    for (int i : order)
+        expected.append(QString::number(i));
     QCOMPARE(column(model), expected);
 }
 
@@ -175,9 +235,9 @@ void tst_ResultsModel::appendMatchesReferenceSort()
     }
     if (order >= 0) {
         std::stable_sort(all.begin(), all.end(), [&](const ResultRow &a, const ResultRow &b) {
-            const int c
-                = QString::compare(a.cell(ResultRow::Frags), b.cell(ResultRow::Frags), Qt::CaseInsensitive);
-            return sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
+            const int fa = a.cell(ResultRow::Frags).toInt();
+            const int fb = b.cell(ResultRow::Frags).toInt();
+            return sortOrder == Qt::AscendingOrder ? fa < fb : fa > fb;
         });
     }
     QCOMPARE(model.rowCount(), int(all.size()));

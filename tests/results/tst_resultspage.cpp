@@ -1,5 +1,6 @@
 #include "FakeServers.h"
 #include "info/InfoForm.h"
+#include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
 #include "results/ResultsPage.h"
@@ -8,9 +9,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -50,23 +51,21 @@ struct Harness
     QPushButton *viewInfo = new QPushButton;
     QPushButton *copy = new QPushButton;
     QPushButton *ping = new QPushButton;
-    QLabel *total = new QLabel(QStringLiteral("Total Servers: 1"));
     QLineEdit *copyBox = new QLineEdit;
-    QString executablePath = QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe");
+    launch::ExecutablePath executablePath { QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe"), nullptr };
     ResultsPage *page = nullptr;
 
     explicit Harness(const QList<ResultRow> &rows = {})
     {
         auto *layout = new QVBoxLayout(&window);
-        for (QWidget *w : std::initializer_list<QWidget *> {
-                 list, launch, refresh, stop, viewInfo, copy, ping, total, copyBox })
+        for (QWidget *w :
+            std::initializer_list<QWidget *> { list, launch, refresh, stop, viewInfo, copy, ping, copyBox })
             layout->addWidget(w);
         copyBox->hide();
         list->setModel(model);
         list->setSelectionBehavior(QAbstractItemView::SelectRows); // as in the main window
         window.resize(700, 500);
-        page = new ResultsPage(
-            { &window, list, model, launch, refresh, stop, viewInfo, copy, ping, total, copyBox },
+        page = new ResultsPage({ &window, list, model, launch, refresh, stop, viewInfo, copy, ping, copyBox },
             &executablePath, &window);
         page->searchStarted();
         model->appendRows(rows);
@@ -161,16 +160,16 @@ void TestResultsPage::sortingFollowsTheHeaderRule()
 
     h.select(0);
     h.clickHeader(ResultRow::Ping);
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "100", "20", "3" }));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "3", "20", "100" }));
     QVERIFY(h.list->header()->isSortIndicatorShown());
     h.clickHeader(ResultRow::Ping);
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "3", "20", "100" }));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "100", "20", "3" }));
     h.clickHeader(ResultRow::Frags); // the direction flips whichever column is clicked
-    QCOMPARE(h.column(ResultRow::Frags), (QStringList { "100", "30", "5" }));
+    QCOMPARE(h.column(ResultRow::Frags), (QStringList { "5", "30", "100" }));
 
     // Rows that arrive while sorted take their place.
     h.model->appendRows({ row(port, "1", "d", "4"), row(port, "1", "e", "0") });
-    QCOMPARE(h.column(ResultRow::Frags), (QStringList { "0", "100", "30", "4", "5" }));
+    QCOMPARE(h.column(ResultRow::Frags), (QStringList { "0", "4", "5", "30", "100" }));
 
     // A new search: nothing until a row is selected, then the first click sorts ascending.
     h.page->searchStarted();
@@ -183,7 +182,7 @@ void TestResultsPage::sortingFollowsTheHeaderRule()
     h.select(1);
     h.clickHeader(ResultRow::Ping);
     QCOMPARE(h.model->sortOrder(), Qt::AscendingOrder);
-    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "10", "9" }));
+    QCOMPARE(h.column(ResultRow::Ping), (QStringList { "9", "10" }));
 }
 
 void TestResultsPage::rowCommands()
@@ -196,6 +195,14 @@ void TestResultsPage::rowCommands()
     h.select(0);
     for (QPushButton *b : h.commands())
         QVERIFY(b->isEnabled());
+
+    // Stop ends the run: it goes off, and a selection no longer brings it back.
+    QSignalSpy stopped(h.page, &ResultsPage::stopRequested);
+    h.stop->click();
+    QCOMPARE(stopped.size(), 1);
+    QVERIFY(!h.stop->isEnabled());
+    h.select(0);
+    QVERIFY(!h.stop->isEnabled() && h.viewInfo->isEnabled());
 
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     h.copy->click();
@@ -210,12 +217,12 @@ void TestResultsPage::rowCommands()
     QVERIFY(h.window.findChildren<info::InfoForm *>().isEmpty());
     QVERIFY(!h.page->launchWindow());
 
-    // A new search: a double-click waits for its first selection; once the run has ended (its
-    // total hidden), a selection no longer enables Stop.
+    // A new search: a double-click waits for its first selection; once the run has ended, a
+    // selection no longer enables Stop.
     h.list->selectionModel()->select(
         h.model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     h.page->searchStarted();
-    h.total->hide();
+    h.page->runEnded();
     QTest::mouseDClick(h.list->viewport(), Qt::LeftButton, {}, h.centre(0));
     QTest::qWait(100);
     QCOMPARE(server.requestCount(Kind::Players), 0);
@@ -474,7 +481,7 @@ void TestResultsPage::launchWindowExistsOnce()
     info.GameDirectory = "dmc";
     server.setInfo(info);
     Harness h({ row(server.port(), "50", "bob") });
-    h.executablePath = QStringLiteral("/games/hl");
+    h.executablePath.setValue(QStringLiteral("/games/hl"));
     h.select(0);
     QTRY_COMPARE_WITH_TIMEOUT(h.page->launchTag(), QStringLiteral("8"), Wait);
     h.launch->click();
