@@ -1,16 +1,23 @@
 // hlsim itself (the same bytes for the same seed, loopback only, options, the schedule floor) and
 // rollcall-find against it: every row a known population must give, through the master's pages
-// and filters.
+// and filters. Then its Steam side, read with the program's own decoders: the Steam master's
+// pages, filters, regions and silence, and the A2S challenges, info layouts, split rules and
+// UTF-8 names of its game servers.
 
 #include "Population.h"
 #include "ToolProcess.h"
+#include "protocol/A2sProtocol.h"
 #include "protocol/QueryProtocol.h"
+#include "protocol/SplitReassembler.h"
+#include "protocol/SteamMasterProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "ui/Version.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <functional>
 
 using namespace rollcall;
 using namespace rollcall::testtools;
@@ -67,6 +74,109 @@ QJsonObject withoutPorts(QJsonObject population)
     return population;
 }
 
+// Datagrams until `count` have come (up to 5 s each), then any that follow within `graceMs`.
+QList<QByteArray> receive(QUdpSocket &socket, int count, int graceMs = 100)
+{
+    QList<QByteArray> out;
+    while (out.size() < count && (socket.hasPendingDatagrams() || socket.waitForReadyRead(5000)))
+        out.append(socket.receiveDatagram().data());
+    while (socket.hasPendingDatagrams() || socket.waitForReadyRead(graceMs))
+        out.append(socket.receiveDatagram().data());
+    return out;
+}
+
+bool silentFor(QUdpSocket &socket, int ms)
+{
+    return !socket.hasPendingDatagrams() && !socket.waitForReadyRead(ms);
+}
+
+int steamMasterPort(const Simulator &sim)
+{
+    return sim.population()
+        .value(QStringLiteral("steamMaster"))
+        .toString()
+        .section(QLatin1Char(':'), 1)
+        .toInt();
+}
+
+int portOf(const Simulator &sim, int index)
+{
+    return servers(sim)[index].toObject().value(QStringLiteral("port")).toInt();
+}
+
+// The first server of the dump that passes `test`; -1 when none does.
+int firstServer(const Simulator &sim, const std::function<bool(const QJsonObject &)> &test)
+{
+    const QJsonArray all = servers(sim);
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (test(all[i].toObject()))
+            return int(i);
+    }
+    return -1;
+}
+
+struct SteamPages
+{
+    QList<int> ports;
+    QList<int> sizes; // entries per page, the end marker included
+    QList<QByteArray> pages;
+    bool ended = false;
+};
+
+// One whole list from the Steam master, page after page, each asked for with the last entry
+// of the one before, as a client does.
+SteamPages steamList(QUdpSocket &socket, int port, quint8 region, const QByteArray &filter)
+{
+    SteamPages out;
+    protocol::ServerEntry seed = protocol::FirstSteamSeed();
+    for (int page = 0; page < 500 && !out.ended; ++page) {
+        const QByteArray reply = ask(socket, port, protocol::BuildSteamMasterRequest(region, seed, filter));
+        const protocol::SteamMasterReply parsed = protocol::ParseSteamMasterReply(reply);
+        if (reply.isEmpty() || parsed.Status != protocol::SteamMasterReplyStatus::Ok)
+            break;
+        out.pages.append(reply);
+        out.sizes.append(int(reply.size() - 6) / 6);
+        for (const protocol::ServerEntry &entry : parsed.Entries)
+            out.ports.append(entry.Port);
+        out.ended = parsed.Ended;
+        if (!parsed.Last)
+            break;
+        seed = *parsed.Last;
+    }
+    return out;
+}
+
+// The pieces of one reply through the program's reassembler; `order` gets the piece numbers
+// as they arrived.
+std::optional<QByteArray> reassembled(QUdpSocket &socket, QList<int> *order)
+{
+    protocol::SplitReassembler reassembler;
+    for (int i = 0; i < 16 && (socket.hasPendingDatagrams() || socket.waitForReadyRead(5000)); ++i) {
+        const QByteArray datagram = socket.receiveDatagram().data();
+        if (reassembler.isSplitPiece(datagram))
+            order->append(quint8(datagram[8]) >> 4);
+        if (std::optional<QByteArray> whole = reassembler.feed(datagram))
+            return whole;
+    }
+    return std::nullopt;
+}
+
+// The challenge the server hands this socket, or nothing when it answered straight away.
+QByteArray challengeFor(QUdpSocket &socket, int port, const QByteArray &request)
+{
+    const protocol::A2sReplyClass reply = protocol::ClassifyA2sReply(ask(socket, port, request));
+    return reply.Kind == protocol::A2sReplyKind::Challenge ? reply.Challenge : QByteArray();
+}
+
+hlsim::PopulationOptions populationOptions(int servers, int minPlayers, int maxPlayers)
+{
+    hlsim::PopulationOptions options;
+    options.Servers = servers;
+    options.MinPlayers = minPlayers;
+    options.MaxPlayers = maxPlayers;
+    return options;
+}
+
 } // namespace
 
 class TestHlsim final : public QObject
@@ -83,6 +193,21 @@ private Q_SLOTS:
     void findRows_data();
     void findRows();
     void countsEveryRequestOnExit();
+
+    void helpNamesSteamOptions();
+    void steamPaging_data();
+    void steamPaging();
+    void steamSeeds();
+    void steamFilters_data();
+    void steamFilters();
+    void steamSilence();
+    void a2sChallenges_data();
+    void a2sChallenges();
+    void infoLayouts_data();
+    void infoLayouts();
+    void splitRulesReassemble();
+    void steamSideOfThePopulation();
+    void utf8NamesOverA2s();
 };
 
 void TestHlsim::sameSeedSameBytes()
@@ -200,6 +325,19 @@ void TestHlsim::commandLine_data()
     // Empty servers are never listed and cost nothing.
     QTest::newRow("floor_empty") << "--servers 5 --players 0 --schedule-floor 2 1000" << 0
                                  << "schedule floor 0.000 ms for 0 listed servers";
+    QTest::newRow("protocol_unknown") << "--master-protocol won" << 2 << "legacy|steam|both";
+    QTest::newRow("steamPort_withoutBoth")
+        << "--master-protocol steam --steam-master-port 27020" << 2 << "--steam-master-port";
+    QTest::newRow("steamPort_legacyPort")
+        << "--master-protocol both --master-port 27000 --steam-master-port 27000" << 2
+        << "--steam-master-port";
+    // The default Steam port, the legacy one plus one, would be the first game server's.
+    QTest::newRow("steamPort_amongServers")
+        << "--master-protocol both --master-port 27014" << 2 << "--steam-master-port";
+    QTest::newRow("steamPage_overOneDatagram") << "--steam-page-size 232" << 2 << "--steam-page-size";
+    QTest::newRow("steamSilence_zero") << "--steam-silence 0" << 2 << "--steam-silence";
+    QTest::newRow("layout_unknown") << "--info-layout x" << 2 << "--info-layout";
+    QTest::newRow("direct_tooMuch") << "--a2s-direct 1.5" << 2 << "--a2s-direct";
 }
 
 void TestHlsim::commandLine()
@@ -325,6 +463,483 @@ void TestHlsim::countsEveryRequestOnExit()
                                  .arg(listedCount)),
         qPrintable(output));
     QVERIFY2(output.contains(QStringLiteral("peak outstanding 5")), qPrintable(output));
+}
+
+void TestHlsim::helpNamesSteamOptions()
+{
+    const ToolResult result = RunTool(QStringLiteral(HLSIM_PATH), { QStringLiteral("--help") });
+    QCOMPARE(result.exitCode, 0);
+    for (const char *option : { "--master-protocol <legacy|steam|both>", "--steam-master-port <PORT>",
+             "--steam-page-size <N>", "--steam-rate <N>", "--steam-silence <S>", "--a2s-info-challenge",
+             "--a2s-direct <FRACTION>", "--info-layout <I|m|both|hybrid|mix>" })
+        QVERIFY2(result.out.contains(option), option);
+}
+
+void TestHlsim::steamPaging_data()
+{
+    QTest::addColumn<int>("serverCount");
+    QTest::addColumn<int>("pageSize");
+
+    QTest::newRow("lastPagePartFull") << 40 << 7;
+    // A full last page leaves the end marker to a page of its own.
+    QTest::newRow("lastPageFull") << 42 << 7;
+    QTest::newRow("onePerPage") << 5 << 1;
+    QTest::newRow("onePage") << 10 << 231;
+}
+
+void TestHlsim::steamPaging()
+{
+    QFETCH(int, serverCount);
+    QFETCH(int, pageSize);
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers %1 --players 0-3 --master-protocol steam --steam-rate 0 "
+                                          "--steam-page-size %2")
+                               .arg(serverCount)
+                               .arg(pageSize))));
+    // Alone, the Steam master answers on --master-port and prints the listening line.
+    QCOMPARE(steamMasterPort(sim), sim.masterPort());
+    QVERIFY(!sim.population().contains(QStringLiteral("master")));
+
+    QUdpSocket socket;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
+    const SteamPages list = steamList(socket, sim.masterPort(), 255, QByteArray());
+    QVERIFY(list.ended);
+    QList<int> everyServer;
+    for (const QJsonValue &server : servers(sim))
+        everyServer.append(server.toObject().value(QStringLiteral("port")).toInt());
+    QCOMPARE(list.ports, everyServer);
+    QList<int> sizes;
+    int left = serverCount;
+    for (; left >= pageSize; left -= pageSize)
+        sizes.append(pageSize);
+    sizes.append(left + 1);
+    QCOMPARE(list.sizes, sizes);
+    for (const QByteArray &page : list.pages)
+        QVERIFY(page.startsWith(QByteArray::fromHex("ffffffff660a")));
+    QVERIFY(list.pages.last().endsWith(QByteArray(6, '\0')));
+}
+
+void TestHlsim::steamSeeds()
+{
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 30 --players 0-2 --master-protocol steam --steam-rate 0 "
+                                          "--steam-page-size 5"))));
+    QUdpSocket socket;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
+    // Requests written out by hand: 31, region, seed text 00, filter text 00.
+    const auto page = [&](const QByteArray &seed) {
+        QList<int> ports;
+        const QByteArray reply = ask(socket, sim.masterPort(), "\x31\xFF" + seed + '\0' + '\0');
+        const protocol::SteamMasterReply parsed = protocol::ParseSteamMasterReply(reply);
+        for (const protocol::ServerEntry &entry : parsed.Entries) {
+            ports.append(entry.Port);
+            if (entry.Address != QLatin1String("127.0.0.1"))
+                ports.append(-1);
+        }
+        if (parsed.Ended)
+            ports.append(0);
+        return ports;
+    };
+    const auto ports = [&](int from, int to) {
+        QList<int> out;
+        for (int i = from; i <= to; ++i)
+            out.append(portOf(sim, i));
+        return out;
+    };
+    const QByteArray tenth = "127.0.0.1:" + QByteArray::number(portOf(sim, 10));
+    QCOMPARE(page(tenth), ports(11, 15));
+    QCOMPARE(page("127.0.0.1:" + QByteArray::number(portOf(sim, 29))), QList<int> { 0 });
+    // A seed that names none of its servers starts the list over.
+    QCOMPARE(page("127.0.0.1:1"), ports(0, 4));
+    QCOMPARE(page("10.0.0.1:" + QByteArray::number(portOf(sim, 10))), ports(0, 4));
+
+    // Malformed requests get nothing: no final zero, a bad seed, another first byte.
+    for (const QByteArray &bad : { QByteArray("\x31\xFF" + tenth + '\0'),
+             QByteArray("\x31\xFF"
+                        "ten\0\0",
+                 7),
+             QByteArray("\x32\xFF" + tenth + '\0' + '\0') })
+        socket.writeDatagram(bad, QHostAddress::LocalHost, quint16(sim.masterPort()));
+    QCOMPARE(page("0.0.0.0:0"), ports(0, 4));
+    QVERIFY(silentFor(socket, 200));
+}
+
+void TestHlsim::steamFilters_data()
+{
+    QTest::addColumn<int>("region");
+    QTest::addColumn<QByteArray>("filter");
+    QTest::addColumn<int>("appId"); // -1: any; 0 (no such app): none
+    QTest::addColumn<QString>("game");
+    QTest::addColumn<QString>("map");
+    QTest::addColumn<bool>("notEmpty");
+    QTest::addColumn<bool>("none"); // the master must list nothing
+
+    QTest::newRow("all") << 255 << QByteArray() << -1 << ""
+                         << "" << false << false;
+    QTest::newRow("appid_cstrike") << 255 << QByteArray("\\appid\\10") << 10 << ""
+                                   << "" << false << false;
+    QTest::newRow("appid_halfLifeAndMods") << 255 << QByteArray("\\appid\\70") << 70 << ""
+                                           << "" << false << false;
+    QTest::newRow("appid_nobodyRunsRicochet") << 255 << QByteArray("\\appid\\60") << 60 << ""
+                                              << "" << false << true;
+    QTest::newRow("appid_notANumber") << 255 << QByteArray("\\appid\\ten") << 0 << ""
+                                      << "" << false << true;
+    QTest::newRow("gamedir_otherCase") << 255 << QByteArray("\\gamedir\\TFC") << -1 << "tfc"
+                                       << "" << false << false;
+    QTest::newRow("appidAndGamedir_mod") << 255 << QByteArray("\\appid\\70\\gamedir\\ag") << 70 << "ag"
+                                         << "" << false << false;
+    QTest::newRow("appidAndGamedir_disagree") << 255 << QByteArray("\\appid\\10\\gamedir\\tfc") << 10 << "tfc"
+                                              << "" << false << true;
+    QTest::newRow("map_otherCase") << 255 << QByteArray("\\appid\\10\\map\\DE_DUST2") << 10 << ""
+                                   << "de_dust2" << false << false;
+    QTest::newRow("empty") << 255 << QByteArray("\\empty\\1") << -1 << ""
+                           << "" << true << false;
+    QTest::newRow("unknownKeyIgnored") << 255 << QByteArray("\\secure\\1\\appid\\20") << 20 << ""
+                                       << "" << false << false;
+    // What the program sends for a game and a map.
+    QTest::newRow("programFilter")
+        << 255 << protocol::SteamMasterFilters(QStringLiteral("cstrike"), QString()).first() << 10
+        << "cstrike"
+        << "" << true << false;
+    QTest::newRow("region_europe") << 3 << QByteArray() << -1 << ""
+                                   << "" << false << false;
+    QTest::newRow("region_asiaNotEmpty") << 4 << QByteArray("\\appid\\10\\empty\\1") << 10 << ""
+                                         << "" << true << false;
+    QTest::newRow("region_noSuchRegion") << 9 << QByteArray() << -1 << ""
+                                         << "" << false << true;
+}
+
+void TestHlsim::steamFilters()
+{
+    QFETCH(int, region);
+    QFETCH(QByteArray, filter);
+    QFETCH(int, appId);
+    QFETCH(QString, game);
+    QFETCH(QString, map);
+    QFETCH(bool, notEmpty);
+    QFETCH(bool, none);
+    Simulator sim;
+    QVERIFY(
+        sim.start(Args(QStringLiteral("--servers 150 --players 0-4 --master-protocol both --steam-rate 0"))));
+    QVERIFY(steamMasterPort(sim) != 0 && steamMasterPort(sim) != sim.masterPort());
+
+    QList<int> expected;
+    for (const QJsonValue &value : servers(sim)) {
+        const QJsonObject server = value.toObject();
+        const auto same = [&](const char *key, const QString &wanted) {
+            return wanted.isEmpty()
+                || server.value(QLatin1String(key)).toString().compare(wanted, Qt::CaseInsensitive) == 0;
+        };
+        if ((region == 255 || server.value(QStringLiteral("region")).toInt() == region)
+            && (appId < 0 || server.value(QStringLiteral("appid")).toInt() == appId) && same("game", game)
+            && same("map", map)
+            && (!notEmpty || !server.value(QStringLiteral("players")).toArray().isEmpty()))
+            expected.append(server.value(QStringLiteral("port")).toInt());
+    }
+    QCOMPARE(expected.isEmpty(), none);
+
+    QUdpSocket socket;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
+    const SteamPages list = steamList(socket, steamMasterPort(sim), quint8(region), filter);
+    QVERIFY(list.ended);
+    QCOMPARE(list.ports, expected);
+}
+
+void TestHlsim::steamSilence()
+{
+    Simulator sim;
+    QVERIFY(sim.start(
+        Args(QStringLiteral("--servers 5 --master-protocol steam --steam-rate 3 --steam-silence 1.5"))));
+    QUdpSocket socket;
+    QUdpSocket second;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0) && second.bind(QHostAddress::LocalHost, 0));
+    const QByteArray request = protocol::BuildSteamMasterRequest(255, protocol::FirstSteamSeed(), {});
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!ask(socket, sim.masterPort(), request).isEmpty());
+
+    QElapsedTimer silence;
+    silence.start();
+    socket.writeDatagram(request, QHostAddress::LocalHost, quint16(sim.masterPort()));
+    QVERIFY(silentFor(socket, 300));
+    // The limit is per address: another socket and another filter get nothing either.
+    second.writeDatagram(protocol::BuildSteamMasterRequest(3, protocol::FirstSteamSeed(), "\\appid\\10"),
+        QHostAddress::LocalHost, quint16(sim.masterPort()));
+    QVERIFY(silentFor(second, 300));
+
+    QTest::qWait(int(std::max<qint64>(0, 1700 - silence.elapsed())));
+    QVERIFY(!ask(socket, sim.masterPort(), request).isEmpty());
+    const QString output = QString::fromLatin1(sim.stop());
+    QVERIFY2(output.contains(QStringLiteral("Steam requests: master 6 (withheld 2)")), qPrintable(output));
+}
+
+void TestHlsim::a2sChallenges_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("direct"); // a server that never asks for a challenge
+    QTest::addColumn<bool>("challenged");
+
+    QTest::newRow("players_challenged") << ""
+                                        << "players" << false << true;
+    QTest::newRow("rules_challenged") << ""
+                                      << "rules" << false << true;
+    QTest::newRow("info_bareByDefault") << ""
+                                        << "info" << false << false;
+    QTest::newRow("info_challenged") << "--a2s-info-challenge"
+                                     << "info" << false << true;
+    QTest::newRow("players_direct") << ""
+                                    << "players" << true << false;
+    QTest::newRow("info_directDespiteOption") << "--a2s-info-challenge"
+                                              << "info" << true << false;
+}
+
+void TestHlsim::a2sChallenges()
+{
+    QFETCH(QString, options);
+    QFETCH(QString, kind);
+    QFETCH(bool, direct);
+    QFETCH(bool, challenged);
+    Simulator sim;
+    QStringList arguments
+        = Args(QStringLiteral("--servers 30 --players 1-4 --info-layout I --a2s-direct 0.3"));
+    if (!options.isEmpty())
+        arguments += Args(options);
+    QVERIFY(sim.start(arguments));
+    // A server whose rules fit one datagram.
+    const int server = firstServer(sim, [&](const QJsonObject &s) {
+        return s.value(QStringLiteral("a2sDirect")).toBool() == direct
+            && s.value(QStringLiteral("index")).toInt() % 10 != 3;
+    });
+    QVERIFY(server >= 0);
+    const int port = portOf(sim, server);
+    const auto build = kind == QLatin1String("players") ? protocol::BuildA2sPlayersRequest
+        : kind == QLatin1String("rules")                ? protocol::BuildA2sRulesRequest
+                                                        : protocol::BuildA2sInfoRequest;
+    const protocol::A2sReplyKind answer = kind == QLatin1String("players") ? protocol::A2sReplyKind::Players
+        : kind == QLatin1String("rules")                                   ? protocol::A2sReplyKind::Rules
+                                         : protocol::A2sReplyKind::InfoSource;
+    QUdpSocket socket;
+    QUdpSocket other;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0) && other.bind(QHostAddress::LocalHost, 0));
+    const QByteArray first = ask(socket, port, build(std::nullopt));
+    if (!challenged) {
+        QCOMPARE(protocol::ClassifyA2sReply(first).Kind, answer);
+        return;
+    }
+    QCOMPARE(first.size(), 9);
+    QVERIFY(first.startsWith("\xFF\xFF\xFF\xFF"
+                             "A"));
+    const QByteArray challenge = first.sliced(5);
+    QVERIFY(challenge != QByteArray(4, '\xFF'));
+    // A wrong challenge gets the right one again, and so does asking afresh.
+    QByteArray wrong = challenge;
+    wrong[0] = char(wrong[0] ^ 1);
+    QCOMPARE(ask(socket, port, build(wrong)), first);
+    QCOMPARE(ask(socket, port, build(std::nullopt)), first);
+    QCOMPARE(protocol::ClassifyA2sReply(ask(socket, port, build(challenge))).Kind, answer);
+    // Another client port has a challenge of its own; this socket's is refused there.
+    const protocol::A2sReplyClass elsewhere = protocol::ClassifyA2sReply(ask(other, port, build(challenge)));
+    QCOMPARE(elsewhere.Kind, protocol::A2sReplyKind::Challenge);
+    QVERIFY(elsewhere.Challenge != challenge);
+}
+
+void TestHlsim::infoLayouts_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QByteArray>("types"); // the type byte of each datagram, in order
+
+    QTest::newRow("source") << "I" << QByteArray("I");
+    QTest::newRow("goldSrc") << "m" << QByteArray("m");
+    QTest::newRow("both") << "both" << QByteArray("mI");
+    QTest::newRow("hybrid") << "hybrid" << QByteArray("mDI");
+}
+
+void TestHlsim::infoLayouts()
+{
+    QFETCH(QString, layout);
+    QFETCH(QByteArray, types);
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 40 --players 1-5 --info-layout ") + layout)));
+    QUdpSocket socket;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
+    // Half-Life itself, then a game whose old layout carries the mod fields.
+    for (bool valve : { true, false }) {
+        const int index = firstServer(sim, [&](const QJsonObject &s) {
+            return (s.value(QStringLiteral("game")).toString() == u"valve") == valve;
+        });
+        QVERIFY(index >= 0);
+        const QJsonObject server = servers(sim)[index].toObject();
+        const int port = server.value(QStringLiteral("port")).toInt();
+        socket.writeDatagram(protocol::BuildA2sInfoRequest(), QHostAddress::LocalHost, quint16(port));
+        const QList<QByteArray> datagrams = receive(socket, int(types.size()), 200);
+        QByteArray got;
+        for (const QByteArray &datagram : datagrams)
+            got += datagram.size() > 4 ? datagram[4] : '?';
+        QCOMPARE(got, types);
+        for (const QByteArray &datagram : datagrams) {
+            if (datagram[4] == 'D') {
+                QCOMPARE(datagram,
+                    QByteArray("\xFF\xFF\xFF\xFF"
+                               "D\0",
+                        6));
+                continue;
+            }
+            const protocol::A2sInfo info = protocol::DecodeA2sInfo(datagram);
+            const bool source = datagram[4] == 'I';
+            QCOMPARE(
+                info.HostName, std::optional(server.value(QStringLiteral("hostname")).toString().toUtf8()));
+            QCOMPARE(info.MapName, std::optional(server.value(QStringLiteral("map")).toString().toLatin1()));
+            QCOMPARE(info.GameDirectory,
+                std::optional(server.value(QStringLiteral("game")).toString().toLatin1()));
+            QCOMPARE(info.PlayerCount,
+                std::optional(quint8(server.value(QStringLiteral("players")).toArray().size())));
+            QCOMPARE(info.ProtocolVersion, std::optional(quint8(source ? 48 : 47)));
+            // The last fields decoded: nothing before them was misplaced.
+            QCOMPARE(info.Bots, std::optional(quint8(0)));
+            if (source) {
+                QCOMPARE(info.AppId, std::optional(quint32(server.value(QStringLiteral("appid")).toInt())));
+                QCOMPARE(info.Version, std::optional(QByteArray("1.1.2.7/Stdio")));
+                QVERIFY(!info.GamePort || *info.GamePort == port);
+            }
+        }
+    }
+}
+
+void TestHlsim::splitRulesReassemble()
+{
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 60 --players 1-3 --a2s-direct 0"))));
+    hlsim::PopulationOptions options = populationOptions(60, 1, 3);
+    options.A2sDirectShare = 0;
+    const QList<hlsim::SimServer> population = hlsim::MakePopulation(options);
+    QUdpSocket socket;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
+    bool sawInOrder = false;
+    bool sawOutOfOrder = false;
+    // Every tenth server's rules need several pieces.
+    for (int i = 3; i < 60; i += 10) {
+        const int port = portOf(sim, i);
+        const QByteArray challenge = challengeFor(socket, port, protocol::BuildA2sRulesRequest());
+        QVERIFY(!challenge.isEmpty());
+        socket.writeDatagram(
+            protocol::BuildA2sRulesRequest(challenge), QHostAddress::LocalHost, quint16(port));
+        QList<int> order;
+        const std::optional<QByteArray> whole = reassembled(socket, &order);
+        QVERIFY(whole);
+        QList<int> sorted = order;
+        std::sort(sorted.begin(), sorted.end());
+        QVERIFY(order.size() >= 2);
+        QCOMPARE(sorted.last(), order.size() - 1);
+        QCOMPARE(order != sorted, population[i].PiecesOutOfOrder);
+        (order == sorted ? sawInOrder : sawOutOfOrder) = true;
+
+        const protocol::RulesReply rules = protocol::DecodeRulesReply(*whole);
+        QVERIFY(rules.Complete);
+        QCOMPARE(rules.Rules.size(), population[i].Rules.size());
+        for (qsizetype r = 0; r < rules.Rules.size(); ++r) {
+            QCOMPARE(rules.Rules[r].Name, population[i].Rules[r].first);
+            QCOMPARE(rules.Rules[r].Value, QString::fromLatin1(population[i].Rules[r].second).toUtf8());
+        }
+    }
+    QVERIFY(sawInOrder && sawOutOfOrder);
+}
+
+void TestHlsim::steamSideOfThePopulation()
+{
+    const QList<hlsim::SimServer> all = hlsim::MakePopulation(hlsim::PopulationOptions());
+    QMap<hlsim::InfoLayout, int> layouts;
+    QSet<quint8> regions;
+    QSet<quint16> appIds;
+    int direct = 0;
+    bool cyrillic = false, greek = false, cjk = false, accented = false, emoji = false, combining = false,
+         illFormed = false;
+    for (const hlsim::SimServer &server : all) {
+        QCOMPARE(server.AppId, protocol::SteamAppIdForGame(QString::fromLatin1(server.GameDirectory)));
+        ++layouts[server.Layout];
+        regions.insert(server.Region);
+        appIds.insert(server.AppId);
+        direct += server.A2sDirect ? 1 : 0;
+        for (const hlsim::SimPlayer &player : server.Players) {
+            const QString text = protocol::Utf8(player.SteamName);
+            illFormed |= text.contains(QChar::ReplacementCharacter);
+            for (QChar c : text) {
+                const char16_t u = c.unicode();
+                cyrillic |= u >= 0x0400 && u <= 0x04FF;
+                greek |= u >= 0x0370 && u <= 0x03FF;
+                cjk |= u >= 0x4E00 && u <= 0x9FFF;
+                accented |= u >= 0x00C0 && u <= 0x024F;
+                emoji |= c.isHighSurrogate();
+                combining |= u >= 0x0300 && u <= 0x036F;
+            }
+        }
+    }
+    QVERIFY(cyrillic && greek && cjk && accented && emoji && combining && illFormed);
+    QCOMPARE(layouts.size(), 4);
+    QVERIFY2(layouts[hlsim::InfoLayout::Source] > int(all.size()) / 2, "most answer in the Source layout");
+    QCOMPARE(regions.size(), 8);
+    QCOMPARE(appIds, (QSet<quint16> { 10, 20, 30, 40, 50, 70, 80 }));
+    QVERIFY2(direct > 10 && direct < 60, qPrintable(QString::number(direct)));
+
+    // Growing the count keeps the Steam side of the servers already there.
+    const QList<hlsim::SimServer> few = hlsim::MakePopulation(populationOptions(20, 0, 16));
+    for (qsizetype i = 0; i < few.size(); ++i) {
+        QCOMPARE(few[i].Region, all[i].Region);
+        QCOMPARE(few[i].Layout, all[i].Layout);
+        QCOMPARE(few[i].A2sDirect, all[i].A2sDirect);
+        QCOMPARE(few[i].Players.size(), all[i].Players.size());
+        for (qsizetype p = 0; p < few[i].Players.size(); ++p)
+            QCOMPARE(few[i].Players[p].SteamName, all[i].Players[p].SteamName);
+    }
+}
+
+void TestHlsim::utf8NamesOverA2s()
+{
+    const QSet<QString> unicodeNames = { QStringLiteral("Иван"), QStringLiteral("ИВАНГРОЗНЫЙ"),
+        QStringLiteral("Снайпер"), QStringLiteral("Σίσυφος"), QStringLiteral("ΟΔΥΣΣΕΥΣ"),
+        QStringLiteral("玩家"), QStringLiteral("狙击手"), QStringLiteral("Jos\u00E9"),
+        QStringLiteral("Stra\u00DFe"), QStringLiteral("STRASSE"), QStringLiteral("\U0001F3AEgamer"),
+        QStringLiteral("\U0001F480Reaper"), QStringLiteral("Zoe\u0308"), QStringLiteral("Ame\u0301lie") };
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 80 --players 6-12 --a2s-direct 1"))));
+    hlsim::PopulationOptions options = populationOptions(80, 6, 12);
+    options.A2sDirectShare = 1;
+    const QList<hlsim::SimServer> population = hlsim::MakePopulation(options);
+    QUdpSocket socket;
+    QVERIFY(socket.bind(QHostAddress::LocalHost, 0));
+    int unicode = 0;
+    int illFormed = 0;
+    for (const hlsim::SimServer &server : population) {
+        QList<QByteArray> steamNames;
+        QList<QByteArray> legacyNames;
+        for (const hlsim::SimPlayer &player : server.Players) {
+            steamNames.append(player.SteamName);
+            legacyNames.append(player.Name);
+        }
+        const protocol::PlayersReply steam = protocol::DecodePlayersReply(
+            ask(socket, portOf(sim, server.Index), protocol::BuildA2sPlayersRequest()));
+        const protocol::PlayersReply legacy = protocol::DecodePlayersReply(ask(
+            socket, portOf(sim, server.Index), protocol::BuildQueryRequest(protocol::QueryKind::Players)));
+        QVERIFY(steam.Complete && legacy.Complete);
+        QList<QByteArray> gotSteam;
+        QList<QByteArray> gotLegacy;
+        for (const protocol::PlayerRecord &player : steam.Players)
+            gotSteam.append(player.Name);
+        for (const protocol::PlayerRecord &player : legacy.Players)
+            gotLegacy.append(player.Name);
+        QCOMPARE(gotSteam, steamNames);
+        // The legacy reply keeps the Latin-1 names.
+        QCOMPARE(gotLegacy, legacyNames);
+        for (qsizetype p = 0; p < gotSteam.size(); ++p) {
+            const QString text = protocol::Utf8(gotSteam[p]);
+            if (text.contains(QChar::ReplacementCharacter)) {
+                ++illFormed;
+            } else if (text != QString::fromLatin1(gotLegacy[p])) {
+                QVERIFY2(unicodeNames.contains(text), qPrintable(text));
+                ++unicode;
+            }
+        }
+    }
+    QVERIFY2(unicode > 5 && illFormed > 0, qPrintable(QStringLiteral("%1 %2").arg(unicode).arg(illFormed)));
 }
 
 QTEST_GUILESS_MAIN(TestHlsim)

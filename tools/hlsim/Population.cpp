@@ -1,5 +1,6 @@
 #include "Population.h"
 
+#include <QString>
 #include <algorithm>
 #include <array>
 
@@ -15,18 +16,36 @@ struct Game
     int weight;
 };
 
-const std::array<Game, 4> Games = { {
+// Nobody runs Ricochet here, so a search for it (or \appid\60) lists nothing; "ag" stands for
+// the third-party mods, which stock servers report under app id 70 like Half-Life itself.
+const std::array<Game, 8> Games = { {
     { "cstrike", "Counter-Strike",
         { "de_dust2", "de_dust", "cs_office", "de_inferno", "de_nuke", "cs_italy", "de_aztec", "de_train" },
-        50 },
+        42 },
     { "valve", "Half-Life",
         { "crossfire", "bounce", "datacore", "stalkyard", "boot_camp", "snark_pit", "undertow",
             "subtransit" },
-        20 },
+        15 },
     { "tfc", "Team Fortress Classic",
-        { "2fort", "well", "rock2", "dustbowl", "avanti", "hunted", "badlands", "cz2" }, 20 },
+        { "2fort", "well", "rock2", "dustbowl", "avanti", "hunted", "badlands", "cz2" }, 13 },
     { "dmc", "Deathmatch Classic",
-        { "dmc_dm1", "dmc_dm2", "dmc_dm3", "dmc_dm4", "dmc_dm5", "dmc_dm6", "dmc_dm7", "dmc_end" }, 10 },
+        { "dmc_dm1", "dmc_dm2", "dmc_dm3", "dmc_dm4", "dmc_dm5", "dmc_dm6", "dmc_dm7", "dmc_end" }, 7 },
+    { "dod", "Day of Defeat",
+        { "dod_anzio", "dod_avalanche", "dod_caen", "dod_charlie", "dod_donner", "dod_flash", "dod_jagd",
+            "dod_kalt" },
+        10 },
+    { "czero", "Condition Zero",
+        { "de_dust2_cz", "de_aztec_cz", "cs_italy_cz", "de_cbble_cz", "de_inferno_cz", "de_nuke_cz",
+            "cs_office_cz", "de_train_cz" },
+        6 },
+    { "gearbox", "Opposing Force",
+        { "op4_bootcamp", "op4_datacore", "op4_gearbox", "op4_kbase", "op4_meanie", "op4_outpost", "op4_park",
+            "op4_repent" },
+        4 },
+    { "ag", "Adrenaline Gamer",
+        { "crossfire", "boot_camp", "stalkyard", "bounce", "datacore", "snark_pit", "lambda_bunker",
+            "rapidcore" },
+        3 },
 } };
 
 const std::array<const char *, 48> Handles = {
@@ -112,6 +131,38 @@ const std::array<const char *, 8> HostileNames = {
     "\\t not a tab",
 };
 
+// Names that only A2S replies carry, UTF-8 as Steam clients send them: other scripts, letters
+// whose case folding changes their length, final sigma, emoji beyond the 16-bit range, and
+// accents both precomposed ("Jos\u00E9") and decomposed ("Zoe" + U+0308).
+const std::array<const char *, 14> UnicodeNames = {
+    "Иван",
+    "ИВАНГРОЗНЫЙ",
+    "Снайпер",
+    "Σίσυφος",
+    "ΟΔΥΣΣΕΥΣ",
+    "玩家",
+    "狙击手",
+    "Jos\u00E9",
+    "Stra\u00DFe",
+    "STRASSE",
+    "\U0001F3AEgamer",
+    "\U0001F480Reaper",
+    "Zoe\u0308",
+    "Ame\u0301lie",
+};
+
+// What a client that is not Steam's sends: its own code page, cut sequences, overlong forms,
+// surrogates and code points past U+10FFFF.
+const std::array<const char *, 6> IllFormedNames = {
+    "\xC8\xE2\xE0\xED", // "Ivan" in Windows-1251
+    "bad\xFFname",
+    "cut\xE2\x82",
+    "\xC0\xAFslash",
+    "\xED\xA0\x80surrogate",
+    "\xF4\x90\x80\x80"
+    "beyond",
+};
+
 QByteArray mixCase(QByteArray name, Random &random)
 {
     for (char &c : name) {
@@ -190,7 +241,89 @@ QList<QPair<QByteArray, QByteArray>> makeRules(const SimServer &server, Random &
     return rules;
 }
 
+template <size_t N> const char *pick(const std::array<const char *, N> &names, Random &random)
+{
+    return names[size_t(random.between(0, qint64(N) - 1))];
+}
+
+InfoLayout pickLayout(InfoLayoutChoice choice, double roll)
+{
+    switch (choice) {
+    case InfoLayoutChoice::Source:
+        return InfoLayout::Source;
+    case InfoLayoutChoice::GoldSrc:
+        return InfoLayout::GoldSrc;
+    case InfoLayoutChoice::Both:
+        return InfoLayout::GoldSrcThenSource;
+    case InfoLayoutChoice::Hybrid:
+        return InfoLayout::GoldSrcEmptyPlayersSource;
+    case InfoLayoutChoice::Mix:
+        break;
+    }
+    // Most answer in the Source layout only, as stock servers do; the rest run query plugins.
+    if (roll < 0.70)
+        return InfoLayout::Source;
+    if (roll < 0.80)
+        return InfoLayout::GoldSrc;
+    if (roll < 0.92)
+        return InfoLayout::GoldSrcThenSource;
+    return InfoLayout::GoldSrcEmptyPlayersSource;
+}
+
+quint8 pickRegion(Random &random)
+{
+    // US East, US West, South America, Europe, Asia, Australia, Middle East, Africa.
+    static constexpr std::array<int, 8> Weights = { 20, 15, 8, 30, 12, 5, 5, 5 };
+    int roll = int(random.between(0, 99));
+    for (size_t region = 0; region < Weights.size(); ++region) {
+        if (roll < Weights[region])
+            return quint8(region);
+        roll -= Weights[region];
+    }
+    return 3;
+}
+
+// The Steam side draws from a stream of its own, so it never moves the legacy side's draws, and
+// it makes the same draws whatever --info-layout and --a2s-direct say, so neither reshuffles
+// the rest.
+void addSteamSide(SimServer &server, const PopulationOptions &options)
+{
+    Random random(options.Seed * 0xD6E8FEB86659FD93ull ^ (quint64(server.Index) + 1) * 0xA0761D6478BD642Full);
+    random.next();
+    server.AppId = AppIdFor(server.GameDirectory);
+    server.Region = pickRegion(random);
+    server.Layout = pickLayout(options.Layouts, random.unit());
+    server.A2sDirect = random.unit() < options.A2sDirectShare;
+    static constexpr std::array<quint8, 4> ExtraFlags = { 0x00, 0x80, 0xA0, 0xB1 };
+    server.InfoExtraFlags = ExtraFlags[size_t(random.between(0, 3))];
+    server.IndexStyle = PlayerIndexStyle(random.between(0, 2));
+    server.PiecesOutOfOrder = random.chance(0.5);
+    for (SimPlayer &player : server.Players) {
+        const double roll = random.unit();
+        if (!options.Names.isEmpty())
+            player.SteamName = player.Name;
+        else if (roll < 0.06 && player.Name != WellKnownName)
+            player.SteamName = pick(UnicodeNames, random);
+        else if (roll < 0.08 && player.Name != WellKnownName)
+            player.SteamName = pick(IllFormedNames, random);
+        else
+            player.SteamName = QString::fromLatin1(player.Name).toUtf8();
+    }
+}
+
 } // namespace
+
+quint16 AppIdFor(QByteArrayView gameDirectory)
+{
+    static constexpr std::array<std::pair<const char *, quint16>, 8> AppIds
+        = { { { "cstrike", 10 }, { "tfc", 20 }, { "dod", 30 }, { "dmc", 40 }, { "gearbox", 50 },
+            { "ricochet", 60 }, { "valve", 70 }, { "czero", 80 } } };
+    for (const auto &[directory, appId] : AppIds) {
+        if (gameDirectory.compare(QByteArrayView(directory), Qt::CaseInsensitive) == 0)
+            return appId;
+    }
+    return 70;
+}
 
 SimServer MakeServer(const PopulationOptions &options, int index)
 {
@@ -257,6 +390,7 @@ SimServer MakeServer(const PopulationOptions &options, int index)
     server.Silent = silentRoll < options.SilentShare;
     server.CutOff = !server.Silent && cutOffRoll < options.CutOffShare;
     server.Rules = makeRules(server, random);
+    addSteamSide(server, options);
     return server;
 }
 

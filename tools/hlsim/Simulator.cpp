@@ -1,15 +1,12 @@
 #include "Simulator.h"
 
-#include <QHash>
+#include "SimulatorPrivate.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
-#include <functional>
-#include <netinet/in.h>
-#include <queue>
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -24,13 +21,7 @@ namespace {
 constexpr quint64 MasterTag = ~quint64(0);
 constexpr quint64 TimerTag = ~quint64(0) - 1;
 constexpr quint64 SignalTag = ~quint64(0) - 2;
-
-qint64 nowNs()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+constexpr quint64 SteamMasterTag = ~quint64(0) - 3;
 
 int openUdp(quint32 address, int port, QString *error)
 {
@@ -70,36 +61,7 @@ bool watch(int epollFd, int fd, quint64 tag)
     return epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &ev) == 0;
 }
 
-struct Pending
-{
-    qint64 dueNs;
-    quint64 sequence; // keeps replies due at the same instant in arrival order
-    int server;
-    RequestKind kind;
-    sockaddr_in to;
-
-    bool operator>(const Pending &other) const
-    {
-        return dueNs != other.dueNs ? dueNs > other.dueNs : sequence > other.sequence;
-    }
-};
-
 } // namespace
-
-struct Simulator::Private
-{
-    int epollFd = -1;
-    int timerFd = -1;
-    int signalFd = -1;
-    int masterFd = -1;
-    std::vector<int> serverFds;
-    std::vector<std::array<QList<QByteArray>, 3>> replies; // info, rules, players datagrams
-    std::priority_queue<Pending, std::vector<Pending>, std::greater<>> pending;
-    std::priority_queue<qint64, std::vector<qint64>, std::greater<>> silentHolds;
-    QHash<QByteArray, QList<MasterEntry>> filtered;
-    qint64 armedNs = 0;
-    quint64 sequence = 0;
-};
 
 Simulator::Simulator(QList<SimServer> servers, const SimulatorOptions &options)
     : d(new Private)
@@ -111,7 +73,7 @@ Simulator::~Simulator()
 {
     for (int fd : d->serverFds)
         ::close(fd);
-    for (int fd : { d->epollFd, d->timerFd, d->signalFd, d->masterFd }) {
+    for (int fd : { d->epollFd, d->timerFd, d->signalFd, d->masterFd, d->steamMasterFd }) {
         if (fd >= 0)
             ::close(fd);
     }
@@ -129,15 +91,12 @@ QString Simulator::addressText() const
 
 QList<int> Simulator::serverPorts() const
 {
-    QList<int> ports;
-    for (int fd : d->serverFds)
-        ports.append(boundPort(fd));
-    return ports;
+    return QList<int>(d->serverPorts.begin(), d->serverPorts.end());
 }
 
 bool Simulator::open(QString *error)
 {
-    if (!openEventLoop(error) || !openSockets(error))
+    if (!openEventLoop(error) || !openMasters(error) || !openSockets(error))
         return false;
     buildReplies();
     return true;
@@ -162,16 +121,35 @@ bool Simulator::openEventLoop(QString *error)
     return true;
 }
 
+bool Simulator::openMasters(QString *error)
+{
+    const bool legacy = m_options.Masters != MasterProtocol::Steam;
+    const bool steam = m_options.Masters != MasterProtocol::Legacy;
+    if (legacy) {
+        d->masterFd = openUdp(m_options.BindAddress, m_options.MasterPort, error);
+        if (d->masterFd < 0) {
+            *error = QStringLiteral("master: ") + *error;
+            return false;
+        }
+        m_masterPort = boundPort(d->masterFd);
+        watch(d->epollFd, d->masterFd, MasterTag);
+    }
+    if (steam) {
+        const int port = legacy ? m_options.SteamMasterPort : m_options.MasterPort;
+        d->steamMasterFd = openUdp(m_options.BindAddress, port, error);
+        if (d->steamMasterFd < 0) {
+            *error = QStringLiteral("Steam master: ") + *error;
+            return false;
+        }
+        m_steamMasterPort = boundPort(d->steamMasterFd);
+        watch(d->epollFd, d->steamMasterFd, SteamMasterTag);
+        d->steamLimit.emplace(m_options.SteamRate, qint64(m_options.SteamSilenceSeconds * 1e9));
+    }
+    return true;
+}
+
 bool Simulator::openSockets(QString *error)
 {
-    d->masterFd = openUdp(m_options.BindAddress, m_options.MasterPort, error);
-    if (d->masterFd < 0) {
-        *error = QStringLiteral("master: ") + *error;
-        return false;
-    }
-    m_masterPort = boundPort(d->masterFd);
-    watch(d->epollFd, d->masterFd, MasterTag);
-
     d->serverFds.reserve(size_t(m_servers.size()));
     for (qsizetype i = 0; i < m_servers.size(); ++i) {
         const int port = m_options.FirstPort == 0 ? 0 : m_options.FirstPort + int(i);
@@ -181,6 +159,8 @@ bool Simulator::openSockets(QString *error)
             return false;
         }
         d->serverFds.push_back(fd);
+        d->serverPorts.push_back(quint16(boundPort(fd)));
+        d->serverByPort.insert(d->serverPorts.back(), int(i));
         if (!watch(d->epollFd, fd, quint64(i))) {
             *error = QStringLiteral("cannot watch socket %1: %2")
                          .arg(i + 1)
@@ -198,25 +178,27 @@ void Simulator::buildReplies()
     d->replies.resize(size_t(m_servers.size()));
     for (qsizetype i = 0; i < m_servers.size(); ++i) {
         const SimServer &server = m_servers[i];
-        const QByteArray own = address + ':' + QByteArray::number(boundPort(d->serverFds[size_t(i)]));
+        const quint16 port = d->serverPorts[size_t(i)];
+        const QByteArray own = address + ':' + QByteArray::number(port);
         const quint32 id = quint32(i) * 2654435761u + 1;
         auto &out = d->replies[size_t(i)];
-        out[0] = SplitReply(EncodeInfoReply(server, own), id);
-        out[1] = SplitReply(EncodeRulesReply(server), id + 1);
-        out[2] = SplitReply(EncodePlayersReply(server), id + 2);
+        out[size_t(Reply::Info)] = SplitReply(EncodeInfoReply(server, own), id);
+        out[size_t(Reply::Rules)] = SplitReply(EncodeRulesReply(server), id + 1);
+        out[size_t(Reply::Players)] = SplitReply(EncodePlayersReply(server), id + 2);
+        buildA2sReplies(int(i), own, port);
     }
 }
 
 void Simulator::run()
 {
-    const qint64 started = nowNs();
+    const qint64 started = NowNs();
     const qint64 endNs
         = m_options.DurationSeconds > 0 ? started + qint64(m_options.DurationSeconds * 1e9) : 0;
     std::vector<epoll_event> events(1024);
     for (;;) {
         int timeoutMs = -1;
         if (endNs) {
-            const qint64 left = endNs - nowNs();
+            const qint64 left = endNs - NowNs();
             if (left <= 0)
                 return;
             timeoutMs = int(std::min<qint64>((left + 999999) / 1000000, 1000000));
@@ -243,6 +225,8 @@ bool Simulator::dispatch(const epoll_event *events, int ready)
             [[maybe_unused]] const ssize_t n = ::read(d->timerFd, &expirations, sizeof(expirations));
         } else if (tag == MasterTag) {
             drain(d->masterFd, tag);
+        } else if (tag == SteamMasterTag) {
+            drain(d->steamMasterFd, tag);
         } else {
             drain(d->serverFds[size_t(tag)], tag);
         }
@@ -263,8 +247,10 @@ void Simulator::drain(int fd, quint64 tag)
             return;
         if (tag == MasterTag)
             answerMaster(QByteArrayView(buffer, n), from);
+        else if (tag == SteamMasterTag)
+            answerSteamMaster(QByteArrayView(buffer, n), from);
         else
-            answerQuery(int(tag), QByteArrayView(buffer, n), from, nowNs());
+            answerQuery(int(tag), QByteArrayView(buffer, n), from, NowNs());
     }
 }
 
@@ -275,9 +261,8 @@ quint64 Simulator::outstanding() const
 
 void Simulator::answerQuery(int server, QByteArrayView request, const sockaddr_in &from, qint64 now)
 {
-    const RequestKind kind = ClassifyRequest(request);
-    ++m_stats.Queries[size_t(kind)];
-    if (kind == RequestKind::Other)
+    const std::optional<Reply> reply = replyTo(server, request, from);
+    if (!reply)
         return;
     while (!d->silentHolds.empty() && d->silentHolds.top() <= now)
         d->silentHolds.pop();
@@ -286,12 +271,28 @@ void Simulator::answerQuery(int server, QByteArrayView request, const sockaddr_i
         d->silentHolds.push(now + qint64(m_options.SilentHoldMs) * 1000000);
     } else if (sim.LatencyMs <= 0) {
         m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding() + 1);
-        sendReply(server, kind, from);
+        sendReply(server, *reply, from);
         return;
     } else {
-        d->pending.push({ now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, kind, from });
+        d->pending.push({ now + qint64(sim.LatencyMs) * 1000000, d->sequence++, server, *reply, from });
     }
     m_stats.PeakOutstanding = std::max(m_stats.PeakOutstanding, outstanding());
+}
+
+// Legacy text queries first, then A2S; anything else is counted and dropped.
+std::optional<Reply> Simulator::replyTo(int server, QByteArrayView request, const sockaddr_in &from)
+{
+    const RequestKind kind = ClassifyRequest(request);
+    if (kind != RequestKind::Other) {
+        ++m_stats.Queries[size_t(kind)];
+        return kind == RequestKind::Info ? Reply::Info
+            : kind == RequestKind::Rules ? Reply::Rules
+                                         : Reply::Players;
+    }
+    if (const std::optional<A2sRequest> a2s = ParseA2sRequest(request))
+        return a2sReply(server, *a2s, from);
+    ++m_stats.Queries[size_t(RequestKind::Other)];
+    return std::nullopt;
 }
 
 void Simulator::answerMaster(QByteArrayView request, const sockaddr_in &from)
@@ -306,13 +307,7 @@ void Simulator::answerMaster(QByteArrayView request, const sockaddr_in &from)
     const qsizetype start = std::min<qsizetype>(parsed.Key, list.size());
     const qsizetype end = std::min<qsizetype>(start + m_options.PageSize, list.size());
     const quint32 next = end < list.size() ? quint32(end) : 0;
-    const QByteArray page = EncodeMasterPage(next, list.mid(start, end - start));
-    if (::sendto(d->masterFd, page.constData(), size_t(page.size()), 0,
-            reinterpret_cast<const sockaddr *>(&from), sizeof(from))
-        == page.size())
-        ++m_stats.Datagrams;
-    else
-        ++m_stats.DroppedSends;
+    sendDatagram(d->masterFd, EncodeMasterPage(next, list.mid(start, end - start)), from);
 }
 
 // Each filter's list is worked out once; clients paging through it ask again and again.
@@ -322,36 +317,50 @@ const QList<MasterEntry> &Simulator::listFor(const MasterFilter &filter)
         + (filter.NotEmpty ? '1' : '0');
     auto it = d->filtered.find(filterKey);
     if (it == d->filtered.end()) {
+        if (d->filtered.size() >= MaxCachedLists)
+            d->filtered.clear();
         QList<MasterEntry> list;
         for (qsizetype i = 0; i < m_servers.size(); ++i) {
             if (filter.accepts(m_servers[i]))
-                list.append({ m_options.BindAddress, quint16(boundPort(d->serverFds[size_t(i)])) });
+                list.append({ m_options.BindAddress, d->serverPorts[size_t(i)] });
         }
         it = d->filtered.insert(filterKey, list);
     }
     return *it;
 }
 
-void Simulator::sendReply(int server, RequestKind kind, const sockaddr_in &to)
+void Simulator::sendDatagram(int fd, const QByteArray &datagram, const sockaddr_in &to)
 {
-    const int slot = kind == RequestKind::Info ? 0 : kind == RequestKind::Rules ? 1 : 2;
-    for (const QByteArray &datagram : d->replies[size_t(server)][size_t(slot)]) {
-        const ssize_t n = ::sendto(d->serverFds[size_t(server)], datagram.constData(),
-            size_t(datagram.size()), 0, reinterpret_cast<const sockaddr *>(&to), sizeof(to));
-        if (n == datagram.size())
-            ++m_stats.Datagrams;
-        else
-            ++m_stats.DroppedSends;
+    const ssize_t n = ::sendto(fd, datagram.constData(), size_t(datagram.size()), 0,
+        reinterpret_cast<const sockaddr *>(&to), sizeof(to));
+    if (n == datagram.size())
+        ++m_stats.Datagrams;
+    else
+        ++m_stats.DroppedSends;
+}
+
+void Simulator::sendReply(int server, Reply reply, const sockaddr_in &to)
+{
+    const int fd = d->serverFds[size_t(server)];
+    if (reply == Reply::Challenge) {
+        ++m_stats.ChallengesSent;
+        sendDatagram(fd,
+            EncodeChallenge(ChallengeFor(
+                m_options.ChallengeSecret, server, ntohl(to.sin_addr.s_addr), ntohs(to.sin_port))),
+            to);
+        return;
     }
+    for (const QByteArray &datagram : d->replies[size_t(server)][size_t(reply)])
+        sendDatagram(fd, datagram, to);
 }
 
 void Simulator::sendDueReplies()
 {
-    const qint64 now = nowNs();
+    const qint64 now = NowNs();
     while (!d->pending.empty() && d->pending.top().dueNs <= now) {
         const Pending p = d->pending.top();
         d->pending.pop();
-        sendReply(p.server, p.kind, p.to);
+        sendReply(p.server, p.reply, p.to);
     }
 }
 

@@ -11,7 +11,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringDecoder>
 #include <arpa/inet.h>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
@@ -66,6 +68,51 @@ double share(const QString &option, const QString &text)
     return value;
 }
 
+template <typename T, size_t N>
+T oneOf(const QString &option, const QString &text, const std::array<std::pair<const char *, T>, N> &names)
+{
+    for (const auto &[name, value] : names) {
+        if (text == QLatin1String(name))
+            return value;
+    }
+    QStringList known;
+    for (const auto &name : names)
+        known.append(QLatin1String(name.first));
+    usage(
+        QStringLiteral("--%1: expected one of %2, got '%3'").arg(option, known.join(QLatin1Char('|')), text));
+}
+
+InfoLayoutChoice infoLayout(const QString &text)
+{
+    static constexpr std::array<std::pair<const char *, InfoLayoutChoice>, 5> Names = { {
+        { "I", InfoLayoutChoice::Source },
+        { "m", InfoLayoutChoice::GoldSrc },
+        { "both", InfoLayoutChoice::Both },
+        { "hybrid", InfoLayoutChoice::Hybrid },
+        { "mix", InfoLayoutChoice::Mix },
+    } };
+    return oneOf(QStringLiteral("info-layout"), text, Names);
+}
+
+MasterProtocol masterProtocol(const QString &text)
+{
+    static constexpr std::array<std::pair<const char *, MasterProtocol>, 3> Names = { {
+        { "legacy", MasterProtocol::Legacy },
+        { "steam", MasterProtocol::Steam },
+        { "both", MasterProtocol::Both },
+    } };
+    return oneOf(QStringLiteral("master-protocol"), text, Names);
+}
+
+double seconds(const QString &option, const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value > 0 && value <= 1e6))
+        usage(QStringLiteral("--%1: expected a positive number of seconds, got '%2'").arg(option, text));
+    return value;
+}
+
 quint32 bindAddress(const QString &text)
 {
     in_addr parsed {};
@@ -101,35 +148,72 @@ QList<QByteArray> readNames(const QString &path)
     return names;
 }
 
+const char *layoutName(InfoLayout layout)
+{
+    switch (layout) {
+    case InfoLayout::Source:
+        return "I";
+    case InfoLayout::GoldSrc:
+        return "m";
+    case InfoLayout::GoldSrcThenSource:
+        return "mI";
+    case InfoLayout::GoldSrcEmptyPlayersSource:
+        break;
+    }
+    return "mDI";
+}
+
+// The A2S name as text; bytes that are not UTF-8 also go out as hex, since JSON text cannot
+// carry them and a reader must know the text was patched.
+void addSteamName(QJsonObject &player, const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    player.insert(QStringLiteral("steamName"), text);
+    if (decoder.hasError())
+        player.insert(QStringLiteral("steamNameHex"), QString::fromLatin1(bytes.toHex()));
+}
+
+QJsonObject dumpServer(const SimServer &server, const QString &address, int port)
+{
+    QJsonArray players;
+    for (const SimPlayer &player : server.Players) {
+        QJsonObject object { { QStringLiteral("name"), QString::fromLatin1(player.Name) },
+            { QStringLiteral("frags"), player.Frags }, { QStringLiteral("time"), double(player.Time) } };
+        addSteamName(object, player.SteamName);
+        players.append(object);
+    }
+    return QJsonObject {
+        { QStringLiteral("index"), server.Index },
+        { QStringLiteral("address"), address },
+        { QStringLiteral("port"), port },
+        { QStringLiteral("hostname"), QString::fromLatin1(server.HostName) },
+        { QStringLiteral("game"), QString::fromLatin1(server.GameDirectory) },
+        { QStringLiteral("map"), QString::fromLatin1(server.MapName) },
+        { QStringLiteral("latency"), server.LatencyMs },
+        { QStringLiteral("silent"), server.Silent },
+        { QStringLiteral("cutoff"), server.CutOff },
+        { QStringLiteral("rules"), int(server.Rules.size()) },
+        { QStringLiteral("appid"), server.AppId },
+        { QStringLiteral("region"), server.Region },
+        { QStringLiteral("infoLayout"), QLatin1String(layoutName(server.Layout)) },
+        { QStringLiteral("a2sDirect"), server.A2sDirect },
+        { QStringLiteral("players"), players },
+    };
+}
+
 void writeDump(const QString &path, const Simulator &sim)
 {
     const QList<int> ports = sim.serverPorts();
     QJsonArray servers;
-    for (const SimServer &server : sim.servers()) {
-        QJsonArray players;
-        for (const SimPlayer &player : server.Players) {
-            players.append(QJsonObject { { QStringLiteral("name"), QString::fromLatin1(player.Name) },
-                { QStringLiteral("frags"), player.Frags }, { QStringLiteral("time"), double(player.Time) } });
-        }
-        servers.append(QJsonObject {
-            { QStringLiteral("index"), server.Index },
-            { QStringLiteral("address"), sim.addressText() },
-            { QStringLiteral("port"), ports.value(server.Index) },
-            { QStringLiteral("hostname"), QString::fromLatin1(server.HostName) },
-            { QStringLiteral("game"), QString::fromLatin1(server.GameDirectory) },
-            { QStringLiteral("map"), QString::fromLatin1(server.MapName) },
-            { QStringLiteral("latency"), server.LatencyMs },
-            { QStringLiteral("silent"), server.Silent },
-            { QStringLiteral("cutoff"), server.CutOff },
-            { QStringLiteral("rules"), int(server.Rules.size()) },
-            { QStringLiteral("players"), players },
-        });
-    }
-    const QJsonObject root {
-        { QStringLiteral("master"),
-            QString(sim.addressText() + QLatin1Char(':') + QString::number(sim.masterPort())) },
-        { QStringLiteral("servers"), servers }
-    };
+    for (const SimServer &server : sim.servers())
+        servers.append(dumpServer(server, sim.addressText(), ports.value(server.Index)));
+    QJsonObject root { { QStringLiteral("servers"), servers } };
+    const QString prefix = sim.addressText() + QLatin1Char(':');
+    if (sim.masterPort() != 0)
+        root.insert(QStringLiteral("master"), QString(prefix + QString::number(sim.masterPort())));
+    if (sim.steamMasterPort() != 0)
+        root.insert(QStringLiteral("steamMaster"), QString(prefix + QString::number(sim.steamMasterPort())));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(QJsonDocument(root).toJson()) < 0) {
@@ -171,8 +255,10 @@ QCommandLineOption option(
 struct Options
 {
     QCommandLineOption servers = option("servers", "Number of game servers (default 300).", "N", "300");
-    QCommandLineOption masterPort
-        = option("master-port", "UDP port of the master (default 27010; 0: any free port).", "PORT", "27010");
+    QCommandLineOption masterPort = option("master-port",
+        "UDP port of the master (default 27010; 0: any free port). With --master-protocol steam, the Steam "
+        "master's.",
+        "PORT", "27010");
     QCommandLineOption firstPort = option("first-port",
         "Port of the first game server, the others follow (default 27015; 0: any free ports).", "PORT",
         "27015");
@@ -187,7 +273,8 @@ struct Options
     QCommandLineOption pageSize = option("page-size", "Servers per master reply (default 200).", "N", "200");
     QCommandLineOption seed = option("seed", "Population seed (default 1).", "N", "1");
     QCommandLineOption names = option("names",
-        "Player names to use instead of the built-in mix, one per line (bytes as they are: Latin-1).",
+        "Player names to use instead of the built-in mix, one per line (bytes as they are: Latin-1 in "
+        "legacy replies, UTF-8 in A2S ones, whatever the file holds).",
         "FILE");
     QCommandLineOption bind = option("bind",
         "Address to listen on (default 127.0.0.1). Anything but loopback must be named here, never by "
@@ -204,14 +291,44 @@ struct Options
     QCommandLineOption duration = option("duration", "Stop by itself after this many seconds.", "S");
     QCommandLineOption dump
         = option("dump", "Write the population, with the ports in use, as JSON to FILE.", "FILE");
-    QCommandLineOption quiet = option("quiet", "Print only the listening line and the totals.");
+    QCommandLineOption quiet = option("quiet", "Print only the listening lines and the totals.");
+
+    QCommandLineOption masterProtocol = option("master-protocol",
+        "Which master answers: legacy (default), steam, or both (the legacy one on --master-port, the "
+        "Steam one on --steam-master-port).",
+        "legacy|steam|both", "legacy");
+    QCommandLineOption steamMasterPort = option("steam-master-port",
+        "UDP port of the Steam master with --master-protocol both (default: --master-port + 1; 0: any "
+        "free port).",
+        "PORT");
+    QCommandLineOption steamPageSize = option("steam-page-size",
+        "Entries per Steam master reply, the closing 0.0.0.0:0 included (default and at most 231).", "N",
+        "231");
+    QCommandLineOption steamRate = option("steam-rate",
+        "Steam master replies per minute to one client address before it falls silent (default 30; 0: "
+        "no limit).",
+        "N", "30");
+    QCommandLineOption steamSilence = option("steam-silence",
+        "How long the Steam master stays silent to a client over the rate, in seconds (default 60).", "S",
+        "60");
+    QCommandLineOption infoChallenge = option("a2s-info-challenge",
+        "A2S_INFO needs a challenge too, as on servers since 2020 (players and rules do anyway, except "
+        "on --a2s-direct servers).");
+    QCommandLineOption a2sDirect = option("a2s-direct",
+        "Share of servers that answer A2S players and rules at once, without a challenge (default 0.1).",
+        "FRACTION", "0.1");
+    QCommandLineOption infoLayout = option("info-layout",
+        "A2S_INFO replies: I (Source layout), m (old GoldSrc layout), both (m then I), hybrid (m, an "
+        "empty players reply, then I) or mix (default: mostly I, some of each other).",
+        "I|m|both|hybrid|mix", "mix");
 };
 
 void describe(QCommandLineParser &parser, const Options &o)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "A simulated Half-Life network on this machine: one master server and N game servers answering "
-        "the info, rules and players queries. Listens on 127.0.0.1 unless --bind names another address.\n"
+        "A simulated Half-Life network on this machine: a master server (legacy, Steam or both) and N game "
+        "servers answering the info, rules and players queries, legacy and A2S (with challenges) on the "
+        "same ports. Listens on 127.0.0.1 unless --bind names another address.\n"
         "The population is fixed by --seed: the same options always give the same servers, players and "
         "bytes.\n"
         "Stop it with Ctrl+C; it then prints how many requests of each kind it got and the peak number of "
@@ -221,7 +338,9 @@ void describe(QCommandLineParser &parser, const Options &o)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({ o.servers, o.masterPort, o.firstPort, o.players, o.latency, o.silent, o.cutoff,
-        o.pageSize, o.seed, o.names, o.bind, o.silentHold, o.scheduleFloor, o.duration, o.dump, o.quiet });
+        o.pageSize, o.seed, o.names, o.bind, o.silentHold, o.scheduleFloor, o.duration, o.dump, o.quiet,
+        o.masterProtocol, o.steamMasterPort, o.steamPageSize, o.steamRate, o.steamSilence, o.infoChallenge,
+        o.a2sDirect, o.infoLayout });
     parser.addPositionalArgument(QStringLiteral("TIMEOUT_MS"), QStringLiteral("Only after --schedule-floor."),
         QStringLiteral("[TIMEOUT_MS]"));
 }
@@ -242,6 +361,8 @@ PopulationOptions readPopulation(const QCommandLineParser &parser, const Options
         wholeNumber(QStringLiteral("seed"), parser.value(o.seed), 0, std::numeric_limits<qint64>::max()));
     if (parser.isSet(o.names))
         population.Names = readNames(parser.value(o.names));
+    population.A2sDirectShare = share(QStringLiteral("a2s-direct"), parser.value(o.a2sDirect));
+    population.Layouts = infoLayout(parser.value(o.infoLayout));
     return population;
 }
 
@@ -264,6 +385,40 @@ int printScheduleFloor(
     return 0;
 }
 
+void checkMasterPort(const QString &option, int port, const SimulatorOptions &options, int servers)
+{
+    if (options.FirstPort != 0 && port >= options.FirstPort && port < options.FirstPort + servers)
+        usage(QStringLiteral("--%1: %2 lies among the game servers' ports").arg(option).arg(port));
+}
+
+void readSteamMaster(
+    const QCommandLineParser &parser, const Options &o, SimulatorOptions &options, int servers)
+{
+    options.Masters = masterProtocol(parser.value(o.masterProtocol));
+    if (parser.isSet(o.steamMasterPort)) {
+        if (options.Masters != MasterProtocol::Both)
+            usage(QStringLiteral("--steam-master-port: only with --master-protocol both; the Steam master "
+                                 "alone answers on --master-port"));
+        options.SteamMasterPort = int(
+            wholeNumber(QStringLiteral("steam-master-port"), parser.value(o.steamMasterPort), 0, 65535));
+    } else {
+        options.SteamMasterPort = options.MasterPort == 0 ? 0 : options.MasterPort + 1;
+    }
+    if (options.Masters == MasterProtocol::Both) {
+        if (options.SteamMasterPort > 65535)
+            usage(QStringLiteral(
+                "--steam-master-port: name one; after --master-port 65535 there is no port left"));
+        if (options.SteamMasterPort != 0 && options.SteamMasterPort == options.MasterPort)
+            usage(QStringLiteral("--steam-master-port: %1 is the legacy master's port")
+                      .arg(options.MasterPort));
+        checkMasterPort(QStringLiteral("steam-master-port"), options.SteamMasterPort, options, servers);
+    }
+    options.SteamPageSize = int(
+        wholeNumber(QStringLiteral("steam-page-size"), parser.value(o.steamPageSize), 1, SteamPageLimit));
+    options.SteamRate = int(wholeNumber(QStringLiteral("steam-rate"), parser.value(o.steamRate), 0, 1000000));
+    options.SteamSilenceSeconds = seconds(QStringLiteral("steam-silence"), parser.value(o.steamSilence));
+}
+
 SimulatorOptions readSimulator(const QCommandLineParser &parser, const Options &o, int servers)
 {
     SimulatorOptions options;
@@ -275,19 +430,14 @@ SimulatorOptions readSimulator(const QCommandLineParser &parser, const Options &
         usage(QStringLiteral("--first-port: %1 servers from port %2 would run past 65535")
                   .arg(servers)
                   .arg(options.FirstPort));
-    if (options.FirstPort != 0 && options.MasterPort >= options.FirstPort
-        && options.MasterPort < options.FirstPort + servers)
-        usage(QStringLiteral("--master-port: %1 lies among the game servers' ports").arg(options.MasterPort));
+    checkMasterPort(QStringLiteral("master-port"), options.MasterPort, options, servers);
     options.PageSize = int(wholeNumber(QStringLiteral("page-size"), parser.value(o.pageSize), 1, 10000));
     options.SilentHoldMs
         = int(wholeNumber(QStringLiteral("silent-hold"), parser.value(o.silentHold), 0, 10000000));
-    if (parser.isSet(o.duration)) {
-        bool ok = false;
-        options.DurationSeconds = parser.value(o.duration).toDouble(&ok);
-        if (!ok || !(options.DurationSeconds > 0))
-            usage(QStringLiteral("--duration: expected a positive number of seconds, got '%1'")
-                      .arg(parser.value(o.duration)));
-    }
+    if (parser.isSet(o.duration))
+        options.DurationSeconds = seconds(QStringLiteral("duration"), parser.value(o.duration));
+    readSteamMaster(parser, o, options, servers);
+    options.InfoChallenge = parser.isSet(o.infoChallenge);
     return options;
 }
 
@@ -307,8 +457,11 @@ void printListening(const Simulator &sim, const SimulatorOptions &options, int s
             "hlsim: try searching for \"%s\" (on every %dth server), \"freeman\", \"[TAG]\" or \"player\"\n",
             WellKnownName, WellKnownPeriod);
     }
-    // The listening line comes last: scripts wait for it.
-    std::printf("hlsim: master listening on %s:%d\n", qPrintable(address), sim.masterPort());
+    // The listening lines come last, the legacy master's first: scripts wait for them.
+    if (sim.masterPort() != 0)
+        std::printf("hlsim: master listening on %s:%d\n", qPrintable(address), sim.masterPort());
+    if (sim.steamMasterPort() != 0)
+        std::printf("hlsim: Steam master listening on %s:%d\n", qPrintable(address), sim.steamMasterPort());
     std::fflush(stdout);
 }
 
@@ -322,6 +475,14 @@ void printTotals(const SimulatorStats &stats)
         static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Rules)]),
         static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Players)]),
         static_cast<unsigned long long>(stats.Queries[size_t(RequestKind::Other)]));
+    std::printf("hlsim: Steam requests: master %llu (withheld %llu), info %llu, rules %llu, players %llu; "
+                "challenges sent %llu\n",
+        static_cast<unsigned long long>(stats.SteamMasterRequests),
+        static_cast<unsigned long long>(stats.SteamMasterWithheld),
+        static_cast<unsigned long long>(stats.A2sQueries[size_t(A2sKind::Info)]),
+        static_cast<unsigned long long>(stats.A2sQueries[size_t(A2sKind::Rules)]),
+        static_cast<unsigned long long>(stats.A2sQueries[size_t(A2sKind::Players)]),
+        static_cast<unsigned long long>(stats.ChallengesSent));
     std::printf("hlsim: datagrams sent %llu (dropped %llu), peak outstanding %llu\n",
         static_cast<unsigned long long>(stats.Datagrams), static_cast<unsigned long long>(stats.DroppedSends),
         static_cast<unsigned long long>(stats.PeakOutstanding));
@@ -355,7 +516,9 @@ int main(int argc, char *argv[])
         return printScheduleFloor(parser, o, population);
     if (!parser.positionalArguments().isEmpty())
         usage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    const SimulatorOptions options = readSimulator(parser, o, population.Servers);
+    SimulatorOptions options = readSimulator(parser, o, population.Servers);
+    // Challenges follow from the seed like everything else, so a rerun hands out the same ones.
+    options.ChallengeSecret = population.Seed * 0x2545F4914F6CDD1Dull + 1;
 
     raiseDescriptorLimit();
     Simulator sim(MakePopulation(population), options);
