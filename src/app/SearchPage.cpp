@@ -2,6 +2,7 @@
 
 #include "protocol/UserMessage.h"
 #include "results/ResultsModel.h"
+#include "search/SearchNotices.h"
 #include "search/SearchRun.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
@@ -214,6 +215,8 @@ void SearchPage::bind(search::SearchRun *run)
     });
     connect(run, &search::SearchRun::failed, this,
         [this](const UserMessage &message) { ui::seams().showMessage(window(), message); });
+    connect(run, &search::SearchRun::masterListCut, this,
+        [this](int kept) { ui::seams().showMessage(window(), search::MasterListCutMessage(kept)); });
 }
 
 } // namespace rollcall::app

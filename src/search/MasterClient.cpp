@@ -1,5 +1,6 @@
 #include "search/MasterClient.h"
 
+#include "protocol/ServerAddressRules.h"
 #include "search/ServerSocket.h"
 
 #include <QHostInfo>
@@ -28,8 +29,8 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
     abort();
     m_done = false;
     m_filter = filterText;
-    m_cap = cap;
-    m_servers.clear();
+    m_list = ServerList(cap);
+    m_end = ListEnd::Open;
     m_answered = false;
     // Started before the name is even looked up: a resolver that hangs is bounded too.
     m_timer.start();
@@ -88,6 +89,12 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
         fail(Failure::Unreachable);
         return;
     }
+    // The rule every listed server passes: a master "at" a broadcast or multicast address
+    // would answer from elsewhere, if at all.
+    if (!protocol::IsQueryableServer(v4->toIPv4Address(), m_port)) {
+        fail(Failure::Unreachable);
+        return;
+    }
     m_socket->aim(v4->toString(), m_port);
     const QByteArray request = protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter);
     // A lost first request is left to the time-out, like a lost reply.
@@ -113,32 +120,26 @@ void MasterClient::replyReceived(const QByteArray &datagram)
     }
     m_answered = true;
 
-    QByteArray key = reply.NextKey;
-    qsizetype take = reply.Entries.size();
-    if (m_cap && take > 0 && m_servers.size() + take >= *m_cap) {
-        // Counted after each server taken, so a cap below one still takes the first.
-        take = qMax<qsizetype>(1, *m_cap - m_servers.size());
-        key = protocol::FirstMasterKey();
-    }
-    m_servers.append(reply.Entries.first(take));
-    const bool added = take > 0;
-
-    if (protocol::IsFinalMasterKey(key)) {
+    const ListEnd end = m_list.addPage(reply.Entries, reply.NextKey);
+    const bool added = m_list.lastAdded() > 0;
+    if (end != ListEnd::Open) {
+        m_end = end;
         finish(added);
         return;
     }
-    if (!m_socket->send(protocol::BuildMasterRequest(key, m_filter))) {
+    if (!m_socket->send(protocol::BuildMasterRequest(reply.NextKey, m_filter))) {
         fail(Failure::Unknown);
         return;
     }
     if (added)
-        Q_EMIT progress(int(m_servers.size()));
+        Q_EMIT progress(int(m_list.size()));
 }
 
 void MasterClient::timedOut()
 {
     if (m_done)
         return;
+    m_end = ListEnd::TimedOut;
     finish(false);
 }
 
@@ -147,7 +148,9 @@ void MasterClient::finish(bool lastDatagramAdded)
     m_done = true;
     m_timer.stop();
     m_socket->close();
-    Q_EMIT finished(m_servers, lastDatagramAdded);
+    // A copy: a receiver may start a new exchange, which replaces the list, while it reads.
+    const QList<protocol::ServerEntry> servers = m_list.servers();
+    Q_EMIT finished(servers, lastDatagramAdded);
 }
 
 void MasterClient::fail(Failure failure)

@@ -75,14 +75,13 @@ struct SearchRun::Private
     }
 
     // The end of the run, as the first socket to find the list exhausted (or Stop) shows it.
-    void reportDone()
+    bool reportDone()
     {
         active = false;
         status = Done;
         heading = Found(rows);
         querying = false;
-        if (reportTexts(true))
-            report([&] { Q_EMIT q->searchDone(); });
+        return reportTexts(true) && report([&] { Q_EMIT q->searchDone(); });
     }
 
     // A master exchange that ended without a list: the texts, the end, then the message, last.
@@ -130,8 +129,10 @@ struct SearchRun::Private
         if (!report([&] { Q_EMIT q->statusChanged(status); }))
             return;
         // Only without a single socket could nothing be asked; then the run is over at once.
-        if (handed == 0)
-            reportDone();
+        if (handed == 0 && !reportDone())
+            return;
+        if (master.listEnd() == ListEnd::Ceiling)
+            report([&] { Q_EMIT q->masterListCut(serverCount); });
     }
 
     void masterFailed(MasterClient::Failure failure)

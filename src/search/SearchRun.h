@@ -44,7 +44,7 @@ public:
     int rowCount() const; // rows reported in this run
 
     // Figures for tools and benchmarks.
-    int serverCount() const; // servers the master listed in this run (after the cap)
+    int serverCount() const; // servers the master listed in this run (each once, after the cap)
     int peakOutstanding() const; // most queries in flight at once in this run
     bool masterAnswered() const; // a good page came back, so an empty list is the master's answer
     int outstanding() const; // queries in flight now (late replies may still add rows)
@@ -66,6 +66,10 @@ Q_SIGNALS:
     // servers, or a failed master exchange). It may come again as late replies add rows.
     void searchDone();
     void failed(const rollcall::UserMessage &message);
+    // The master listed more than ServerList::Ceiling servers and only the first `kept` are
+    // searched: a notice, not a failure (see MasterListCutMessage). Emitted after the texts of
+    // the query phase's start, last.
+    void masterListCut(int kept);
 
     // Per server, for tools: a reply (also a late one) and a query given up.
     void serverAnswered(const QString &ip, qint32 port, int ping);
