@@ -96,10 +96,11 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
         return;
     }
     m_socket->aim(v4->toString(), m_port);
-    const QByteArray request = protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter);
-    // A lost first request is left to the time-out, like a lost reply.
-    if (!m_socket->send(request))
-        m_socket->send(request);
+    // A request lost on the way is left to the time-out, like a lost reply; one that cannot
+    // even leave (too large, no route) will not leave on a second try either. Queued: this may
+    // run inside start().
+    if (!m_socket->send(protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter)))
+        failLater(Failure::Unknown);
 }
 
 void MasterClient::replyReceived(const QByteArray &datagram)

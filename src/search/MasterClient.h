@@ -28,7 +28,7 @@ public:
     enum class Failure {
         Unreachable, // the host does not resolve to an IPv4 address, or the port is out of range
         BadHeader,
-        Unknown, // a reply that breaks off, or a follow-up request that cannot be sent
+        Unknown, // a reply that breaks off, or a request that cannot be sent
     };
     Q_ENUM(Failure)
 

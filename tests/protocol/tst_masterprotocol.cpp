@@ -29,6 +29,7 @@ class tst_MasterProtocol : public QObject
 private slots:
     void request_data();
     void request();
+    void filtersAtTheirLimitFitOneRequest();
     void finalKey();
     void parse_data();
     void parse();
@@ -69,6 +70,15 @@ void tst_MasterProtocol::request()
     QFETCH(QString, map);
     QFETCH(QByteArray, bytes);
     QCOMPARE(BuildMasterRequest(key, MasterFilterText(game, map)), bytes);
+}
+
+void tst_MasterProtocol::filtersAtTheirLimitFitOneRequest()
+{
+    const QString longest(MaxMasterFilterLength, u'x');
+    QCOMPARE(BuildMasterRequest(FirstMasterKey(), MasterFilterText(longest, longest)).size(),
+        MaxMasterRequestSize);
+    QVERIFY(BuildMasterRequest(FirstMasterKey(), MasterFilterText(longest + u'x', longest)).size()
+        > MaxMasterRequestSize);
 }
 
 void tst_MasterProtocol::finalKey()

@@ -121,6 +121,7 @@ private Q_SLOTS:
     void repliesThatAreNotTheAnswer();
     void masterFailures_data();
     void masterFailures();
+    void unsendableRequestFailsAtOnce();
     void restartInsideAReport_data();
     void restartInsideAReport();
 };
@@ -480,6 +481,26 @@ void TestSearchRun::masterFailures()
     QCOMPARE(log.done, 1);
     QCOMPARE(game.requestCount(FakeGameServer::Kind::Players), 0);
     QVERIFY(master.requests().size() <= 1);
+}
+
+void TestSearchRun::unsendableRequestFailsAtOnce()
+{
+    // A filter too long for any datagram: nothing can leave, and the run says so at once rather
+    // than after the master time-out, set here far beyond the wait.
+    FakeMasterServer master;
+    QVERIFY(master.listen());
+    SearchRun run;
+    run.setMasterTimeout(600s);
+    Log log(run);
+    SearchCriteria criteria = Criteria(master.addressText());
+    criteria.GameFilter = QString(70000, u'g');
+    run.start(criteria);
+    QTRY_COMPARE_WITH_TIMEOUT(log.messages.size(), 1, Wait);
+    QCOMPARE(log.messages.first().text,
+        QStringLiteral(
+            "An unknown error occurred while obtaining the server list.\r\n\r\nPlease try again later."));
+    QCOMPARE(log.lines.mid(log.lines.size() - 2, 1), QStringList { "done" });
+    QCOMPARE(master.requests().size(), 0);
 }
 
 void TestSearchRun::restartInsideAReport_data()

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void singleServer_data();
     void singleServer();
     void savedSettingsAreDefaultsAndStayUntouched();
+    void savedFilterTooLongIsRefused();
     void silentMasterIsAFailure();
 
 private:
@@ -176,6 +177,9 @@ void TestRollcallFind::exitStatus_data()
                                        << "wildcard pattern";
     QTest::newRow("master_portOutOfRange") << "--name x --master 127.0.0.1:99999"
                                            << "Unable to contact the master server.";
+    // One character more than a master request holds: refused before anything is sent.
+    QTest::newRow("filter_gameTooLong") << "--name x --game " + QString(587, u'g') << "--game: too long";
+    QTest::newRow("filter_mapTooLong") << "--name x --map " + QString(587, u'm') << "--map: too long";
 }
 
 void TestRollcallFind::exitStatus()
@@ -276,6 +280,25 @@ void TestRollcallFind::savedSettingsAreDefaultsAndStayUntouched()
     QCOMPARE(before.readAll(), bytes);
     QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall"))).entryList(QDir::Files),
         QStringList { "Half-Life.conf" });
+}
+
+void TestRollcallFind::savedFilterTooLongIsRefused()
+{
+    // The window refuses such a filter on Next; a script gets told at once which option replaces it.
+    QTemporaryDir home;
+    {
+        QSettings settings(home.filePath(QStringLiteral("Rollcall/Half-Life.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("GameFilter"), QString(70000, u'g'));
+    }
+    const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name b --master " + m_master.addressText()), IsolatedEnvironment(home.path()));
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains("the saved game filter is too long") && result.err.contains("--game"),
+        result.err.constData());
+    const ToolResult replaced = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name b --timeout 400 --game  --master " + m_master.addressText()),
+        IsolatedEnvironment(home.path()));
+    QCOMPARE(replaced.exitCode, 0);
 }
 
 void TestRollcallFind::silentMasterIsAFailure()

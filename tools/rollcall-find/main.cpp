@@ -2,6 +2,7 @@
 // Same core, same rules as the window; the saved settings give the defaults and are never written.
 
 #include "Output.h"
+#include "protocol/MasterProtocol.h"
 #include "protocol/QueryProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/SearchNotices.h"
@@ -112,6 +113,21 @@ QByteArray latin1Name(const QString &option, const QString &text)
                            .arg(option, text, QString(c)));
     }
     return text.toLatin1();
+}
+
+// A filter longer than one master request holds would leave nothing sendable, whether it was
+// typed or saved by the window.
+void checkFilterLength(const QString &option, const QString &filter, bool given)
+{
+    if (filter.size() <= protocol::MaxMasterFilterLength)
+        return;
+    const QString limit = QStringLiteral("too long (") + QString::number(filter.size())
+        + QStringLiteral(" characters); at most ") + QString::number(protocol::MaxMasterFilterLength)
+        + QStringLiteral(" fit in a master server request");
+    if (given)
+        usageError(QStringLiteral("--") + option + QStringLiteral(": ") + limit);
+    usageError(QStringLiteral("the saved ") + option + QStringLiteral(" filter is ") + limit
+        + QStringLiteral("; give --") + option + QStringLiteral(" to replace it"));
 }
 
 struct ServerAddress
@@ -415,6 +431,8 @@ int main(int argc, char *argv[])
         if (parser.isSet(*filter))
             latin1Name(filter->names().first(), parser.value(*filter));
     }
+    checkFilterLength(QStringLiteral("game"), criteria.GameFilter, parser.isSet(game));
+    checkFilterLength(QStringLiteral("map"), criteria.MapFilter, parser.isSet(map));
     if (parser.isSet(master)) {
         criteria.MasterServer = parser.value(master);
         if (criteria.MasterServer.trimmed().isEmpty())
