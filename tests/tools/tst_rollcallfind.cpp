@@ -2,6 +2,7 @@
 // and the single-server queries, run as a separate process exactly as a script would.
 
 #include "FakeServers.h"
+#include "HostileServers.h"
 #include "ToolProcess.h"
 
 #include <QJsonDocument>
@@ -26,6 +27,8 @@ private Q_SLOTS:
     void singleServer();
     void savedSettingsAreDefaultsAndStayUntouched();
     void savedFilterTooLongIsRefused();
+    void endlessMasterEndsItsList_data();
+    void endlessMasterEndsItsList();
     void silentMasterIsAFailure();
 
 private:
@@ -299,6 +302,41 @@ void TestRollcallFind::savedFilterTooLongIsRefused()
         Args("--name b --timeout 400 --game  --master " + m_master.addressText()),
         IsolatedEnvironment(home.path()));
     QCOMPARE(replaced.exitCode, 0);
+}
+
+void TestRollcallFind::endlessMasterEndsItsList_data()
+{
+    QTest::addColumn<bool>("loopingKeys"); // else: empty pages with new keys for ever
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("keyRepeated_listSearched")
+        << true << 0
+        << QStringList { "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05", "1|[TAG]Bobby|12|00:01:40" };
+    // Ten empty pages end the list: nothing listed, which for a script is "nothing found".
+    QTest::newRow("emptyPages_nothingFound") << false << 1 << QStringList {};
+}
+
+void TestRollcallFind::endlessMasterEndsItsList()
+{
+    // A master that pages for ever is taken at its word up to the point it repeats itself or
+    // stalls; the servers received are searched and the status follows the rows, long before
+    // the 30 s master time-out.
+    QFETCH(bool, loopingKeys);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, expected);
+    const QList<FakeEntry> entries = { m_servers[0]->entry(), m_servers[1]->entry() };
+    HostileServer master;
+    QVERIFY(master.listen());
+    master.setScript([=](int n, const QByteArray &) {
+        const QList<FakeEntry> page = loopingKeys && n < 2 ? entries.mid(n, 1) : QList<FakeEntry>();
+        return QList<HostileSend> { { EncodeMasterReply(MasterPageKey(loopingKeys ? n % 2 : n), page) } };
+    });
+    const ToolResult result = find("--name bob --timeout 400 --master " + master.addressText());
+    QVERIFY2(result.finished, result.err.constData());
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(rowKeys(result.out), expected);
+    QCOMPARE(master.requestCount(), loopingKeys ? 3 : 10);
 }
 
 void TestRollcallFind::silentMasterIsAFailure()
