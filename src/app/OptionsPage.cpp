@@ -1,5 +1,6 @@
 #include "app/OptionsPage.h"
 
+#include "protocol/MasterProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
@@ -48,6 +49,13 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption)
     auto *frame = new QGroupBox(caption, parent);
     frame->setObjectName(QLatin1String(name));
     return frame;
+}
+
+QString filterTooLong(const QString &field)
+{
+    return QStringLiteral("The ") + field + QStringLiteral(" filter is too long: at most ")
+        + QString::number(protocol::MaxMasterFilterLength)
+        + QStringLiteral(" characters fit in a master server request.");
 }
 
 QString slotName(int slot, const char *stem)
@@ -307,6 +315,17 @@ bool OptionsPage::validate()
     }
     if (m_map->text().contains(QLatin1Char('\\'))) {
         refuse(m_map, QStringLiteral("Invalid character in map name."));
+        m_map->selectAll();
+        return false;
+    }
+    // A filter too long for one master request would make every request unsendable; the
+    // settings file can hold one of any length.
+    if (m_game->currentText().size() > protocol::MaxMasterFilterLength) {
+        refuse(m_game, filterTooLong(QStringLiteral("game")));
+        return false;
+    }
+    if (m_map->text().size() > protocol::MaxMasterFilterLength) {
+        refuse(m_map, filterTooLong(QStringLiteral("map")));
         m_map->selectAll();
         return false;
     }

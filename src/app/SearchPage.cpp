@@ -193,6 +193,8 @@ void SearchPage::bind(search::SearchRun *run)
     connect(run, &search::SearchRun::failed, this, [this](const search::RunFailure &failure) {
         ui::seams().showMessage(window(), ui::FailureMessage(failure));
     });
+    connect(run, &search::SearchRun::masterListCut, this,
+        [this](int kept) { ui::seams().showMessage(window(), ui::ListCutMessage(kept)); });
 }
 
 } // namespace rollcall::app

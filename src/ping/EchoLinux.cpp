@@ -6,6 +6,7 @@
 #ifndef Q_OS_WIN
 
 #include "ping/Echo.h"
+#include "ping/EchoReply.h"
 #include "ping/Ping.h"
 
 #include <QElapsedTimer>
@@ -23,10 +24,6 @@
 namespace rollcall::ping::detail {
 
 namespace {
-
-constexpr quint8 IcmpEchoReply = 0;
-constexpr quint8 IcmpEchoRequest = 8;
-constexpr int IcmpHeaderSize = 8;
 
 class Descriptor
 {
@@ -57,75 +54,6 @@ quint16 checksum(const quint8 *data, size_t size)
     while (sum >> 16)
         sum = (sum & 0xFFFF) + (sum >> 16);
     return quint16(~sum);
-}
-
-quint16 read16(const quint8 *p)
-{
-    return quint16(p[0] << 8 | p[1]);
-}
-
-struct Request
-{
-    quint16 id = 0;
-    quint16 sequence = 0;
-    bool raw = false;
-    in_addr target {};
-};
-
-// The ICMP message inside what a socket read: a raw socket hands over the IP header too.
-bool icmpPart(
-    const quint8 *data, ssize_t size, bool raw, const quint8 **icmp, ssize_t *icmpSize, in_addr *source)
-{
-    if (!raw) {
-        *icmp = data;
-        *icmpSize = size;
-        return size >= IcmpHeaderSize;
-    }
-    if (size < 20)
-        return false;
-    const int headerSize = (data[0] & 0x0F) * 4;
-    if (headerSize < 20 || size < headerSize + IcmpHeaderSize)
-        return false;
-    std::memcpy(&source->s_addr, data + 12, 4);
-    *icmp = data + headerSize;
-    *icmpSize = size - headerSize;
-    return true;
-}
-
-// True when an ICMP error carries our own request inside it (raw sockets see everyone's).
-bool quotesRequest(const quint8 *icmp, ssize_t size, const Request &request)
-{
-    const quint8 *inner = icmp + IcmpHeaderSize;
-    const ssize_t innerSize = size - IcmpHeaderSize;
-    if (innerSize < 20)
-        return false;
-    const int headerSize = (inner[0] & 0x0F) * 4;
-    if (headerSize < 20 || innerSize < headerSize + IcmpHeaderSize || inner[9] != IPPROTO_ICMP)
-        return false;
-    const quint8 *echo = inner + headerSize;
-    return echo[0] == IcmpEchoRequest && read16(echo + 4) == request.id
-        && read16(echo + 6) == request.sequence && std::memcmp(inner + 16, &request.target.s_addr, 4) == 0;
-}
-
-// What one readable datagram means: -1 when it is somebody else's, else a status.
-int classify(const quint8 *data, ssize_t size, const Request &request)
-{
-    const quint8 *icmp = nullptr;
-    ssize_t icmpSize = 0;
-    in_addr source {};
-    if (!icmpPart(data, size, request.raw, &icmp, &icmpSize, &source))
-        return -1;
-    if (icmp[0] == IcmpEchoReply) {
-        // The datagram socket's kernel already matched the identifier to this socket.
-        if (request.raw && (read16(icmp + 4) != request.id || source.s_addr != request.target.s_addr))
-            return -1;
-        if (read16(icmp + 6) != request.sequence)
-            return -1;
-        return Status::Success;
-    }
-    if (request.raw && quotesRequest(icmp, icmpSize, request))
-        return StatusForIcmpError(icmp[0], icmp[1]);
-    return -1;
 }
 
 #ifdef Q_OS_LINUX
@@ -171,7 +99,7 @@ int openSocket(bool *raw)
 EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
 {
     static quint16 sequence = 0;
-    Request request;
+    EchoRequest request;
     const Descriptor socket(openSocket(&request.raw));
     if (socket.get() < 0)
         return { Status::GeneralFailure, 0 };
@@ -179,7 +107,7 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
     const int on = 1;
     ::setsockopt(socket.get(), SOL_IP, IP_RECVERR, &on, sizeof on);
 #endif
-    std::memcpy(&request.target.s_addr, address.data(), 4);
+    request.target = address;
     request.id = quint16(::getpid());
     request.sequence = ++sequence;
 
@@ -192,7 +120,7 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
 
     sockaddr_in to {};
     to.sin_family = AF_INET;
-    to.sin_addr = request.target;
+    std::memcpy(&to.sin_addr.s_addr, address.data(), 4);
     QElapsedTimer clock;
     clock.start();
     if (::sendto(socket.get(), packet, sizeof packet, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to)
@@ -222,7 +150,7 @@ EchoOutcome SendEcho(const std::array<quint8, 4> &address, int timeoutMs)
         const ssize_t size = ::recv(socket.get(), data, sizeof data, MSG_DONTWAIT);
         if (size < 0)
             continue;
-        const int status = classify(data, size, request);
+        const int status = ClassifyEchoDatagram(data, size, request);
         if (status == Status::Success)
             return { Status::Success, qint32(clock.elapsed()) };
         if (status >= 0)

@@ -23,6 +23,19 @@ QByteArray MasterFilterText(const QString &gameFilter, const QString &mapFilter)
 // '1', the 4-byte key, the filter text, a zero byte.
 QByteArray BuildMasterRequest(QByteArrayView key, QByteArrayView filterText);
 
+// The largest master request we let a user's filters make. A request must travel as one whole
+// packet: IP fragments are often dropped on the way (firewalls, NAT boxes), and one lost
+// fragment loses the datagram. IPv6 promises every link carries 1280 bytes and IPv4 paths
+// through tunnels and PPPoE carry about as much; 1,200 bytes of payload leave room for the IP
+// and UDP headers and a tunnel's own, as other UDP protocols (QUIC) settled on for the same reason.
+inline constexpr qsizetype MaxMasterRequestSize = 1200;
+// The parts of every request but the filter values: '1', the key, the three field names, and
+// the zero byte that ends this literal as it ends the request.
+inline constexpr qsizetype MasterRequestFixedSize = qsizetype(sizeof("1KEY\\gamedir\\\\map\\\\empty\\1"));
+// Each filter gets half of what the fixed parts leave, so both at their longest still fit:
+// 586 characters, one byte each.
+inline constexpr qsizetype MaxMasterFilterLength = (MaxMasterRequestSize - MasterRequestFixedSize) / 2;
+
 struct ServerEntry
 {
     QString Address; // dotted decimal, no leading zeros

@@ -1,5 +1,6 @@
 #include "search/MasterClient.h"
 
+#include "protocol/ServerAddressRules.h"
 #include "search/ServerSocket.h"
 
 #include <QHostInfo>
@@ -31,8 +32,8 @@ void MasterClient::start(const QString &masterServer, const QByteArray &filterTe
     abort();
     m_done = false;
     m_filter = filterText;
-    m_cap = cap;
-    m_servers.clear();
+    m_list = ServerList(cap);
+    m_end = ListEnd::Open;
     m_asked.clear();
     m_answered = false;
     // Started before the name is even looked up: a resolver that hangs is bounded too.
@@ -92,12 +93,19 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
         fail(Failure::Unreachable);
         return;
     }
+    // The rule every listed server passes: a master "at" a broadcast or multicast address
+    // would answer from elsewhere, if at all.
+    if (!protocol::IsQueryableServer(v4->toIPv4Address(), m_port)) {
+        fail(Failure::Unreachable);
+        return;
+    }
     m_socket->aim(v4->toString(), m_port);
     m_asked = v4->toString() + QLatin1Char(':') + QString::number(m_port);
-    const QByteArray request = protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter);
-    // A lost first request is left to the time-out, like a lost reply.
-    if (!m_socket->send(request))
-        m_socket->send(request);
+    // A request lost on the way is left to the time-out, like a lost reply; one that cannot
+    // even leave (too large, no route) will not leave on a second try either. Queued: this may
+    // run inside start().
+    if (!m_socket->send(protocol::BuildMasterRequest(protocol::FirstMasterKey(), m_filter)))
+        failLater(Failure::SendFailed);
 }
 
 void MasterClient::replyReceived(const QByteArray &datagram)
@@ -118,32 +126,26 @@ void MasterClient::replyReceived(const QByteArray &datagram)
     }
     m_answered = true;
 
-    QByteArray key = reply.NextKey;
-    qsizetype take = reply.Entries.size();
-    if (m_cap && take > 0 && m_servers.size() + take >= *m_cap) {
-        // Counted after each server taken, so a cap below one still takes the first.
-        take = qMax<qsizetype>(1, *m_cap - m_servers.size());
-        key = protocol::FirstMasterKey();
-    }
-    m_servers.append(reply.Entries.first(take));
-    const bool added = take > 0;
-
-    if (protocol::IsFinalMasterKey(key)) {
+    const ListEnd end = m_list.addPage(reply.Entries, reply.NextKey);
+    const bool added = m_list.lastAdded() > 0;
+    if (end != ListEnd::Open) {
+        m_end = end;
         finish(added);
         return;
     }
-    if (!m_socket->send(protocol::BuildMasterRequest(key, m_filter))) {
+    if (!m_socket->send(protocol::BuildMasterRequest(reply.NextKey, m_filter))) {
         fail(Failure::SendFailed);
         return;
     }
     if (added)
-        Q_EMIT progress(int(m_servers.size()));
+        Q_EMIT progress(int(m_list.size()));
 }
 
 void MasterClient::timedOut()
 {
     if (m_done)
         return;
+    m_end = ListEnd::TimedOut;
     finish(false);
 }
 
@@ -153,10 +155,12 @@ void MasterClient::refused()
         return;
     // Nothing listens there: waiting out the time-out would change nothing. Pages that came
     // before still make a list, as they would after the time-out.
-    if (m_servers.isEmpty())
+    if (m_list.size() == 0) {
         fail(Failure::Unreachable);
-    else
+    } else {
+        m_end = ListEnd::TimedOut;
         finish(false);
+    }
 }
 
 void MasterClient::finish(bool lastDatagramAdded)
@@ -164,7 +168,9 @@ void MasterClient::finish(bool lastDatagramAdded)
     m_done = true;
     m_timer.stop();
     m_socket->close();
-    Q_EMIT finished(m_servers, lastDatagramAdded);
+    // A copy: a receiver may start a new exchange, which replaces the list, while it reads.
+    const QList<protocol::ServerEntry> servers = m_list.servers();
+    Q_EMIT finished(servers, lastDatagramAdded);
 }
 
 void MasterClient::fail(Failure failure)

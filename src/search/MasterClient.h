@@ -5,6 +5,7 @@
 // is final, and nothing at all after abort().
 
 #include "protocol/MasterProtocol.h"
+#include "search/ServerList.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -40,13 +41,16 @@ public:
     // The whole download must end within this time, all pages included (never restarted).
     void setTimeoutInterval(std::chrono::milliseconds interval) { m_timer.setInterval(interval); }
 
-    // Drops any exchange in progress and starts a new one. `cap` limits the servers taken.
+    // Drops any exchange in progress and starts a new one. `cap` limits the servers taken;
+    // ServerList::Ceiling limits them whatever the cap.
     void start(const QString &masterServer, const QByteArray &filterText, std::optional<qint32> cap);
     // Ends the exchange silently: closes the socket, stops the time-out, emits nothing more.
     void abort();
 
     bool isDone() const { return m_done; }
-    int serverCount() const { return int(m_servers.size()); }
+    int serverCount() const { return int(m_list.size()); }
+    // Why the last list stopped growing; Open until finished() and after a failure.
+    ListEnd listEnd() const { return m_end; }
     // A page with a good header arrived in this exchange: the master is there, even if it
     // listed nobody.
     bool hasAnswered() const { return m_answered; }
@@ -56,9 +60,9 @@ public:
 Q_SIGNALS:
     // A datagram added servers and more pages are coming; `count` servers so far.
     void progress(int count);
-    // The list is complete: last page, cap reached, time-out, or a port that stopped listening
-    // after some pages. `lastDatagramAdded` tells whether the datagram that ended it brought
-    // servers (false after a time-out).
+    // The list is complete: see listEnd() for why (a port that stopped listening after some pages
+    // ends it too). `lastDatagramAdded` tells whether the datagram that ended it brought servers
+    // (false after a time-out).
     void finished(const QList<rollcall::protocol::ServerEntry> &servers, bool lastDatagramAdded);
     void failed(rollcall::search::MasterClient::Failure failure);
 
@@ -77,8 +81,8 @@ private:
     int m_lookupId = -1;
     qint64 m_port = 0;
     QByteArray m_filter;
-    std::optional<qint32> m_cap;
-    QList<protocol::ServerEntry> m_servers;
+    ServerList m_list;
+    ListEnd m_end = ListEnd::Open;
     QString m_asked;
     bool m_done = true;
     bool m_answered = false;

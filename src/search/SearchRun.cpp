@@ -59,12 +59,11 @@ struct SearchRun::Private
 
     // The end of the run: the last query answered or timed out, or Stop. A server that answers
     // after its own time-out still brings its rows and the count, but never a second end.
-    void reportDone()
+    bool reportDone()
     {
         active = false;
         progress.phase = RunPhase::Done;
-        if (reportProgress())
-            report([&] { Q_EMIT q->runEnded(); });
+        return reportProgress() && report([&] { Q_EMIT q->runEnded(); });
     }
 
     // A master exchange that ended without a list: the progress, the end, then the failure, last.
@@ -103,12 +102,21 @@ struct SearchRun::Private
             return;
         // Only without a single socket could nothing be asked; then the run is over at once.
         if (handed == 0) {
-            reportDone();
+            if (reportDone())
+                reportListCut(servers.size());
             return;
         }
         progress.phase = RunPhase::Refreshing;
         progress.server = pool.entry(handed);
-        reportProgress();
+        if (reportProgress())
+            reportListCut(servers.size());
+    }
+
+    // Last of the list's reports: the master offered more than a run takes.
+    void reportListCut(qsizetype kept)
+    {
+        if (master.listEnd() == ListEnd::Ceiling)
+            report([&] { Q_EMIT q->masterListCut(int(kept)); });
     }
 
     void querySent(const protocol::ServerEntry &server)

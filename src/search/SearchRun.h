@@ -44,7 +44,7 @@ public:
     int rowCount() const; // rows reported in this run
 
     // Figures for tools and benchmarks.
-    int serverCount() const; // servers the master listed in this run (after the cap)
+    int serverCount() const; // servers the master listed in this run (each once, after the cap)
     int peakOutstanding() const; // most queries in flight at once in this run
     int outstanding() const; // queries in flight now
     // From start() to the end of the run, stop() or tearDown(): "Stop" has something to stop.
@@ -63,6 +63,9 @@ Q_SIGNALS:
     void runEnded();
     // The run got no list; comes right after runEnded, last of all.
     void failed(const rollcall::search::RunFailure &failure);
+    // The master listed more than ServerList::Ceiling servers and only the first `kept` are
+    // searched: a notice, not a failure. Comes after the texts of the query phase's start.
+    void masterListCut(int kept);
 
     // Per server, for tools: a reply (also a late one) and a query given up.
     void serverAnswered(const QString &ip, qint32 port, int ping);

@@ -1,9 +1,17 @@
 #include "search/ServerSocket.h"
 
+#include "protocol/ServerAddressRules.h"
+
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QUdpSocket>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
 
 namespace rollcall::search {
 
@@ -11,6 +19,21 @@ namespace {
 
 // Larger than any UDP payload: a datagram read without asking its size first is never cut.
 constexpr qint64 MaxDatagramSize = 65536;
+
+// Qt grants every UDP socket the broadcast permission. A query goes to one server, never to a
+// whole network: without the permission the system itself refuses a broadcast destination,
+// including a subnet's broadcast address that no address rule can recognise.
+bool forbidBroadcast(QUdpSocket *socket)
+{
+    const int off = 0;
+#ifdef Q_OS_WIN
+    return ::setsockopt(SOCKET(socket->socketDescriptor()), SOL_SOCKET, SO_BROADCAST,
+               reinterpret_cast<const char *>(&off), int(sizeof off))
+        == 0;
+#else
+    return ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &off, sizeof off) == 0;
+#endif
+}
 
 } // namespace
 
@@ -29,7 +52,8 @@ void ServerSocket::aim(const QString &address, qint64 port)
     m_port = port;
     QHostAddress parsed;
     // Only plain dotted IPv4 is a server address here; anything else leaves the aim invalid.
-    if (parsed.setAddress(address) && parsed.protocol() == QAbstractSocket::IPv4Protocol)
+    if (parsed.setAddress(address) && parsed.protocol() == QAbstractSocket::IPv4Protocol
+        && protocol::IsQueryableServer(parsed.toIPv4Address(), port))
         m_address = parsed;
     else
         m_address.clear();
@@ -55,7 +79,7 @@ bool ServerSocket::open()
     // the system's proxy resolver first, a blocking round trip to its helper thread that
     // costs the window 40 ms stalls and four times the CPU per query.
     m_socket->setProxy(QNetworkProxy::NoProxy);
-    if (!m_socket->bind(QHostAddress::AnyIPv4, 0)) {
+    if (!m_socket->bind(QHostAddress::AnyIPv4, 0) || !forbidBroadcast(m_socket)) {
         close();
         return false;
     }

@@ -25,10 +25,13 @@ public:
     ~ServerSocket() override;
 
     // Sets where the next send goes. The address is dotted IPv4 text as a row or the master
-    // list gives it; text that is not one makes later sends fail (quietly, as a silent server).
+    // list gives it; text that is not one, or an address no game server can have (broadcast,
+    // multicast, 0.0.0.0/8, port 0: see IsQueryableServer), makes later sends fail (quietly,
+    // as a silent server). Lists drop such entries first; this is the last line.
     void aim(const QString &address, qint64 port);
 
-    // Binds afresh when closed. False when the datagram could not leave.
+    // Binds afresh when closed, on a socket that may not broadcast. False when the datagram
+    // could not leave.
     bool send(const QByteArray &datagram);
 
     // Drops unread datagrams and any half-received split reply; the aim is kept.

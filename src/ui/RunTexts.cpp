@@ -1,5 +1,6 @@
 #include "ui/RunTexts.h"
 
+#include <QLocale>
 #include <cmath>
 
 namespace rollcall::ui {
@@ -145,6 +146,15 @@ int RunLabels::update(const search::RunProgress &progress)
         m_handedOutPercent = percent;
     }
     return changed;
+}
+
+UserMessage ListCutMessage(int kept)
+{
+    // Grouped the same way whatever the user's locale: the other texts here are English too.
+    const QString count = QLocale(QLocale::English, QLocale::UnitedStates).toString(kept);
+    return { UserMessage::Icon::Exclamation,
+        QStringLiteral("The master server listed more than ") + count + QStringLiteral(" servers; the first ")
+            + count + QStringLiteral(" were searched.") };
 }
 
 } // namespace rollcall::ui

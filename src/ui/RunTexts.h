@@ -19,6 +19,9 @@ int HandedOutPercent(const search::RunProgress &progress);
 
 // The message, with the master tried below it.
 UserMessage FailureMessage(const search::RunFailure &failure);
+// A notice after the list: the master listed more servers than a run takes, the first `kept`
+// are searched.
+UserMessage ListCutMessage(int kept);
 
 // The progress labels (heading, status, total, left and the bar), kept up to date fact by fact.
 // The counts keep their last texts while hidden: only a list that arrives changes them.

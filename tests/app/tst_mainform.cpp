@@ -3,6 +3,7 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "protocol/MasterProtocol.h"
 #include "settings/IniSettingsBackend.h"
 
 #include <QCheckBox>
@@ -81,6 +82,7 @@ private Q_SLOTS:
     void numericBoxes();
     void enablingClicks();
     void settingsLoadedAtStart();
+    void tooLongFilterFromSettingsRefusedOnNext();
     void settingsSavedOnClose();
     void iniRoundTrip();
     void settingsThatAreNotAFile_data();
@@ -233,6 +235,12 @@ void tst_MainForm::validation_data()
         QStringLiteral("Invalid character in game type."), "cboGameType");
     row("filter_map", { "cboGameType=cstrike", "txtMap=de\\dust" }, next,
         QStringLiteral("Invalid character in map name."), "txtMap", QStringLiteral("de\\dust"));
+    // The longest filter that still fits one master request, and one character more.
+    const QString longest(protocol::MaxMasterFilterLength, u'g');
+    row("ok_gameFilterAtItsLimit", { "cboGameType=" + longest }, next);
+    row("filter_gameTooLongForARequest", { "cboGameType=" + longest + 'g' }, next,
+        QStringLiteral("The game filter is too long: at most 586 characters fit in a master server request."),
+        "cboGameType");
 }
 
 void tst_MainForm::validation()
@@ -368,6 +376,28 @@ void tst_MainForm::settingsLoadedAtStart()
     QCOMPARE(h.form->focusWidget(), nullptr);
     QCOMPARE(h.form->currentPage(), 0);
     QVERIFY(h.recorder.messages.isEmpty());
+}
+
+void tst_MainForm::tooLongFilterFromSettingsRefusedOnNext()
+{
+    // A settings file can hold a filter of any length; it loads as it is and is refused when the
+    // options are left, like a typed one, before any request is made.
+    const QByteArray game(70000, 'g');
+    FormHarness h(true, { { "GameFilter", game.constData() }, { "PlayerName[1]", "a" } });
+    QVERIFY(h.shown);
+    testsupport::FakeMasterServer master;
+    QVERIFY(master.listen());
+    h.next();
+    QVERIFY(h.set("cboMaster", master.addressText()));
+    h.next();
+    QCOMPARE(h.form->currentPage(), 1);
+    QCOMPARE(h.recorder.texts(),
+        QStringList {
+            "The game filter is too long: at most 586 characters fit in a master server request." });
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY(focus == h.child("cboGameType") || focus == h.child<QComboBox>("cboGameType")->lineEdit());
+    QTest::qWait(50);
+    QCOMPARE(master.requests().size(), 0);
 }
 
 void tst_MainForm::settingsSavedOnClose()

@@ -2,6 +2,7 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "HostileServers.h"
 #include "results/ResultsModel.h"
 #include "search/ResultRow.h"
 #include "search/SearchRun.h"
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void endDuringTheRun_data();
     void endDuringTheRun();
     void doneAfterTheLastReply();
+    void masterListCutIsANoticeAfterTheTexts();
 
 private:
     // The options page filled for a search for "bob" at the fake master, then "Next >".
@@ -206,6 +208,36 @@ void tst_MainFormSearch::doneAfterTheLastReply()
     QTest::qWait(200);
     QCOMPARE(model->rowCount(), 2);
     QVERIFY(h.recorder.messages.isEmpty());
+}
+
+void tst_MainFormSearch::masterListCutIsANoticeAfterTheTexts()
+{
+    // A master that pages for ever: the list stops at 100,000 servers, the query phase starts
+    // with its texts shown, and then a message box says the list was cut. Back ends the run
+    // there (the servers are loopback ports where nothing listens).
+    testsupport::HostileServer master;
+    QVERIFY(master.listen());
+    master.setScript([](int n, const QByteArray &) {
+        const int page = testsupport::FullMasterPage;
+        return QList<testsupport::HostileSend> { { testsupport::EncodeMasterReply(
+            testsupport::MasterPageKey(n), testsupport::LoopbackEntries(n * page, page)) } };
+    });
+    FormHarness h;
+    QVERIFY(h.shown);
+    QStringList shown;
+    ui::seams().showMessage = [&](QWidget *, const ui::UserMessage &message) {
+        shown << h.label("lblTotal")->text() << message.text;
+        h.back();
+    };
+    h.next();
+    h.set("txtPlayerName_0", QStringLiteral("bob"));
+    h.set("cboMaster", master.addressText());
+    h.next();
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, Wait * 3);
+    QCOMPARE(shown,
+        QStringList({ "Total Servers: 100000",
+            "The master server listed more than 100,000 servers; the first 100,000 were searched." }));
+    QCOMPARE(h.form->currentPage(), 1);
 }
 
 QTEST_MAIN(tst_MainFormSearch)

@@ -1,3 +1,4 @@
+#include "ping/EchoReply.h"
 #include "ping/Ping.h"
 
 #include <QTest>
@@ -94,6 +95,8 @@ private Q_SLOTS:
     void dottedToAddress();
     void icmpErrors_data();
     void icmpErrors();
+    void echoDatagrams_data();
+    void echoDatagrams();
     void pingLoopback();
     void pingInIsolatedNetwork_data();
     void pingInIsolatedNetwork();
@@ -145,6 +148,53 @@ void TestPing::icmpErrors()
     QFETCH(QString, text);
     QCOMPARE(StatusForIcmpError(type, code), status);
     QCOMPARE(EchoStatusText(status), text);
+}
+
+void TestPing::echoDatagrams_data()
+{
+    // Our request: id 0x1234, sequence 7, to 10.0.0.9. Raw sockets read the IP header too.
+    QTest::addColumn<bool>("raw");
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("status"); // -1: somebody else's
+
+    const QByteArray reply = QByteArray::fromHex("0000ffff12340007") + "Echo This";
+    const QByteArray ipFromTarget = QByteArray::fromHex("450000250000000040010000"
+                                                        "0a000009"
+                                                        "0a000001");
+    const QByteArray ipFromElsewhere = QByteArray::fromHex("450000250000000040010000"
+                                                           "0a000008"
+                                                           "0a000001");
+    // Port unreachable (3/3) quoting our request's IP header and echo header.
+    const QByteArray quoted = QByteArray::fromHex("450000250000000040010000"
+                                                  "0a000001"
+                                                  "0a000009")
+        + QByteArray::fromHex("0800ffff12340007");
+    const QByteArray error = QByteArray::fromHex("0303ffff00000000") + quoted;
+    QTest::newRow("datagram_reply") << false << reply << int(Status::Success);
+    QTest::newRow("datagram_otherSequence") << false << QByteArray::fromHex("0000ffff12340008") << -1;
+    QTest::newRow("datagram_shortHeader") << false << reply.first(7) << -1;
+    QTest::newRow("datagram_errorIsNotOurs") << false << error << -1;
+    QTest::newRow("raw_reply") << true << ipFromTarget + reply << int(Status::Success);
+    QTest::newRow("raw_replyFromElsewhere") << true << ipFromElsewhere + reply << -1;
+    QTest::newRow("raw_otherId") << true << ipFromTarget + QByteArray::fromHex("0000ffff43210007") << -1;
+    QTest::newRow("raw_errorQuotingUs")
+        << true << ipFromElsewhere + error << int(Status::DestPortUnreachable);
+    QTest::newRow("raw_errorQuotingAnother")
+        << true << ipFromElsewhere + QByteArray(error).replace(error.size() - 4, 2, "\x43\x21") << -1;
+    QTest::newRow("raw_errorCutInsideQuote") << true << ipFromElsewhere + error.first(error.size() - 1) << -1;
+    QTest::newRow("raw_headerLengthBeyondData")
+        << true << QByteArray::fromHex("4f") + ipFromTarget.mid(1) + reply << -1;
+}
+
+void TestPing::echoDatagrams()
+{
+    QFETCH(bool, raw);
+    QFETCH(QByteArray, datagram);
+    QFETCH(int, status);
+    const detail::EchoRequest request { 0x1234, 7, raw, { 10, 0, 0, 9 } };
+    QCOMPARE(detail::ClassifyEchoDatagram(
+                 reinterpret_cast<const quint8 *>(datagram.constData()), datagram.size(), request),
+        status);
 }
 
 void TestPing::pingLoopback()

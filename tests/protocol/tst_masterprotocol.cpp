@@ -1,5 +1,6 @@
 #include "ProtocolPrinters.h"
 #include "protocol/MasterProtocol.h"
+#include "protocol/ServerAddressRules.h"
 
 #include <QTest>
 #include <limits>
@@ -28,6 +29,7 @@ class tst_MasterProtocol : public QObject
 private slots:
     void request_data();
     void request();
+    void filtersAtTheirLimitFitOneRequest();
     void finalKey();
     void parse_data();
     void parse();
@@ -35,6 +37,8 @@ private slots:
     void splitAddress();
     void hex2Dec_data();
     void hex2Dec();
+    void serverAddressRule_data();
+    void serverAddressRule();
 };
 
 void tst_MasterProtocol::request_data()
@@ -66,6 +70,15 @@ void tst_MasterProtocol::request()
     QFETCH(QString, map);
     QFETCH(QByteArray, bytes);
     QCOMPARE(BuildMasterRequest(key, MasterFilterText(game, map)), bytes);
+}
+
+void tst_MasterProtocol::filtersAtTheirLimitFitOneRequest()
+{
+    const QString longest(MaxMasterFilterLength, u'x');
+    QCOMPARE(BuildMasterRequest(FirstMasterKey(), MasterFilterText(longest, longest)).size(),
+        MaxMasterRequestSize);
+    QVERIFY(BuildMasterRequest(FirstMasterKey(), MasterFilterText(longest + u'x', longest)).size()
+        > MaxMasterRequestSize);
 }
 
 void tst_MasterProtocol::finalKey()
@@ -184,6 +197,59 @@ void tst_MasterProtocol::hex2Dec()
     QFETCH(QString, text);
     QFETCH(std::optional<qint32>, value);
     QCOMPARE(Hex2Dec(text), value);
+}
+
+void tst_MasterProtocol::serverAddressRule_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<qint64>("port");
+    QTest::addColumn<std::optional<quint32>>("parsed");
+    QTest::addColumn<bool>("queryable");
+
+    using A = std::optional<quint32>;
+    const auto row = [](const char *tag, const char *address, qint64 port, A parsed, bool queryable) {
+        QTest::newRow(tag) << QString::fromLatin1(address) << port << parsed << queryable;
+    };
+    // What LAN and internet masters list.
+    row("ok_loopback", "127.0.0.1", 27015, 0x7F000001, true);
+    row("ok_private", "192.168.1.20", 27015, 0xC0A80114, true);
+    row("ok_lowestFirstPart", "1.0.0.0", 1, 0x01000000, true);
+    row("ok_highestUnicast", "223.255.255.255", 65535, 0xDFFFFFFF, true);
+    // Addresses no single game server has; the datagram would reach many hosts or none.
+    row("refused_portZero", "127.0.0.1", 0, 0x7F000001, false);
+    row("refused_portBeyondRange", "127.0.0.1", 65536, 0x7F000001, false);
+    row("refused_thisHost", "0.0.0.0", 27015, 0, false);
+    row("refused_thisNetwork", "0.255.0.1", 27015, 0x00FF0001, false);
+    row("refused_multicastFirst", "224.0.0.1", 27015, 0xE0000001, false);
+    row("refused_multicastLast", "239.255.255.255", 27015, 0xEFFFFFFF, false);
+    row("refused_reserved", "240.0.0.1", 27015, 0xF0000001, false);
+    row("refused_broadcast", "255.255.255.255", 27015, 0xFFFFFFFF, false);
+    // Only canonical dotted decimal is an address here.
+    row("text_leadingZeroCouldBeOctal", "010.0.0.1", 27015, A(), false);
+    row("text_partBeyond255", "256.0.0.1", 27015, A(), false);
+    row("text_fourDigits", "1.2.3.0004", 27015, A(), false);
+    row("text_threeParts", "1.2.3", 27015, A(), false);
+    row("text_fiveParts", "1.2.3.4.5", 27015, A(), false);
+    row("text_trailingDot", "1.2.3.4.", 27015, A(), false);
+    row("text_emptyPart", "1..3.4", 27015, A(), false);
+    row("text_blank", " 1.2.3.4", 27015, A(), false);
+    row("text_sign", "+1.2.3.4", 27015, A(), false);
+    row("text_name", "localhost", 27015, A(), false);
+    row("text_ipv6", "::1", 27015, A(), false);
+    row("text_empty", "", 27015, A(), false);
+}
+
+void tst_MasterProtocol::serverAddressRule()
+{
+    QFETCH(QString, address);
+    QFETCH(qint64, port);
+    QFETCH(std::optional<quint32>, parsed);
+    QFETCH(bool, queryable);
+
+    QCOMPARE(ParseDottedIPv4(address), parsed);
+    QCOMPARE(IsQueryableServer(ServerEntry { address, qint32(port) }), queryable);
+    if (parsed)
+        QCOMPARE(IsQueryableServer(*parsed, port), queryable);
 }
 
 QTEST_APPLESS_MAIN(tst_MasterProtocol)

@@ -155,6 +155,7 @@ private Q_SLOTS:
     void masterFailures();
     void refusedMasterPortEndsTheExchange_data();
     void refusedMasterPortEndsTheExchange();
+    void unsendableRequestFailsAtOnce();
     void restartInsideAReport_data();
     void restartInsideAReport();
 };
@@ -627,6 +628,26 @@ void TestSearchRun::refusedMasterPortEndsTheExchange()
         QStringLiteral(
             "Unable to contact the master server.\r\n\r\nPlease check the address and try again."));
     QCOMPARE(log.messages.first().informativeText, "Master server tried: " + address);
+}
+
+void TestSearchRun::unsendableRequestFailsAtOnce()
+{
+    // A filter too long for any datagram: nothing can leave, and the run says so at once rather
+    // than after the master time-out, set here far beyond the wait.
+    FakeMasterServer master;
+    QVERIFY(master.listen());
+    SearchRun run;
+    run.setMasterTimeout(600s);
+    Log log(run);
+    SearchCriteria criteria = Criteria(master.addressText());
+    criteria.GameFilter = QString(70000, u'g');
+    run.start(criteria);
+    QTRY_COMPARE_WITH_TIMEOUT(log.messages.size(), 1, Wait);
+    QCOMPARE(log.messages.first().text,
+        QStringLiteral(
+            "An unknown error occurred while obtaining the server list.\r\n\r\nPlease try again later."));
+    QCOMPARE(log.lines.mid(log.lines.size() - 2, 1), QStringList { "done" });
+    QCOMPARE(master.requests().size(), 0);
 }
 
 void TestSearchRun::restartInsideAReport_data()

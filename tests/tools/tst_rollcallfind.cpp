@@ -2,6 +2,7 @@
 // and the single-server queries, run as a separate process exactly as a script would.
 
 #include "FakeServers.h"
+#include "HostileServers.h"
 #include "ToolProcess.h"
 
 #include <QElapsedTimer>
@@ -131,6 +132,9 @@ private Q_SLOTS:
     void savedSettingsAreDefaultsAndStayUntouched();
     void settingsThatAreNotAFile_data();
     void settingsThatAreNotAFile();
+    void savedFilterTooLongIsRefused();
+    void endlessMasterEndsItsList_data();
+    void endlessMasterEndsItsList();
     void silentMasterIsAFailure();
     void masterFailureStatus_data();
     void masterFailureStatus();
@@ -298,6 +302,9 @@ void TestRollcallFind::exitStatus_data()
                                        << "wildcard pattern";
     QTest::newRow("master_portOutOfRange") << "--name x --master 127.0.0.1:99999"
                                            << "Unable to contact the master server.";
+    // One character more than a master request holds: refused before anything is sent.
+    QTest::newRow("filter_gameTooLong") << "--name x --game " + QString(587, u'g') << "--game: too long";
+    QTest::newRow("filter_mapTooLong") << "--name x --map " + QString(587, u'm') << "--map: too long";
 }
 
 void TestRollcallFind::exitStatus()
@@ -446,6 +453,60 @@ void TestRollcallFind::settingsThatAreNotAFile()
     QCOMPARE(QDir(home.filePath(QStringLiteral("Rollcall")))
                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
         QStringList { "Half-Life.conf" });
+}
+
+void TestRollcallFind::savedFilterTooLongIsRefused()
+{
+    // The window refuses such a filter on Next; a script gets told at once which option replaces it.
+    QTemporaryDir home;
+    {
+        QSettings settings(home.filePath(QStringLiteral("Rollcall/Half-Life.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("GameFilter"), QString(70000, u'g'));
+    }
+    const ToolResult result = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name b --master " + m_master.addressText()), IsolatedEnvironment(home.path()));
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains("the saved game filter is too long") && result.err.contains("--game"),
+        result.err.constData());
+    const ToolResult replaced = RunTool(QStringLiteral(ROLLCALL_FIND_PATH),
+        Args("--name b --timeout 400 --game  --master " + m_master.addressText()),
+        IsolatedEnvironment(home.path()));
+    QCOMPARE(replaced.exitCode, 0);
+}
+
+void TestRollcallFind::endlessMasterEndsItsList_data()
+{
+    QTest::addColumn<bool>("loopingKeys"); // else: empty pages with new keys for ever
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("keyRepeated_listSearched")
+        << true << 0
+        << QStringList { "0|Bob|5|00:01:00", "0|xXbobXx|-3|01:02:05", "1|[TAG]Bobby|12|00:01:40" };
+    // Ten empty pages end the list: nothing listed, which for a script is "nothing found".
+    QTest::newRow("emptyPages_nothingFound") << false << 1 << QStringList {};
+}
+
+void TestRollcallFind::endlessMasterEndsItsList()
+{
+    // A master that pages for ever is taken at its word up to the point it repeats itself or
+    // stalls; the servers received are searched and the status follows the rows, long before
+    // the 30 s master time-out.
+    QFETCH(bool, loopingKeys);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, expected);
+    const QList<FakeEntry> entries = { m_servers[0]->entry(), m_servers[1]->entry() };
+    HostileServer master;
+    QVERIFY(master.listen());
+    master.setScript([=](int n, const QByteArray &) {
+        const QList<FakeEntry> page = loopingKeys && n < 2 ? entries.mid(n, 1) : QList<FakeEntry>();
+        return QList<HostileSend> { { EncodeMasterReply(MasterPageKey(loopingKeys ? n % 2 : n), page) } };
+    });
+    const ToolResult result = find("--name bob --timeout 400 --master " + master.addressText());
+    QVERIFY2(result.finished, result.err.constData());
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(rowKeys(result.out), expected);
+    QCOMPARE(master.requestCount(), loopingKeys ? 3 : 10);
 }
 
 void TestRollcallFind::silentMasterIsAFailure()

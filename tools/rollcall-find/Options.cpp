@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "protocol/MasterProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "settings/SettingsStore.h"
 
@@ -208,6 +209,21 @@ void parseNames(const CommandLine &cl, search::SearchCriteria &criteria)
 }
 
 // Where and how to search: what the command line says over the saved defaults.
+// A filter longer than one master request holds would leave nothing sendable, whether it was
+// typed or saved by the window.
+void checkFilterLength(const QString &option, const QString &filter, bool given)
+{
+    if (filter.size() <= protocol::MaxMasterFilterLength)
+        return;
+    const QString limit = QStringLiteral("too long (") + QString::number(filter.size())
+        + QStringLiteral(" characters); at most ") + QString::number(protocol::MaxMasterFilterLength)
+        + QStringLiteral(" fit in a master server request");
+    if (given)
+        usageError(QStringLiteral("--") + option + QStringLiteral(": ") + limit);
+    usageError(QStringLiteral("the saved ") + option + QStringLiteral(" filter is ") + limit
+        + QStringLiteral("; give --") + option + QStringLiteral(" to replace it"));
+}
+
 void parseSearchOptions(const CommandLine &cl, search::SearchCriteria &criteria)
 {
     const QCommandLineParser &parser = cl.parser;
@@ -217,6 +233,7 @@ void parseSearchOptions(const CommandLine &cl, search::SearchCriteria &criteria)
             *filter = parser.value(*option);
             latin1Name(option->names().first(), *filter);
         }
+        checkFilterLength(option->names().first(), *filter, parser.isSet(*option));
     }
     if (parser.isSet(cl.master)) {
         criteria.MasterServer = parser.value(cl.master);

@@ -40,7 +40,8 @@ Where and how to search (defaults: Rollcall's saved options, else its defaults):
   --game DIR            only servers of this game directory (cstrike, tfc, dmc, valve...);
                         --game "" for every game
   --map NAME            only servers on this map; --map "" for every map
-  --max-servers N       ask at most N servers; 0 for no limit
+  --max-servers N       ask at most N servers; 0 for no limit (a search never takes
+                        more than the first 100,000 servers a master lists)
   --connections N       servers asked at once, 1 to 99
   --timeout MS          how long to wait for each server, 1 to 99999 ms
   --format tsv|json     tsv (default): a header line, then one tab-separated line per
@@ -164,6 +165,12 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         [&](const search::RunProgress &p) { progress.show(p); });
     // The run ends after its last reply or time-out, or with its failure, which it keeps.
     QObject::connect(&run, &search::SearchRun::runEnded, &run, [] { QCoreApplication::exit(0); });
+
+    // A notice, not a failure: the servers kept are searched and the status follows the rows.
+    QObject::connect(&run, &search::SearchRun::masterListCut, &run, [&](int kept) {
+        progress.finish();
+        std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(ui::ListCutMessage(kept).text));
+    });
 
     run.start(criteria);
     QCoreApplication::exec();
