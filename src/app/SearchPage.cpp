@@ -212,6 +212,9 @@ void SearchPage::bind(search::SearchRun *run)
     connect(run, &search::SearchRun::failed, this, [this](const search::RunFailure &failure) {
         ui::seams().showMessage(window(), ui::FailureMessage(failure));
     });
+    connect(run, &search::SearchRun::noticed, this, [this](const search::RunNotice &notice) {
+        ui::seams().showMessage(window(), ui::NoticeMessage(notice));
+    });
 }
 
 } // namespace rollcall::app
