@@ -2,7 +2,7 @@
 // start while the list still arrives, a list the master cuts short (searched, then said), the
 // five-minute reuse of a complete list, A2S challenge rounds, UTF-8 names matched caselessly.
 
-#include "SteamFakes.h"
+#include "LoopbackSteam.h"
 #include "protocol/SteamMasterProtocol.h"
 #include "search/SearchRun.h"
 #include "search/SteamListCache.h"
@@ -13,7 +13,7 @@
 
 using namespace rollcall;
 using namespace rollcall::search;
-using namespace rollcall::steamfakes;
+using namespace rollcall::loopbacksteam;
 using namespace std::chrono_literals;
 using Kind = FakeA2sServer::Kind;
 

@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-namespace rollcall::steamfakes {
+namespace rollcall::loopbacksteam {
 
 using protocol::ServerEntry;
 
@@ -256,4 +256,4 @@ private:
     std::vector<std::unique_ptr<FakeA2sServer>> m_servers;
 };
 
-} // namespace rollcall::steamfakes
+} // namespace rollcall::loopbacksteam
