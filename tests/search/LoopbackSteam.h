@@ -135,7 +135,7 @@ private:
     QUdpSocket m_spoof;
 };
 
-// One A2S game server on 127.0.0.1.
+// One A2S game server on 127.0.0.1: players ('U'), and info ('T') and rules ('V') when given.
 class FakeA2sServer final : public QObject
 {
 public:
@@ -159,6 +159,8 @@ public:
 
     Kind kind = Kind::Challenging;
     QList<Player> players;
+    QList<QByteArray> infoReplies; // sent together, as servers that mix the layouts do
+    QByteArray rulesReply;
     int delayMs = 0;
     QByteArray spoof; // sent from another port before each answer
 
@@ -174,14 +176,18 @@ private:
             ++requests;
             requestTimes << Now();
             const QByteArray request = d.data();
-            if (kind == Kind::Silent || request.size() != 9 || !request.startsWith("\xFF\xFF\xFF\xFF\x55"))
+            const char type = request.size() > 4 ? request.at(4) : 0;
+            // Info goes out bare first (25 bytes), players and rules with FF FF FF FF in its place.
+            const bool bare = type == 'T' && request.size() == 25;
+            const QByteArray challenge = bare ? QByteArray(4, '\xFF') : request.right(4);
+            if (kind == Kind::Silent || (type != 'U' && type != 'T' && type != 'V'))
                 continue;
-            const QByteArray challenge = request.mid(5);
-            send(answerTo(challenge), d.senderAddress(), quint16(d.senderPort()));
+            for (const QByteArray &reply : answerTo(type, challenge))
+                send(reply, d.senderAddress(), quint16(d.senderPort()));
         }
     }
 
-    QByteArray answerTo(const QByteArray &challenge)
+    QList<QByteArray> answerTo(char type, const QByteArray &challenge)
     {
         const QByteArray issued = QByteArray::fromHex("1A2B3C") + char(m_issued);
         const bool valid = m_issued > 0 && challenge == issued;
@@ -189,10 +195,11 @@ private:
             || (kind == Kind::Rechallenging && m_issued < 2) || (kind == Kind::Rechallenging && !valid);
         if (!challengeNow) {
             ++answers;
-            return PlayersReply(players);
+            return type == 'T' ? infoReplies
+                               : QList<QByteArray> { type == 'V' ? rulesReply : PlayersReply(players) };
         }
         ++m_issued;
-        return QByteArray::fromHex("FFFFFFFF41") + QByteArray::fromHex("1A2B3C") + char(m_issued);
+        return { QByteArray::fromHex("FFFFFFFF41") + QByteArray::fromHex("1A2B3C") + char(m_issued) };
     }
 
     void send(const QByteArray &reply, const QHostAddress &to, quint16 port)
