@@ -195,6 +195,9 @@ void SearchPage::bind(search::SearchRun *run)
     });
     connect(run, &search::SearchRun::masterListCut, this,
         [this](int kept) { ui::seams().showMessage(window(), ui::ListCutMessage(kept)); });
+    connect(run, &search::SearchRun::noticed, this, [this](const search::RunNotice &notice) {
+        ui::seams().showMessage(window(), ui::NoticeMessage(notice));
+    });
 }
 
 } // namespace rollcall::app

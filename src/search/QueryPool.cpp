@@ -1,6 +1,7 @@
 #include "search/QueryPool.h"
 
 #include "protocol/QueryProtocol.h"
+#include "search/A2sExchange.h"
 #include "search/ServerSocket.h"
 
 #include <QTimer>
@@ -35,6 +36,7 @@ void QueryPool::create(int connections, int timeoutMs, const PlayerMatcher &matc
     m_outstanding = 0;
     m_peak = 0;
     m_finished = false;
+    m_listOpen = true;
     m_slots.resize(size_t(qMax(connections, 0)));
     for (size_t k = 0; k < m_slots.size(); ++k) {
         Slot &slot = m_slots[k];
@@ -51,11 +53,33 @@ void QueryPool::create(int connections, int timeoutMs, const PlayerMatcher &matc
     }
 }
 
+void QueryPool::createA2s(int connections, int timeoutMs, const UnicodeNameMatcher &matcher)
+{
+    // The list and the counts start over as for the legacy queries, without a legacy socket.
+    create(0, timeoutMs, PlayerMatcher({}));
+    m_unicodeMatcher = matcher;
+    m_timeoutMs = qMax(timeoutMs, 0);
+    m_slots.resize(size_t(qMax(connections, 0)));
+    for (size_t k = 0; k < m_slots.size(); ++k) {
+        A2sExchange *exchange = new A2sExchange(this);
+        m_slots[k].exchange = exchange;
+        connect(exchange, &A2sExchange::answered, this,
+            [this, k](const QByteArray &reply, int pingMs) { a2sAnswered(k, reply, pingMs); });
+        connect(exchange, &A2sExchange::timedOut, this, [this, k] { a2sTimedOut(k); });
+    }
+}
+
 void QueryPool::destroy()
 {
     ++m_generation;
     // Deferred deletion: this may run inside one of these sockets' or watches' own signals.
     for (Slot &slot : m_slots) {
+        if (slot.exchange) {
+            slot.exchange->disconnect(this);
+            slot.exchange->abort();
+            slot.exchange->deleteLater();
+            continue;
+        }
         slot.watch->stop();
         slot.watch->disconnect(this);
         slot.socket->disconnect(this);
@@ -69,6 +93,7 @@ void QueryPool::destroy()
 
 int QueryPool::begin(const QList<protocol::ServerEntry> &servers)
 {
+    m_listOpen = false;
     m_servers = servers;
     int handed = 0;
     for (Slot &slot : m_slots) {
@@ -81,9 +106,47 @@ int QueryPool::begin(const QList<protocol::ServerEntry> &servers)
     return handed;
 }
 
+int QueryPool::append(const QList<protocol::ServerEntry> &servers)
+{
+    if (!m_listOpen)
+        return 0;
+    m_servers += servers;
+    int handed = 0;
+    for (Slot &slot : m_slots) {
+        if (m_next >= serverCount())
+            break;
+        if (!slot.idle)
+            continue;
+        ++m_next;
+        queryNext(slot, true);
+        ++handed;
+    }
+    return handed;
+}
+
+void QueryPool::closeList()
+{
+    if (!m_listOpen)
+        return;
+    m_listOpen = false;
+    // Sockets are idle only when nothing is left to hand out: with none outstanding, all is asked.
+    if (exists() && m_outstanding == 0 && !m_finished) {
+        m_finished = true;
+        Q_EMIT finished();
+    }
+}
+
 void QueryPool::queryNext(Slot &slot, bool closeAfterWatchStarts)
 {
     const protocol::ServerEntry &server = entry(m_next);
+    slot.idle = false;
+    if (slot.exchange) {
+        slot.server = server;
+        m_peak = qMax(m_peak, ++m_outstanding);
+        // Another server than the exchange's last: a fresh port, so nothing late from that one counts.
+        slot.exchange->start(server.Address, server.Port, A2sExchange::Kind::Players, m_timeoutMs);
+        return;
+    }
     slot.watch->start();
     if (closeAfterWatchStarts)
         slot.socket->close();
@@ -127,12 +190,44 @@ void QueryPool::watchElapsed(size_t k)
     reportNext(generation, exhausted);
 }
 
+void QueryPool::a2sAnswered(size_t k, const QByteArray &reply, int pingMs)
+{
+    Slot &slot = m_slots[k];
+    const QString ip = slot.server.Address;
+    const qint32 port = slot.server.Port;
+    --m_outstanding;
+    const int ping = PingOf(pingMs);
+    const QList<ResultRow> rows = AddMatchingUtf8Rows(reply, ip, port, qint16(ping), *m_unicodeMatcher);
+
+    const bool exhausted = advance(slot, true);
+    const quint64 generation = m_generation;
+    Q_EMIT serverAnswered(ip, port, ping, rows);
+    reportNext(generation, exhausted);
+}
+
+void QueryPool::a2sTimedOut(size_t k)
+{
+    Slot &slot = m_slots[k];
+    const QString ip = slot.server.Address;
+    const qint32 port = slot.server.Port;
+    --m_outstanding;
+    const bool exhausted = advance(slot, true);
+    const quint64 generation = m_generation;
+    Q_EMIT serverTimedOut(ip, port);
+    reportNext(generation, exhausted);
+}
+
 bool QueryPool::advance(Slot &slot, bool closeAfterWatchStarts)
 {
     ++m_next;
     const bool exhausted = m_next > serverCount();
-    if (!exhausted)
+    if (!exhausted) {
         queryNext(slot, closeAfterWatchStarts);
+    } else if (m_listOpen) {
+        // More may be appended: the socket waits for it, and the position stays on the last entry.
+        --m_next;
+        slot.idle = true;
+    }
     return exhausted;
 }
 
@@ -142,7 +237,7 @@ void QueryPool::reportNext(quint64 generation, bool exhausted)
         return;
     if (!exhausted) {
         Q_EMIT querySent(entry(m_next));
-    } else if (m_outstanding == 0 && !m_finished) {
+    } else if (m_outstanding == 0 && !m_finished && !m_listOpen) {
         m_finished = true;
         Q_EMIT finished();
     }

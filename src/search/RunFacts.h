@@ -15,7 +15,9 @@ enum class RunPhase {
     Resolving, // the master is being looked up and asked; no page has listed a server yet
     DownloadingList, // pages are arriving; `listed` servers so far
     Querying, // the list is complete and handed out; no query has been named yet
-    Refreshing, // queries are out; `server` is the one asked last
+    // Queries are out; `server` is the one asked last. A Steam list comes here with its first
+    // page, since its servers are asked while the rest of the list arrives.
+    Refreshing,
     Done, // the last query answered or timed out, Stop, or a master exchange without a list
 };
 
@@ -38,10 +40,30 @@ struct RunFailure
     friend bool operator==(const RunFailure &, const RunFailure &) = default;
 };
 
+// What a run that did search tells at its end: the master cut the list short, and only the
+// `listed` servers received before that were searched.
+struct RunNotice
+{
+    enum class Kind {
+        MasterStoppedAnswering, // silent after some pages; it allows a client only so many a minute
+        BadMasterReply, // a reply that is not a master list ended the list
+        MalformedMasterReply, // a page that broke off inside an entry ended the list
+    };
+
+    Kind kind = Kind::MasterStoppedAnswering;
+    int listed = 0;
+    QString master; // the master server as the search was given it
+    QString masterAddress; // "IPv4:port" that was asked
+
+    friend bool operator==(const RunNotice &, const RunNotice &) = default;
+};
+
 struct RunProgress
 {
     RunPhase phase = RunPhase::Resolving;
-    int listed = 0; // servers the master listed so far; the whole list from Querying on
+    // Servers the master listed so far; the whole list from Querying on. A Steam list is asked
+    // while it grows: there it counts the servers received so far.
+    int listed = 0;
     int handedOut = 0; // servers asked so far, the first round included
     // Servers the hand-out has not reached yet. The first round, one server per socket all at
     // once, counts as not reached: the count starts going down with the next server asked.
@@ -51,6 +73,7 @@ struct RunProgress
     int rows = 0; // players found
     protocol::ServerEntry server; // the server asked last (Refreshing on)
     std::optional<RunFailure> failure; // set with Done when the run got no list
+    std::optional<RunNotice> notice; // set when the master cut a list short that is being searched
 
     bool isQuerying() const { return phase == RunPhase::Querying || phase == RunPhase::Refreshing; }
 

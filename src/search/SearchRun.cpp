@@ -1,8 +1,11 @@
 #include "search/SearchRun.h"
 
 #include "protocol/MasterProtocol.h"
+#include "protocol/SteamMasterProtocol.h"
 #include "search/MasterClient.h"
 #include "search/QueryPool.h"
+#include "search/SteamListCache.h"
+#include "search/SteamMasterClient.h"
 
 #include <QPointer>
 
@@ -25,6 +28,43 @@ RunFailure::Kind KindOf(MasterClient::Failure failure)
     return RunFailure::Kind::SocketFailure;
 }
 
+// A Steam list that ended with no server to ask. Silence after pages that brought nobody usable
+// is no list either: it reads as a master that sent none.
+RunFailure::Kind KindOf(SteamMasterClient::End end)
+{
+    switch (end) {
+    case SteamMasterClient::End::Unreachable:
+        return RunFailure::Kind::MasterUnreachable;
+    case SteamMasterClient::End::BadHeader:
+        return RunFailure::Kind::BadMasterReply;
+    case SteamMasterClient::End::Malformed:
+        return RunFailure::Kind::MalformedMasterReply;
+    case SteamMasterClient::End::NoReply:
+    case SteamMasterClient::End::StoppedAnswering:
+        return RunFailure::Kind::MasterTimedOut;
+    case SteamMasterClient::End::Complete:
+    case SteamMasterClient::End::CapReached:
+    case SteamMasterClient::End::CeilingReached:
+        break;
+    }
+    return RunFailure::Kind::NoServersListed;
+}
+
+// A Steam list cut short that still brought servers: they are searched, and this is said after.
+std::optional<RunNotice::Kind> NoticeOf(SteamMasterClient::End end)
+{
+    switch (end) {
+    case SteamMasterClient::End::StoppedAnswering:
+        return RunNotice::Kind::MasterStoppedAnswering;
+    case SteamMasterClient::End::BadHeader:
+        return RunNotice::Kind::BadMasterReply;
+    case SteamMasterClient::End::Malformed:
+        return RunNotice::Kind::MalformedMasterReply;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 struct SearchRun::Private
@@ -35,7 +75,11 @@ struct SearchRun::Private
 
     SearchRun *q;
     MasterClient master;
+    SteamMasterClient steamMaster;
     QueryPool pool;
+    SteamListCache *listCache = &ProgramSteamListCache();
+    SteamListCache::Key listKey;
+    bool steam = false; // this run's list comes from the Steam master
     // Bumped by start(), stop() and tearDown(): a report sequence whose run was replaced while a
     // receiver held the thread (a modal box's nested loop) must not go on.
     quint64 generation = 0;
@@ -63,8 +107,14 @@ struct SearchRun::Private
     {
         active = false;
         progress.phase = RunPhase::Done;
-        return reportProgress() && report([&] { Q_EMIT q->runEnded(); });
+        const bool ended = reportProgress() && report([&] { Q_EMIT q->runEnded(); });
+        if (!ended || !progress.notice)
+            return ended;
+        const RunNotice notice = *progress.notice;
+        return report([&] { Q_EMIT q->noticed(notice); });
     }
+
+    QString askedAddress() const { return steam ? steamMaster.askedAddress() : master.askedAddress(); }
 
     // A master exchange that ended without a list: the progress, the end, then the failure, last.
     void endWithFailure(RunFailure::Kind kind)
@@ -72,7 +122,7 @@ struct SearchRun::Private
         pool.destroy();
         active = false;
         progress.phase = RunPhase::Done;
-        progress.failure = RunFailure { kind, masterServer, master.askedAddress() };
+        progress.failure = RunFailure { kind, masterServer, askedAddress() };
         const RunFailure failure = *progress.failure;
         if (reportProgress() && report([&] { Q_EMIT q->runEnded(); }))
             Q_EMIT q->failed(failure);
@@ -117,6 +167,67 @@ struct SearchRun::Private
     {
         if (master.listEnd() == ListEnd::Ceiling)
             report([&] { Q_EMIT q->masterListCut(int(kept)); });
+    }
+
+    void startSteam(const SearchCriteria &criteria)
+    {
+        const QList<QByteArray> filters
+            = protocol::SteamMasterFilters(criteria.GameFilter, criteria.MapFilter);
+        const std::optional<qint32> cap
+            = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
+        listKey = SteamListCache::keyFor(criteria.MasterServer, criteria.Region, filters);
+        const std::optional<QList<protocol::ServerEntry>> kept
+            = listCache ? listCache->find(listKey) : std::nullopt;
+        if (!kept) {
+            steamMaster.start(criteria.MasterServer, criteria.Region, filters, cap);
+            return;
+        }
+        // The kept list comes as one page would, once start() has reported the run's beginning.
+        const QList<protocol::ServerEntry> servers
+            = cap ? kept->mid(0, qBound(1, *cap, SteamMasterClient::MaxServers)) : *kept;
+        const quint64 started = generation;
+        QMetaObject::invokeMethod(
+            q,
+            [this, started, servers] {
+                if (started != generation)
+                    return;
+                if (!servers.isEmpty() && !steamServersAdded(servers))
+                    return;
+                steamListEnded(
+                    SteamMasterClient::Outcome { SteamMasterClient::End::Complete, int(servers.size()) },
+                    false);
+            },
+            Qt::QueuedConnection);
+    }
+
+    // False when a receiver replaced or ended the run meanwhile.
+    bool steamServersAdded(const QList<protocol::ServerEntry> &batch)
+    {
+        progress.listed += int(batch.size());
+        const int handed = pool.append(batch);
+        progress.handedOut = qMin(pool.nextServerIndex(), progress.listed);
+        progress.left = progress.listed - progress.handedOut;
+        if (handed > 0) {
+            progress.phase = RunPhase::Refreshing;
+            progress.server = pool.entry(pool.nextServerIndex());
+        } else if (progress.phase == RunPhase::Resolving) {
+            progress.phase = RunPhase::DownloadingList;
+        }
+        return reportProgress();
+    }
+
+    void steamListEnded(const SteamMasterClient::Outcome &outcome, bool fromMaster)
+    {
+        if (fromMaster && listCache)
+            listCache->store(listKey, steamMaster.servers(), outcome.end);
+        if (progress.listed == 0) {
+            endWithFailure(KindOf(outcome.end));
+            return;
+        }
+        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end))
+            progress.notice = RunNotice { *kind, progress.listed, masterServer, askedAddress() };
+        // The pool reports its end now if every query is over already.
+        pool.closeList();
     }
 
     void querySent(const protocol::ServerEntry &server)
@@ -166,12 +277,17 @@ SearchRun::SearchRun(QObject *parent)
     connect(
         &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
     connect(&d->pool, &QueryPool::finished, this, [this] { d->reportDone(); });
+    connect(&d->steamMaster, &SteamMasterClient::serversAdded, this,
+        [this](const QList<protocol::ServerEntry> &batch) { d->steamServersAdded(batch); });
+    connect(&d->steamMaster, &SteamMasterClient::finished, this,
+        [this](const SteamMasterClient::Outcome &outcome) { d->steamListEnded(outcome, true); });
 }
 
 SearchRun::~SearchRun()
 {
     ++d->generation;
     d->master.abort();
+    d->steamMaster.abort();
     d->pool.destroy();
 }
 
@@ -179,15 +295,23 @@ void SearchRun::start(const SearchCriteria &criteria)
 {
     ++d->generation;
     d->master.abort();
-    // Settings come from a file a user may edit: keep them in the ranges the options allow.
-    d->pool.create(qBound(1, criteria.MaxConnections, 99), qBound(1, criteria.QueryTimeout, 99999),
-        PlayerMatcher(criteria.Slots));
+    d->steamMaster.abort();
+    d->steam = criteria.Protocol == ListProtocol::Steam;
     d->active = true;
     d->masterServer = criteria.MasterServer;
     d->progress = RunProgress();
-    d->master.start(criteria.MasterServer,
-        protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
-        criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
+    // Settings come from a file a user may edit: keep them in the ranges the options allow.
+    const int connections = qBound(1, criteria.MaxConnections, 99);
+    const int timeoutMs = qBound(1, criteria.QueryTimeout, 99999);
+    if (d->steam) {
+        d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
+        d->startSteam(criteria);
+    } else {
+        d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
+        d->master.start(criteria.MasterServer,
+            protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
+            criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
+    }
 
     if (d->report([&] { Q_EMIT runStarted(); }))
         d->reportProgress();
@@ -202,6 +326,7 @@ void SearchRun::stop()
     }
     ++d->generation;
     d->master.abort();
+    d->steamMaster.abort();
     d->pool.destroy();
     d->reportDone();
 }
@@ -210,6 +335,7 @@ void SearchRun::tearDown()
 {
     ++d->generation;
     d->master.abort();
+    d->steamMaster.abort();
     d->pool.destroy();
     d->active = false;
 }
@@ -257,6 +383,26 @@ bool SearchRun::isActive() const
 void SearchRun::setMasterTimeout(std::chrono::milliseconds timeout)
 {
     d->master.setTimeoutInterval(timeout);
+}
+
+void SearchRun::setSteamReplyTimeout(std::chrono::milliseconds timeout)
+{
+    d->steamMaster.setReplyTimeout(timeout);
+}
+
+void SearchRun::setSteamPacing(int perWindow, std::chrono::milliseconds window)
+{
+    d->steamMaster.setPacing(perWindow, window);
+}
+
+void SearchRun::setSteamListCache(SteamListCache *cache)
+{
+    d->listCache = cache;
+}
+
+std::optional<RunNotice> SearchRun::notice() const
+{
+    return d->progress.notice;
 }
 
 } // namespace rollcall::search

@@ -3,6 +3,8 @@
 // One search, from the master's list to the last players reply, without any window.
 // It owns the master client and the query pool and reports facts: the run's progress as
 // numbers, the rows found, its end, and a typed failure when it got no list.
+// In Steam mode the list comes from the Steam master page by page, and each page's servers are
+// asked as soon as it arrives; a complete list is reused for five minutes (SteamListCache).
 // Every handler finishes updating the run's state before it emits anything, and a failure is
 // always the last thing it emits: a window shows it in a modal box whose nested event loop may
 // deliver other sockets' events or even a new start().
@@ -19,6 +21,8 @@
 #include <optional>
 
 namespace rollcall::search {
+
+class SteamListCache;
 
 class SearchRun final : public QObject
 {
@@ -52,6 +56,15 @@ public:
 
     // The master download's overall time limit (30 s); tests shorten it.
     void setMasterTimeout(std::chrono::milliseconds timeout);
+    // The Steam master's wait for each page (5 s) and its pacing (25 requests a minute); tests
+    // shorten them. The pacing counts the requests of earlier runs too.
+    void setSteamReplyTimeout(std::chrono::milliseconds timeout);
+    void setSteamPacing(int perWindow, std::chrono::milliseconds window);
+    // Where complete Steam lists are kept for reuse: ProgramSteamListCache() unless set;
+    // nullptr keeps none. The cache must outlive the runs that use it.
+    void setSteamListCache(SteamListCache *cache);
+    // Why the list this run searched was cut short; nullopt when it was not.
+    std::optional<RunNotice> notice() const;
 
 Q_SIGNALS:
     // A new run began: rows of the previous one are no longer part of it.
@@ -66,6 +79,8 @@ Q_SIGNALS:
     // The master listed more than ServerList::Ceiling servers and only the first `kept` are
     // searched: a notice, not a failure. Comes after the texts of the query phase's start.
     void masterListCut(int kept);
+    // The run searched a list the master cut short; comes right after runEnded, last of all.
+    void noticed(const rollcall::search::RunNotice &notice);
 
     // Per server, for tools: a reply (also a late one) and a query given up.
     void serverAnswered(const QString &ip, qint32 port, int ping);

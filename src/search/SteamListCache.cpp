@@ -41,4 +41,10 @@ bool SteamListCache::store(
     return true;
 }
 
+SteamListCache &ProgramSteamListCache()
+{
+    static SteamListCache cache;
+    return cache;
+}
+
 } // namespace rollcall::search

@@ -69,4 +69,7 @@ private:
     std::vector<Kept> m_lists; // oldest first
 };
 
+// The cache of this program run: every search of the window (and of a tool) shares it.
+SteamListCache &ProgramSteamListCache();
+
 } // namespace rollcall::search

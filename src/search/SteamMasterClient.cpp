@@ -73,6 +73,7 @@ void SteamMasterClient::start(
     m_servers.clear();
     m_seen.clear();
     m_requests = 0;
+    m_address.clear();
     m_answered = false;
 
     const protocol::MasterAddress address = protocol::SplitMasterAddress(masterServer);
@@ -109,6 +110,11 @@ void SteamMasterClient::abort()
     m_awaiting = false;
     releaseSocket();
     m_done = true;
+}
+
+QString SteamMasterClient::askedAddress() const
+{
+    return m_address.isNull() ? QString() : m_address.toString() + QLatin1Char(':') + QString::number(m_port);
 }
 
 void SteamMasterClient::endLater(End how)

@@ -79,6 +79,8 @@ public:
     // Every server reported so far, in the order reported.
     const QList<protocol::ServerEntry> &servers() const { return m_servers; }
     int requestsSent() const { return m_requests; }
+    // "IPv4:port" of the master asked in this list; empty until its name was resolved.
+    QString askedAddress() const;
 
 Q_SIGNALS:
     // Servers new to this list, in the master's order; never empty.

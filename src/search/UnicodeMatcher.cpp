@@ -1,6 +1,7 @@
 #include "search/UnicodeMatcher.h"
 
 #include "protocol/A2sProtocol.h"
+#include "protocol/QueryProtocol.h"
 
 #include <algorithm>
 
@@ -342,6 +343,28 @@ bool UnicodeNameMatcher::matches(QStringView playerName) const
             return true;
     }
     return false;
+}
+
+QList<ResultRow> AddMatchingUtf8Rows(QByteArrayView reply, const QString &serverIp, qint32 port, qint16 ping,
+    const UnicodeNameMatcher &matcher)
+{
+    const protocol::PlayersReply players = protocol::DecodePlayersReply(reply);
+    QList<ResultRow> rows;
+    for (const protocol::PlayerRecord &player : players.Players) {
+        const QString name = protocol::Utf8(player.Name);
+        if (!matcher.matches(name))
+            continue;
+        ResultRow row;
+        row.Cells[ResultRow::ServerIp] = serverIp;
+        row.Cells[ResultRow::Port] = QString::number(port);
+        row.Cells[ResultRow::Ping] = QString::number(ping);
+        row.Cells[ResultRow::PlayerName] = name;
+        row.Cells[ResultRow::Frags] = QString::number(player.Frags);
+        row.Cells[ResultRow::Time] = protocol::FormatPlayTime(player.Time);
+        row.Seconds = player.Time;
+        rows.append(std::move(row));
+    }
+    return rows;
 }
 
 } // namespace rollcall::search

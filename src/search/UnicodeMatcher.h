@@ -5,6 +5,7 @@
 // "STRASSE" and a decomposed accent finds a precomposed one. The wildcard operators are the
 // legacy ones, applied to code points of the folded text.
 
+#include "search/ResultRow.h"
 #include "search/SearchCriteria.h"
 
 #include <QByteArrayView>
@@ -81,5 +82,10 @@ private:
     };
     QList<Slot> m_slots;
 };
+
+// The rows for the matching players of one A2S players reply, in reply order; the name cell holds
+// the decoded UTF-8 text, so what is shown is what was matched.
+QList<ResultRow> AddMatchingUtf8Rows(QByteArrayView reply, const QString &serverIp, qint32 port, qint16 ping,
+    const UnicodeNameMatcher &matcher);
 
 } // namespace rollcall::search

@@ -19,17 +19,23 @@ UserMessage Warning(const QString &first, const QString &second)
     return { UserMessage::Icon::Exclamation, TwoPartMessage(first, second) };
 }
 
+const QString UnknownListError = QStringLiteral("An unknown error occurred while obtaining the server list.");
+
 // The master as given, and the address asked when that says more.
-QString MasterTried(const search::RunFailure &failure)
+QString MasterTried(const QString &master, const QString &masterAddress)
 {
-    const QString given = failure.master.trimmed();
-    if (given.isEmpty() && failure.masterAddress.isEmpty())
+    const QString given = master.trimmed();
+    if (given.isEmpty() && masterAddress.isEmpty())
         return QString();
-    QString text
-        = QStringLiteral("Master server tried: ") + (given.isEmpty() ? failure.masterAddress : given);
-    if (!given.isEmpty() && !failure.masterAddress.isEmpty() && failure.masterAddress != given)
-        text += QStringLiteral(" (") + failure.masterAddress + QLatin1Char(')');
+    QString text = QStringLiteral("Master server tried: ") + (given.isEmpty() ? masterAddress : given);
+    if (!given.isEmpty() && !masterAddress.isEmpty() && masterAddress != given)
+        text += QStringLiteral(" (") + masterAddress + QLatin1Char(')');
     return text;
+}
+
+QString Servers(int count)
+{
+    return QString::number(count) + (count == 1 ? QStringLiteral(" server") : QStringLiteral(" servers"));
 }
 
 UserMessage MessageFor(RunFailure::Kind kind)
@@ -42,8 +48,7 @@ UserMessage MessageFor(RunFailure::Kind kind)
         return Warning(QStringLiteral("Bad master server response."), TryLater);
     case RunFailure::Kind::MalformedMasterReply:
     case RunFailure::Kind::SocketFailure:
-        return Warning(
-            QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater);
+        return Warning(UnknownListError, TryLater);
     case RunFailure::Kind::MasterTimedOut:
     case RunFailure::Kind::NoServersListed:
         break;
@@ -102,7 +107,32 @@ QString LeftText(const search::RunProgress &progress)
 UserMessage FailureMessage(const search::RunFailure &failure)
 {
     UserMessage message = MessageFor(failure.kind);
-    message.informativeText = MasterTried(failure);
+    message.informativeText = MasterTried(failure.master, failure.masterAddress);
+    return message;
+}
+
+UserMessage NoticeMessage(const search::RunNotice &notice)
+{
+    const bool one = notice.listed == 1;
+    const QString searched = QStringLiteral("The ") + Servers(notice.listed)
+        + (one ? QStringLiteral(" received before it was searched.")
+               : QStringLiteral(" received before it were searched."));
+    UserMessage message;
+    switch (notice.kind) {
+    case search::RunNotice::Kind::MasterStoppedAnswering:
+        message
+            = Warning(QStringLiteral("The master server stopped answering after ") + Servers(notice.listed)
+                    + (one ? QStringLiteral("; it was searched.") : QStringLiteral("; those were searched.")),
+                QStringLiteral("It answers only so often: wait a minute before the next search."));
+        break;
+    case search::RunNotice::Kind::BadMasterReply:
+        message = Warning(QStringLiteral("Bad master server response."), searched);
+        break;
+    case search::RunNotice::Kind::MalformedMasterReply:
+        message = Warning(UnknownListError, searched);
+        break;
+    }
+    message.informativeText = MasterTried(notice.master, notice.masterAddress);
     return message;
 }
 

@@ -22,6 +22,9 @@ UserMessage FailureMessage(const search::RunFailure &failure);
 // A notice after the list: the master listed more servers than a run takes, the first `kept`
 // are searched.
 UserMessage ListCutMessage(int kept);
+// What the window shows after the end texts of a run whose list the master cut short, with the
+// master tried below it.
+UserMessage NoticeMessage(const search::RunNotice &notice);
 
 // The progress labels (heading, status, total, left and the bar), kept up to date fact by fact.
 // The counts keep their last texts while hidden: only a list that arrives changes them.

@@ -9,6 +9,7 @@
 using namespace rollcall;
 using namespace rollcall::ui;
 using search::RunFailure;
+using search::RunNotice;
 using search::RunPhase;
 using search::RunProgress;
 
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void labelsKeepHiddenCounts();
     void failureMessages_data();
     void failureMessages();
+    void noticeMessages_data();
+    void noticeMessages();
     void socketsFailureMessages_data();
     void socketsFailureMessages();
 };
@@ -161,6 +164,52 @@ void tst_RunTexts::failureMessages()
     const UserMessage message = FailureMessage({ kind, QStringLiteral("127.0.0.1:27010"), {} });
     QCOMPARE(message.icon, UserMessage::Icon::Exclamation);
     QCOMPARE(message.text, text);
+}
+
+void tst_RunTexts::noticeMessages_data()
+{
+    QTest::addColumn<RunNotice::Kind>("kind");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<QString>("master");
+    QTest::addColumn<QString>("masterAddress");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("details");
+
+    const QString host = QStringLiteral("hl1master.steampowered.com:27010");
+    const QString asked = QStringLiteral("208.64.200.65:27010");
+    const QString tried = "Master server tried: " + host + " (" + asked + ")";
+    const QString wait
+        = QStringLiteral("\r\n\r\nIt answers only so often: wait a minute before the next search.");
+    QTest::newRow("silent_many")
+        << RunNotice::Kind::MasterStoppedAnswering << 693 << host << asked
+        << "The master server stopped answering after 693 servers; those were searched." + wait << tried;
+    QTest::newRow("silent_one") << RunNotice::Kind::MasterStoppedAnswering << 1 << host << asked
+                                << "The master server stopped answering after 1 server; it was searched."
+            + wait << tried;
+    // The address says nothing more when it is what was typed.
+    QTest::newRow("badReply") << RunNotice::Kind::BadMasterReply << 231 << asked << asked
+                              << QStringLiteral("Bad master server response.\r\n\r\n"
+                                                "The 231 servers received before it were searched.")
+                              << "Master server tried: " + asked;
+    QTest::newRow("malformed_one") << RunNotice::Kind::MalformedMasterReply << 1 << host << QString()
+                                   << QStringLiteral(
+                                          "An unknown error occurred while obtaining the server list."
+                                          "\r\n\r\nThe 1 server received before it was searched.")
+                                   << "Master server tried: " + host;
+}
+
+void tst_RunTexts::noticeMessages()
+{
+    QFETCH(RunNotice::Kind, kind);
+    QFETCH(int, listed);
+    QFETCH(QString, master);
+    QFETCH(QString, masterAddress);
+    QFETCH(QString, text);
+    QFETCH(QString, details);
+    const UserMessage message = NoticeMessage({ kind, listed, master, masterAddress });
+    QCOMPARE(message.icon, UserMessage::Icon::Exclamation);
+    QCOMPARE(message.text, text);
+    QCOMPARE(message.informativeText, details);
 }
 
 void tst_RunTexts::socketsFailureMessages_data()

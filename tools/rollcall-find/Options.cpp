@@ -1,7 +1,9 @@
 #include "Options.h"
 
 #include "protocol/MasterProtocol.h"
+#include "protocol/SteamMasterProtocol.h"
 #include "search/PlayerMatcher.h"
+#include "search/UnicodeMatcher.h"
 #include "settings/SettingsStore.h"
 
 #include <QCommandLineParser>
@@ -73,18 +75,30 @@ ServerAddress parseServer(const QString &option, const QString &text)
     usageError(QStringLiteral("--%1 '%2': cannot find an IPv4 address for '%3'").arg(option, text, host));
 }
 
+// What the saved options say beyond the criteria: each protocol keeps its own master.
+struct SavedMasters
+{
+    QString legacy;
+    QString steam;
+};
+
 // Defaults from the saved options, read only: a script must never change what the window shows.
-search::SearchCriteria savedCriteria()
+search::SearchCriteria savedCriteria(SavedMasters &masters)
 {
     const std::unique_ptr<settings::SettingsBackend> backend = settings::CreateDefaultBackend();
     const settings::SettingsValues saved
         = settings::LoadSettings(*backend, QString::fromLatin1(search::MasterPresets[0]));
     std::fputs(LoadProblemNote(*backend).constData(), stderr);
     search::SearchCriteria criteria;
+    criteria.Protocol = saved.Protocol == QLatin1String("steam") ? search::ListProtocol::Steam
+                                                                 : search::ListProtocol::Legacy;
+    criteria.Region = quint8(storedInt(saved.SteamRegion, 255, 0, 255));
+    masters.legacy
+        = saved.MasterServer.isEmpty() ? QString::fromLatin1(search::MasterPresets[0]) : saved.MasterServer;
+    masters.steam = saved.SteamMasterServer.isEmpty() ? QString::fromLatin1(search::SteamMasterPresets[0])
+                                                      : saved.SteamMasterServer;
     criteria.MaxConnections = storedInt(saved.MaxConnections, 80, 1, 99);
     criteria.QueryTimeout = storedInt(saved.QueryTimeout, 1000, 1, 99999);
-    criteria.MasterServer
-        = saved.MasterServer.isEmpty() ? QString::fromLatin1(search::MasterPresets[0]) : saved.MasterServer;
     criteria.EnableMaxServers = saved.EnableMaxServers;
     criteria.MaxServerAmount = storedInt(saved.MaxServerAmount, 5000, 0, 2147483647);
     criteria.GameFilter = saved.GameFilter;
@@ -98,7 +112,7 @@ struct CommandLine
     {
         parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
         parser.addOptions({ help, version, name, pattern, game, map, master, maxServers, connections, timeout,
-            format, progress, noHeader, info, rules, players });
+            format, progress, noHeader, info, rules, players, protocol, region });
     }
 
     static QCommandLineOption valued(const char *option, const char *valueName)
@@ -123,6 +137,8 @@ struct CommandLine
     const QCommandLineOption info = valued("info", "ADDRESS:PORT");
     const QCommandLineOption rules = valued("rules", "ADDRESS:PORT");
     const QCommandLineOption players = valued("players", "ADDRESS:PORT");
+    const QCommandLineOption protocol = valued("protocol", "legacy|steam");
+    const QCommandLineOption region = valued("region", "NAME|0-255");
 };
 
 void checkOnceEach(const CommandLine &cl)
@@ -132,7 +148,7 @@ void checkOnceEach(const CommandLine &cl)
         usageError(QStringLiteral("unexpected argument '%1' (names go after --name or --pattern)")
                        .arg(parser.positionalArguments().first()));
     for (const QCommandLineOption *single : { &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections,
-             &cl.timeout, &cl.format, &cl.info, &cl.rules, &cl.players }) {
+             &cl.timeout, &cl.format, &cl.info, &cl.rules, &cl.players, &cl.protocol, &cl.region }) {
         if (parser.values(*single).size() > 1)
             usageError(QStringLiteral("--%1: given more than once").arg(single->names().first()));
     }
@@ -165,7 +181,7 @@ bool parseSingleQuery(const CommandLine &cl, Options &options)
         > 1)
         usageError(QStringLiteral("--info, --rules and --players: ask one of them at a time"));
     for (const QCommandLineOption *searchOnly : { &cl.name, &cl.pattern, &cl.game, &cl.map, &cl.master,
-             &cl.maxServers, &cl.connections, &cl.progress, &cl.noHeader }) {
+             &cl.maxServers, &cl.connections, &cl.progress, &cl.noHeader, &cl.region }) {
         if (cl.parser.isSet(*searchOnly))
             usageError(QStringLiteral("--%1: only for a search, not with a single-server query")
                            .arg(searchOnly->names().first()));
@@ -199,8 +215,12 @@ void parseNames(const CommandLine &cl, search::SearchCriteria &criteria)
         search::NameSlot &target = criteria.Slots[slot++];
         target.EnableSearch = true;
         target.UseWildcards = isPattern;
-        target.PlayerName = latin1Name(option, text);
-        if (isPattern && !search::isValidWildcardPattern(search::LowerLatin1(target.PlayerName)))
+        // Steam servers send UTF-8 names, so any text may be looked for; legacy ones Latin-1.
+        const bool steam = criteria.Protocol == search::ListProtocol::Steam;
+        target.PlayerName = steam ? text.toUtf8() : latin1Name(option, text);
+        const bool valid = steam ? search::UnicodeWildcardPattern(text).isValid()
+                                 : search::isValidWildcardPattern(search::LowerLatin1(target.PlayerName));
+        if (isPattern && !valid)
             usageError(
                 QStringLiteral("--pattern '%1': not a valid wildcard pattern (a '[' without its ']', or a "
                                "range that runs backwards such as [z-a])")
@@ -231,7 +251,9 @@ void parseSearchOptions(const CommandLine &cl, search::SearchCriteria &criteria)
         { std::pair(&cl.game, &criteria.GameFilter), std::pair(&cl.map, &criteria.MapFilter) }) {
         if (parser.isSet(*option)) {
             *filter = parser.value(*option);
-            latin1Name(option->names().first(), *filter);
+            // The Steam master's filters are UTF-8 text.
+            if (criteria.Protocol == search::ListProtocol::Legacy)
+                latin1Name(option->names().first(), *filter);
         }
         checkFilterLength(option->names().first(), *filter, parser.isSet(*option));
     }
@@ -249,6 +271,34 @@ void parseSearchOptions(const CommandLine &cl, search::SearchCriteria &criteria)
     if (parser.isSet(cl.connections))
         criteria.MaxConnections
             = parseInt(QStringLiteral("connections"), parser.value(cl.connections), 1, 99);
+    if (parser.isSet(cl.region)) {
+        if (criteria.Protocol != search::ListProtocol::Steam)
+            usageError(
+                QStringLiteral("--region: only for --protocol steam; the legacy master has no regions"));
+        const QString text = parser.value(cl.region);
+        const std::optional<quint8> region = protocol::ParseSteamRegion(text);
+        if (!region)
+            usageError(
+                QStringLiteral("--region: expected world, us-east, us-west, south-america, europe, asia, "
+                               "australia, middle-east, africa or a number from 0 to 255, got '%1'")
+                    .arg(text));
+        criteria.Region = *region;
+    }
+}
+
+// --protocol over the saved one; the master's default follows the protocol.
+void parseProtocol(const CommandLine &cl, search::SearchCriteria &criteria, const SavedMasters &masters)
+{
+    if (cl.parser.isSet(cl.protocol)) {
+        const QString value = cl.parser.value(cl.protocol);
+        if (value == QLatin1String("steam"))
+            criteria.Protocol = search::ListProtocol::Steam;
+        else if (value == QLatin1String("legacy"))
+            criteria.Protocol = search::ListProtocol::Legacy;
+        else
+            usageError(QStringLiteral("--protocol: expected legacy or steam, got '%1'").arg(value));
+    }
+    criteria.MasterServer = criteria.Protocol == search::ListProtocol::Steam ? masters.steam : masters.legacy;
 }
 
 } // namespace
@@ -269,7 +319,9 @@ Options ParseOptions(const QStringList &arguments)
     options.header = !cl.parser.isSet(cl.noHeader);
     if (!options.header && options.format != Format::Tsv)
         usageError(QStringLiteral("--no-header: only for --format tsv"));
-    options.criteria = savedCriteria();
+    SavedMasters masters;
+    options.criteria = savedCriteria(masters);
+    parseProtocol(cl, options.criteria, masters);
     if (cl.parser.isSet(cl.timeout))
         options.criteria.QueryTimeout
             = parseInt(QStringLiteral("timeout"), cl.parser.value(cl.timeout), 1, 99999);

@@ -60,6 +60,46 @@ QByteArray complete(bool value)
     return line({ "Complete", value ? "true" : "false" });
 }
 
+QString decode(QByteArrayView bytes, Encoding encoding)
+{
+    return encoding == Encoding::Utf8 ? protocol::Utf8(bytes) : protocol::Latin1(bytes);
+}
+
+// Text of an A2S reply: UTF-8.
+QByteArray tsvUtf8(const std::optional<QByteArray> &value)
+{
+    return value ? EscapeTsvCell(protocol::Utf8(*value)) : QByteArray(AbsentTsv);
+}
+
+QJsonValue jsonUtf8(const std::optional<QByteArray> &value)
+{
+    return value ? QJsonValue(protocol::Utf8(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+// The A2S fields the legacy info reply lacks, as (key, TSV cell, JSON value); only those sent.
+QList<std::tuple<QString, QByteArray, QJsonValue>> a2sExtras(const protocol::A2sInfo &info)
+{
+    QList<std::tuple<QString, QByteArray, QJsonValue>> extras;
+    const auto letter = [&](const char *key, const std::optional<char> &value) {
+        if (value)
+            extras.append({ QLatin1String(key), EscapeTsvCell(QString(QLatin1Char(*value))),
+                QString(QLatin1Char(*value)) });
+    };
+    const auto flag = [&](const char *key, const std::optional<bool> &value) {
+        if (value)
+            extras.append({ QLatin1String(key), *value ? "true" : "false", *value });
+    };
+    if (info.Bots)
+        extras.append({ QStringLiteral("Bots"), QByteArray::number(*info.Bots), int(*info.Bots) });
+    letter("ServerType", info.ServerType);
+    letter("OperatingSystem", info.OperatingSystem);
+    flag("Password", info.Password);
+    flag("Secure", info.Secure);
+    if (info.Version)
+        extras.append({ QStringLiteral("Version"), tsvUtf8(info.Version), jsonUtf8(info.Version) });
+    return extras;
+}
+
 } // namespace
 
 QByteArray EscapeTsvCell(const QString &cell)
@@ -151,13 +191,42 @@ QByteArray InfoText(const protocol::InfoReply &reply, Format format)
         + line({ "ProtocolVersion", tsvNumber(reply.ProtocolVersion) });
 }
 
-QByteArray RulesText(const protocol::RulesReply &reply, Format format)
+QByteArray InfoText(const protocol::A2sInfo &info, Format format)
+{
+    const QList<std::tuple<QString, QByteArray, QJsonValue>> extras = a2sExtras(info);
+    if (format == Format::Json) {
+        QJsonObject record {
+            { QStringLiteral("HostName"), jsonUtf8(info.HostName) },
+            { QStringLiteral("MapName"), jsonUtf8(info.MapName) },
+            { QStringLiteral("GameDirectory"), jsonUtf8(info.GameDirectory) },
+            { QStringLiteral("GameDescription"), jsonUtf8(info.GameDescription) },
+            { QStringLiteral("PlayerCount"), jsonNumber(info.PlayerCount) },
+            { QStringLiteral("MaxPlayers"), jsonNumber(info.MaxPlayers) },
+            { QStringLiteral("ProtocolVersion"), jsonNumber(info.ProtocolVersion) },
+        };
+        for (const auto &[key, cell, value] : extras)
+            record.insert(key, value);
+        return QJsonDocument(QJsonObject { { QStringLiteral("InfoReply"), record } })
+            .toJson(QJsonDocument::Indented);
+    }
+    QByteArray out = line({ "Field", "Value" }) + line({ "HostName", tsvUtf8(info.HostName) })
+        + line({ "MapName", tsvUtf8(info.MapName) }) + line({ "GameDirectory", tsvUtf8(info.GameDirectory) })
+        + line({ "GameDescription", tsvUtf8(info.GameDescription) })
+        + line({ "PlayerCount", tsvNumber(info.PlayerCount) })
+        + line({ "MaxPlayers", tsvNumber(info.MaxPlayers) })
+        + line({ "ProtocolVersion", tsvNumber(info.ProtocolVersion) });
+    for (const auto &[key, cell, value] : extras)
+        out += line({ key.toLatin1(), cell });
+    return out;
+}
+
+QByteArray RulesText(const protocol::RulesReply &reply, Format format, Encoding encoding)
 {
     if (format == Format::Json) {
         QJsonArray rules;
         for (const protocol::ServerRule &rule : reply.Rules) {
-            rules.append(QJsonObject { { QStringLiteral("Name"), protocol::Latin1(rule.Name) },
-                { QStringLiteral("Value"), protocol::Latin1(rule.Value) } });
+            rules.append(QJsonObject { { QStringLiteral("Name"), decode(rule.Name, encoding) },
+                { QStringLiteral("Value"), decode(rule.Value, encoding) } });
         }
         const QJsonObject record { { QStringLiteral("Complete"), reply.Complete },
             { QStringLiteral("Rules"), rules } };
@@ -167,17 +236,17 @@ QByteArray RulesText(const protocol::RulesReply &reply, Format format)
     QByteArray out = complete(reply.Complete) + line({ "Name", "Value" });
     for (const protocol::ServerRule &rule : reply.Rules)
         out += line(
-            { EscapeTsvCell(protocol::Latin1(rule.Name)), EscapeTsvCell(protocol::Latin1(rule.Value)) });
+            { EscapeTsvCell(decode(rule.Name, encoding)), EscapeTsvCell(decode(rule.Value, encoding)) });
     return out;
 }
 
-QByteArray PlayersText(const protocol::PlayersReply &reply, Format format)
+QByteArray PlayersText(const protocol::PlayersReply &reply, Format format, Encoding encoding)
 {
     if (format == Format::Json) {
         QJsonArray players;
         for (const protocol::PlayerRecord &player : reply.Players) {
             players.append(QJsonObject { { QStringLiteral("Index"), int(player.Index) },
-                { QStringLiteral("Name"), protocol::Latin1(player.Name) },
+                { QStringLiteral("Name"), decode(player.Name, encoding) },
                 { QStringLiteral("Frags"), player.Frags }, { QStringLiteral("Time"), player.Time },
                 { QStringLiteral("TimeText"), protocol::FormatPlayTime(player.Time) } });
         }
@@ -188,7 +257,7 @@ QByteArray PlayersText(const protocol::PlayersReply &reply, Format format)
     }
     QByteArray out = complete(reply.Complete) + line({ "Index", "Name", "Frags", "Time", "TimeText" });
     for (const protocol::PlayerRecord &player : reply.Players) {
-        out += line({ QByteArray::number(player.Index), EscapeTsvCell(protocol::Latin1(player.Name)),
+        out += line({ QByteArray::number(player.Index), EscapeTsvCell(decode(player.Name, encoding)),
             QByteArray::number(player.Frags), QByteArray::number(player.Time),
             protocol::FormatPlayTime(player.Time).toUtf8() });
     }

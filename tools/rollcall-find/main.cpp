@@ -4,7 +4,9 @@
 #include "Options.h"
 #include "Output.h"
 #include "Progress.h"
+#include "protocol/A2sProtocol.h"
 #include "protocol/QueryProtocol.h"
+#include "search/A2sExchange.h"
 #include "search/SearchRun.h"
 #include "search/ServerSocket.h"
 #include "ui/RunTexts.h"
@@ -36,7 +38,17 @@ Names to look for (one or two, in the order given; letter case never matters):
                      name that starts with "[HEV]"
 
 Where and how to search (defaults: Rollcall's saved options, else its defaults):
-  --master HOST[:PORT]  master server (default port 27010)
+  --protocol legacy|steam
+                        legacy (Rollcall's default): the Half-Life master's list and the
+                        servers' text queries; names are Latin-1. steam: the Steam
+                        master's list, page by page (it allows about 25 pages a minute;
+                        each page's servers are asked as it arrives) and A2S queries with
+                        challenges; names are UTF-8, so --name and --pattern take any
+                        text, matched caselessly ("STRASSE" finds "Straße")
+  --region NAME|0-255   steam only: world, us-east, us-west, south-america, europe, asia,
+                        australia, middle-east, africa, or the region byte itself
+  --master HOST[:PORT]  master server (default port 27010); without it, the saved master
+                        of the protocol in use (steam: hl1master.steampowered.com:27010)
   --game DIR            only servers of this game directory (cstrike, tfc, dmc, valve...);
                         --game "" for every game
   --map NAME            only servers on this map; --map "" for every map
@@ -58,19 +70,26 @@ Where and how to search (defaults: Rollcall's saved options, else its defaults):
   --version             print the version and stop
 
 Asking one server (nothing from the master):
-  --info ADDRESS:PORT     its name, map, game and player counts
+  --info ADDRESS:PORT     its name, map, game and player counts; with --protocol steam also
+                          Bots, ServerType (d dedicated, l listen, p proxy), OperatingSystem
+                          (l, w, m, o), Password, Secure and Version when the server sends them
   --rules ADDRESS:PORT    its settings
   --players ADDRESS:PORT  everyone on it, with frags and time connected
+  With --protocol steam these are A2S questions (a challenge first where the server
+  asks for one; --timeout is each round's wait) and names are read as UTF-8.
   Absent values print as \N in tsv and null in json.
 
 Exit status: 0 rows found (or the server answered), 1 nothing found (or no answer),
 2 bad options, an invalid pattern, or a failed master exchange, including a master
-that stays silent for 30 s (message on stderr).
+that stays silent for 30 s (steam: 5 s for its first page) (message on stderr).
+A Steam master that stops answering after some pages is no failure: the servers it
+listed are searched, a note on stderr says so, and the status follows the rows.
 
 Examples:
   rollcall-find --name Gordon
   rollcall-find --name gordon --pattern '*freeman*' --game valve
   rollcall-find --pattern '[[]tag]*' --master localhost:27010 --format json
+  rollcall-find --protocol steam --region europe --name ИВАН --game cstrike
   rollcall-find --players 127.0.0.1:27015
 )";
 
@@ -122,6 +141,42 @@ int queryOne(protocol::QueryKind kind, const find::ServerAddress &server, int ti
 
 // The exit status of a search: an empty list is the master's answer ("nobody to find"); any
 // other failure means the exchange failed, a master silent until the time-out included.
+// Steam mode: the A2S question, challenge rounds included; each round waits `timeoutMs`.
+int queryOneA2s(
+    protocol::QueryKind kind, const find::ServerAddress &server, int timeoutMs, find::Format format)
+{
+    search::A2sExchange exchange;
+    int status = NothingFound;
+    QObject::connect(&exchange, &search::A2sExchange::answered, &exchange, [&](const QByteArray &reply, int) {
+        switch (kind) {
+        case protocol::QueryKind::Info:
+            writeOut(find::InfoText(protocol::DecodeA2sInfo(reply), format));
+            break;
+        case protocol::QueryKind::Rules:
+            writeOut(find::RulesText(protocol::DecodeRulesReply(reply), format, find::Encoding::Utf8));
+            break;
+        case protocol::QueryKind::Players:
+            writeOut(find::PlayersText(protocol::DecodePlayersReply(reply), format, find::Encoding::Utf8));
+            break;
+        }
+        status = Found;
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&exchange, &search::A2sExchange::timedOut, &exchange, [&] {
+        std::fprintf(stderr, "rollcall-find: no reply from %s:%d within %d ms (A2S, %d requests)\n",
+            qPrintable(server.ip), server.port, timeoutMs, exchange.requestsSent());
+        QCoreApplication::exit(0);
+    });
+    const search::A2sExchange::Kind asked = kind == protocol::QueryKind::Info
+        ? search::A2sExchange::Kind::Info
+        : kind == protocol::QueryKind::Rules ? search::A2sExchange::Kind::Rules
+                                             : search::A2sExchange::Kind::Players;
+    exchange.start(server.ip, server.port, asked, timeoutMs);
+    QCoreApplication::exec();
+    exchange.abort();
+    return status;
+}
+
 int searchStatus(const search::SearchRun &run)
 {
     if (const std::optional<search::RunFailure> failure = run.failure())
@@ -129,9 +184,8 @@ int searchStatus(const search::SearchRun &run)
     return run.rowCount() > 0 ? Found : NothingFound;
 }
 
-void printFailure(const search::RunFailure &failure)
+void printMessage(const ui::UserMessage &message)
 {
-    const ui::UserMessage message = ui::FailureMessage(failure);
     QString text = message.text;
     text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "));
     std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
@@ -178,9 +232,14 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
     progress.finish();
     const int status = searchStatus(run);
     if (const std::optional<search::RunFailure> failure = run.failure())
-        printFailure(*failure);
+        printMessage(ui::FailureMessage(*failure));
     if (format == find::Format::Json && status != Failed)
         writeOut(find::RowsJson(jsonRows));
+    // A list cut short was searched all the same: the status follows the rows.
+    if (const std::optional<search::RunNotice> notice = run.notice()) {
+        std::fflush(stdout);
+        printMessage(ui::NoticeMessage(*notice));
+    }
     return status;
 }
 
@@ -202,7 +261,12 @@ int main(int argc, char *argv[])
             ROLLCALL_VERSION_REVISION);
         break;
     case find::Options::Action::QueryOne:
-        status = queryOne(options.queryKind, options.server, options.criteria.QueryTimeout, options.format);
+        if (options.criteria.Protocol == search::ListProtocol::Steam)
+            status = queryOneA2s(
+                options.queryKind, options.server, options.criteria.QueryTimeout, options.format);
+        else
+            status
+                = queryOne(options.queryKind, options.server, options.criteria.QueryTimeout, options.format);
         break;
     case find::Options::Action::Search:
         status = runSearch(options.criteria, options.format, options.header, options.progress);
