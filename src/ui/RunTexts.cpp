@@ -1,5 +1,6 @@
 #include "ui/RunTexts.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <cmath>
 
@@ -10,9 +11,16 @@ namespace {
 using search::RunFailure;
 using search::RunPhase;
 
-const QString Searching = QStringLiteral("Searching For Players...");
-const QString Downloading = QStringLiteral("Status: Downloading Server List...");
-const QString TryLater = QStringLiteral("Please try again later.");
+// The window loads its translation after these are made: each is translated where it is used.
+// rollcall-find loads none, so scripts read the English.
+const char *const Searching = QT_TRANSLATE_NOOP("RunTexts", "Searching For Players...");
+const char *const Downloading = QT_TRANSLATE_NOOP("RunTexts", "Status: Downloading Server List...");
+const char *const TryLater = QT_TRANSLATE_NOOP("RunTexts", "Please try again later.");
+
+QString text(const char *source)
+{
+    return QCoreApplication::translate("RunTexts", source);
+}
 
 UserMessage Warning(const QString &first, const QString &second)
 {
@@ -25,30 +33,33 @@ QString MasterTried(const search::RunFailure &failure)
     const QString given = failure.master.trimmed();
     if (given.isEmpty() && failure.masterAddress.isEmpty())
         return QString();
-    QString text
-        = QStringLiteral("Master server tried: ") + (given.isEmpty() ? failure.masterAddress : given);
     if (!given.isEmpty() && !failure.masterAddress.isEmpty() && failure.masterAddress != given)
-        text += QStringLiteral(" (") + failure.masterAddress + QLatin1Char(')');
-    return text;
+        return QCoreApplication::translate("RunTexts", "Master server tried: %1 (%2)")
+            .arg(given, failure.masterAddress);
+    return QCoreApplication::translate("RunTexts", "Master server tried: %1")
+        .arg(given.isEmpty() ? failure.masterAddress : given);
 }
 
 UserMessage MessageFor(RunFailure::Kind kind)
 {
     switch (kind) {
     case RunFailure::Kind::MasterUnreachable:
-        return Warning(QStringLiteral("Unable to contact the master server."),
-            QStringLiteral("Please check the address and try again."));
+        return Warning(QCoreApplication::translate("RunTexts", "Unable to contact the master server."),
+            QCoreApplication::translate("RunTexts", "Please check the address and try again."));
     case RunFailure::Kind::BadMasterReply:
-        return Warning(QStringLiteral("Bad master server response."), TryLater);
+        return Warning(
+            QCoreApplication::translate("RunTexts", "Bad master server response."), text(TryLater));
     case RunFailure::Kind::MalformedMasterReply:
     case RunFailure::Kind::SocketFailure:
-        return Warning(
-            QStringLiteral("An unknown error occurred while obtaining the server list."), TryLater);
+        return Warning(QCoreApplication::translate(
+                           "RunTexts", "An unknown error occurred while obtaining the server list."),
+            text(TryLater));
     case RunFailure::Kind::MasterTimedOut:
     case RunFailure::Kind::NoServersListed:
         break;
     }
-    return Warning(QStringLiteral("No servers received from master."), TryLater);
+    return Warning(
+        QCoreApplication::translate("RunTexts", "No servers received from master."), text(TryLater));
 }
 
 } // namespace
@@ -58,30 +69,31 @@ QString HeadingText(const search::RunProgress &progress)
     // A reply that is no master list at all ends the run before the heading counts anything.
     const bool counted = progress.phase == RunPhase::Done
         && !(progress.failure && progress.failure->kind == RunFailure::Kind::BadMasterReply);
-    return counted ? QString::number(progress.rows) + QStringLiteral(" Players Found") : Searching;
+    return counted ? QCoreApplication::translate("RunTexts", "%1 Players Found").arg(progress.rows)
+                   : text(Searching);
 }
 
 QString StatusText(const search::RunProgress &progress)
 {
     switch (progress.phase) {
     case RunPhase::Resolving:
-        return Downloading;
+        return text(Downloading);
     case RunPhase::DownloadingList:
     case RunPhase::Querying:
-        return QStringLiteral("Status: Downloading Server List (") + QString::number(progress.listed)
-            + QStringLiteral(")...");
+        return QCoreApplication::translate("RunTexts", "Status: Downloading Server List (%1)...")
+            .arg(progress.listed);
     case RunPhase::Refreshing:
-        return QStringLiteral("Status: Refreshing ") + progress.server.Address + QLatin1Char(':')
-            + QString::number(progress.server.Port) + QStringLiteral("...");
+        return QCoreApplication::translate("RunTexts", "Status: Refreshing %1:%2...")
+            .arg(progress.server.Address, QString::number(progress.server.Port));
     case RunPhase::Done:
         break;
     }
-    return QStringLiteral("Status: Done.");
+    return QCoreApplication::translate("RunTexts", "Status: Done.");
 }
 
 QString TotalText(const search::RunProgress &progress)
 {
-    return QStringLiteral("Total Servers: ") + QString::number(progress.listed);
+    return QCoreApplication::translate("RunTexts", "Total Servers: %1").arg(progress.listed);
 }
 
 int HandedOutPercent(const search::RunProgress &progress)
@@ -95,8 +107,8 @@ int HandedOutPercent(const search::RunProgress &progress)
 
 QString LeftText(const search::RunProgress &progress)
 {
-    return QStringLiteral("Servers Left: ") + QString::number(progress.left) + QStringLiteral(" (")
-        + QString::number(100 - HandedOutPercent(progress)) + QStringLiteral("%)");
+    return QCoreApplication::translate("RunTexts", "Servers Left: %1 (%2%)")
+        .arg(QString::number(progress.left), QString::number(100 - HandedOutPercent(progress)));
 }
 
 UserMessage FailureMessage(const search::RunFailure &failure)
@@ -107,16 +119,16 @@ UserMessage FailureMessage(const search::RunFailure &failure)
 }
 
 RunLabels::RunLabels()
-    : m_heading(Searching)
-    , m_status(Downloading)
-    , m_total(QStringLiteral("Total Servers:"))
-    , m_left(QStringLiteral("Servers Left:"))
+    : m_heading(text(Searching))
+    , m_status(text(Downloading))
+    , m_total(QCoreApplication::translate("RunTexts", "Total Servers:"))
+    , m_left(QCoreApplication::translate("RunTexts", "Servers Left:"))
 { }
 
 int RunLabels::restart()
 {
-    m_heading = Searching;
-    m_status = Downloading;
+    m_heading = text(Searching);
+    m_status = text(Downloading);
     m_countsShown = false;
     m_handedOutPercent = 0;
     return AllParts;
@@ -150,11 +162,13 @@ int RunLabels::update(const search::RunProgress &progress)
 
 UserMessage ListCutMessage(int kept)
 {
-    // Grouped the same way whatever the user's locale: the other texts here are English too.
+    // Grouped the same way whatever the user's locale, so that rollcall-find prints the same for
+    // every user.
     const QString count = QLocale(QLocale::English, QLocale::UnitedStates).toString(kept);
     return { UserMessage::Icon::Exclamation,
-        QStringLiteral("The master server listed more than ") + count + QStringLiteral(" servers; the first ")
-            + count + QStringLiteral(" were searched.") };
+        QCoreApplication::translate(
+            "RunTexts", "The master server listed more than %1 servers; the first %1 were searched.")
+            .arg(count) };
 }
 
 } // namespace rollcall::ui
