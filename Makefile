@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo bench fuzz package lint-package install screenshots format clean
+.PHONY: all deps configure build test demo bench fuzz package lint-package install screenshots translations format clean
 
 all: build
 
@@ -40,6 +40,10 @@ lint-package: build
 
 screenshots: build
 	@scripts/screenshots $(BUILD)
+
+# Rewrites translations/rollcall.ts (and any language beside it) from the texts in src/.
+translations: configure
+	@cmake --build $(BUILD) --target translations
 
 format: deps
 	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format-14 -i

@@ -69,34 +69,34 @@ QString loadProblemText(const settings::SettingsBackend &backend)
     case settings::LoadProblem::None:
         return {};
     case settings::LoadProblem::NotARegularFile:
-        reason = QStringLiteral("it is not a regular file");
+        reason = MainForm::tr("it is not a regular file");
         break;
     case settings::LoadProblem::TooLarge:
-        reason = QStringLiteral("it is larger than %1 MiB, far too large for a settings file")
+        reason = MainForm::tr("it is larger than %1 MiB, far too large for a settings file")
                      .arg(settings::MaxSettingsFileSize / (1024 * 1024));
         break;
     }
     return ui::TwoPartMessage(
-        QStringLiteral("Your saved options could not be read from %1: %2.").arg(backend.location(), reason),
-        QStringLiteral("Rollcall starts with its default options."));
+        MainForm::tr("Your saved options could not be read from %1: %2.").arg(backend.location(), reason),
+        MainForm::tr("Rollcall starts with its default options."));
 }
 
 QString saveProblemText(const settings::SettingsBackend &backend)
 {
-    QString reason;
+    QString first;
     switch (backend.saveProblem()) {
     case settings::SaveProblem::None:
         return {};
     case settings::SaveProblem::NotARegularFile:
-        reason = QStringLiteral(": it is not a regular file, and Rollcall leaves it as it is.");
+        first = MainForm::tr("Your options could not be saved to %1: it is not a regular file, and "
+                             "Rollcall leaves it as it is.");
         break;
     case settings::SaveProblem::NotWritten:
-        reason = QStringLiteral(".");
+        first = MainForm::tr("Your options could not be saved to %1.");
         break;
     }
-    return ui::TwoPartMessage(
-        QStringLiteral("Your options could not be saved to %1%2").arg(backend.location(), reason),
-        QStringLiteral("The next start uses the options saved before, or the defaults."));
+    return ui::TwoPartMessage(first.arg(backend.location()),
+        MainForm::tr("The next start uses the options saved before, or the defaults."));
 }
 
 } // namespace
@@ -121,9 +121,9 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
     for (int i = 0; i <= LastPage; ++i)
         m_pages->widget(i)->setObjectName(QStringLiteral("PictureContainer_%1").arg(i));
 
-    m_nav[Back] = new QPushButton(QStringLiteral("< &Back"), this);
-    m_nav[Next] = new QPushButton(QStringLiteral("&Next >"), this);
-    m_close = new QPushButton(QStringLiteral("Close"), this);
+    m_nav[Back] = new QPushButton(tr("< &Back"), this);
+    m_nav[Next] = new QPushButton(tr("&Next >"), this);
+    m_close = new QPushButton(tr("Close"), this);
     m_nav[Back]->setObjectName(QStringLiteral("Command2_0"));
     m_nav[Next]->setObjectName(QStringLiteral("Command2_1"));
     m_close->setObjectName(QStringLiteral("Command3"));
@@ -174,7 +174,7 @@ QWidget *MainForm::buildWelcomePage()
     auto *layout = new QHBoxLayout(page);
     auto *picture = makeLabel(page, "HLLogo", QString());
     picture->setPixmap(ui::WelcomePicture());
-    picture->setAccessibleName(QStringLiteral("Rollcall welcome picture"));
+    picture->setAccessibleName(tr("Rollcall welcome picture"));
     picture->setAlignment(Qt::AlignTop);
     layout->addWidget(picture);
 
@@ -183,7 +183,7 @@ QWidget *MainForm::buildWelcomePage()
     logo->setPixmap(ui::IconPixmap(ui::ProgramIcon));
     logo->setAccessibleName(QStringLiteral("Rollcall"));
     // Beside the logo, no taller than it: nothing else on the page moves.
-    auto *about = new QPushButton(QStringLiteral("&About"), page);
+    auto *about = new QPushButton(tr("&About"), page);
     about->setObjectName(QStringLiteral("cmdAbout"));
     connect(about, &QPushButton::clicked, this, [this] { ui::seams().showAbout(this); });
     auto *top = new QHBoxLayout;
@@ -191,18 +191,18 @@ QWidget *MainForm::buildWelcomePage()
     top->addWidget(about);
     top->addWidget(logo);
     texts->addLayout(top);
-    auto *welcome = makeLabel(page, "Label1", QStringLiteral("Welcome to Brightfield Rollcall v"));
-    welcome->setText(welcome->text()
-        + VersionText(ROLLCALL_VERSION_MAJOR, ROLLCALL_VERSION_MINOR, ROLLCALL_VERSION_REVISION));
+    auto *welcome = makeLabel(page, "Label1",
+        tr("Welcome to Brightfield Rollcall v%1")
+            .arg(VersionText(ROLLCALL_VERSION_MAJOR, ROLLCALL_VERSION_MINOR, ROLLCALL_VERSION_REVISION)));
     QFont font = welcome->font();
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.4);
     welcome->setFont(font);
     texts->addWidget(welcome);
-    texts->addWidget(makeLabel(page, "Label6",
-        QStringLiteral("With this program you can search for online players playing Half-Life.")));
+    texts->addWidget(makeLabel(
+        page, "Label6", tr("With this program you can search for online players playing Half-Life.")));
     texts->addStretch(1);
-    texts->addWidget(makeLabel(page, "Label4", QStringLiteral("Press Next to continue...")));
+    texts->addWidget(makeLabel(page, "Label4", tr("Press Next to continue...")));
     layout->addLayout(texts, 1);
     return page;
 }

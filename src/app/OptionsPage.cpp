@@ -53,9 +53,8 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption)
 
 QString filterTooLong(const QString &field)
 {
-    return QStringLiteral("The ") + field + QStringLiteral(" filter is too long: at most ")
-        + QString::number(protocol::MaxMasterFilterLength)
-        + QStringLiteral(" characters fit in a master server request.");
+    return OptionsPage::tr("The %1 filter is too long: at most %2 characters fit in a master server request.")
+        .arg(field, QString::number(protocol::MaxMasterFilterLength));
 }
 
 QString slotName(int slot, const char *stem)
@@ -122,7 +121,7 @@ OptionsPage::OptionsPage(QWidget *parent)
 {
     auto *layout = new QVBoxLayout(this);
     auto *header = new QHBoxLayout;
-    auto *title = makeLabel(this, "Label20", QStringLiteral("Rollcall Options"));
+    auto *title = makeLabel(this, "Label20", tr("Rollcall Options"));
     QFont titleFont = title->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
@@ -143,19 +142,18 @@ OptionsPage::OptionsPage(QWidget *parent)
 
 void OptionsPage::buildNames()
 {
-    auto *frame = makeFrame(this, "Frame1", QStringLiteral("&Search For..."));
+    auto *frame = makeFrame(this, "Frame1", tr("&Search For..."));
     auto *grid = new QGridLayout(frame);
     const std::array<QString, 2> which = { QStringLiteral("first"), QStringLiteral("second") };
     for (int i = 0; i < 2; ++i) {
         m_enable[i] = new QCheckBox(frame);
         m_enable[i]->setObjectName(slotName(i, "chkEnable"));
-        m_enable[i]->setAccessibleName(QStringLiteral("Search for ") + which[i] + QStringLiteral(" name"));
+        m_enable[i]->setAccessibleName(i == 0 ? tr("Search for first name") : tr("Search for second name"));
         m_name[i] = new QLineEdit(frame);
         m_name[i]->setObjectName(slotName(i, "txtPlayerName"));
-        m_name[i]->setAccessibleName(which[i] == QLatin1String("first")
-                ? QStringLiteral("First player name")
-                : QStringLiteral("Second player name"));
-        m_wildcards[i] = new QCheckBox(QStringLiteral("Use Wildcards"), frame);
+        m_name[i]->setAccessibleName(
+            which[i] == QLatin1String("first") ? tr("First player name") : tr("Second player name"));
+        m_wildcards[i] = new QCheckBox(tr("Use Wildcards"), frame);
         m_wildcards[i]->setObjectName(slotName(i, "chkUseWildcards"));
         grid->addWidget(m_enable[i], i, 0);
         grid->addWidget(m_name[i], i, 1);
@@ -172,23 +170,23 @@ void OptionsPage::buildNames()
 
 void OptionsPage::buildQuerySettings()
 {
-    auto *frame = makeFrame(this, "Frame2", QStringLiteral("Server Query Settings"));
+    auto *frame = makeFrame(this, "Frame2", tr("Server Query Settings"));
     auto *grid = new QGridLayout(frame);
     m_maxConn = makeNumberBox(frame, "txtMaxConn", QStringLiteral("80"), 2, m_numeric);
     m_timeout = makeNumberBox(frame, "txtTimeout", QStringLiteral("1000"), 5, m_numeric);
-    grid->addWidget(makeLabel(frame, "Label7", QStringLiteral("&Use"), m_maxConn), 0, 0);
+    grid->addWidget(makeLabel(frame, "Label7", tr("&Use"), m_maxConn), 0, 0);
     grid->addWidget(m_maxConn, 0, 1);
-    grid->addWidget(makeLabel(frame, "Label9", QStringLiteral("simultaneous udp connections")), 0, 2);
-    grid->addWidget(makeLabel(frame, "Label10", QStringLiteral("&Query request timeout:"), m_timeout), 1, 0);
+    grid->addWidget(makeLabel(frame, "Label9", tr("simultaneous udp connections")), 0, 2);
+    grid->addWidget(makeLabel(frame, "Label10", tr("&Query request timeout:"), m_timeout), 1, 0);
     grid->addWidget(m_timeout, 1, 1);
-    grid->addWidget(makeLabel(frame, "Label12", QStringLiteral("(in milliseconds)")), 1, 2);
+    grid->addWidget(makeLabel(frame, "Label12", tr("(in milliseconds)")), 1, 2);
     grid->setColumnStretch(2, 1);
     layout()->addWidget(frame);
 }
 
 void OptionsPage::buildMasterSettings()
 {
-    auto *frame = makeFrame(this, "Frame3", QStringLiteral("Half-Life Master Server Settings"));
+    auto *frame = makeFrame(this, "Frame3", tr("Half-Life Master Server Settings"));
     auto *grid = new QGridLayout(frame);
     m_master = new QComboBox(frame);
     m_master->setObjectName(QStringLiteral("cboMaster"));
@@ -197,13 +195,13 @@ void OptionsPage::buildMasterSettings()
     for (const char *preset : search::MasterPresets)
         m_master->addItem(QLatin1String(preset));
     m_master->setEditText(QLatin1String(search::MasterPresets[0]));
-    m_capOn = new QCheckBox(QStringLiteral("&Max amount of servers to download:"), frame);
+    m_capOn = new QCheckBox(tr("&Max amount of servers to download:"), frame);
     m_capOn->setObjectName(QStringLiteral("chkMax"));
     m_cap = makeNumberBox(frame, "txtMax", QStringLiteral("5000"), 6, m_numeric);
-    m_cap->setAccessibleName(QStringLiteral("Max amount of servers to download"));
+    m_cap->setAccessibleName(tr("Max amount of servers to download"));
     m_cap->setEnabled(false);
     connect(m_capOn, &QCheckBox::clicked, this, [this] { setCapEnabled(true); });
-    grid->addWidget(makeLabel(frame, "Label18", QStringLiteral("Us&e:"), m_master), 0, 0);
+    grid->addWidget(makeLabel(frame, "Label18", tr("Us&e:"), m_master), 0, 0);
     grid->addWidget(m_master, 0, 1, 1, 2);
     grid->addWidget(m_capOn, 1, 0, 1, 2);
     grid->addWidget(m_cap, 1, 2, Qt::AlignLeft);
@@ -213,7 +211,7 @@ void OptionsPage::buildMasterSettings()
 
 void OptionsPage::buildFilter()
 {
-    auto *frame = makeFrame(this, "Frame4", QStringLiteral("Filter"));
+    auto *frame = makeFrame(this, "Frame4", tr("Filter"));
     auto *grid = new QGridLayout(frame);
     m_game = new QComboBox(frame);
     m_game->setObjectName(QStringLiteral("cboGameType"));
@@ -224,9 +222,9 @@ void OptionsPage::buildFilter()
     m_map = new QLineEdit(frame);
     m_map->setObjectName(QStringLiteral("txtMap"));
     m_map->setMaxLength(50);
-    grid->addWidget(makeLabel(frame, "Label2", QStringLiteral("Are running &game:"), m_game), 0, 0);
+    grid->addWidget(makeLabel(frame, "Label2", tr("Are running &game:"), m_game), 0, 0);
     grid->addWidget(m_game, 0, 1);
-    grid->addWidget(makeLabel(frame, "Label3", QStringLiteral("Are running m&ap:"), m_map), 1, 0);
+    grid->addWidget(makeLabel(frame, "Label3", tr("Are running m&ap:"), m_map), 1, 0);
     grid->addWidget(m_map, 1, 1);
     grid->setColumnStretch(1, 1);
     layout()->addWidget(frame);
@@ -273,7 +271,7 @@ void OptionsPage::refuse(QWidget *control, const QString &text)
 
 void OptionsPage::refuseNumber(QLineEdit *box, const QString &replacement)
 {
-    refuse(box, QStringLiteral("Please enter a number greater than zero."));
+    refuse(box, tr("Please enter a number greater than zero."));
     box->setText(replacement);
     box->selectAll();
 }
@@ -284,11 +282,11 @@ bool OptionsPage::validate()
         if (!m_enable[i]->isChecked())
             continue;
         if (m_name[i]->text().isEmpty()) {
-            refuse(m_name[i], QStringLiteral("Please enter a player name."));
+            refuse(m_name[i], tr("Please enter a player name."));
             return false;
         }
         if (m_wildcards[i]->isChecked() && !search::isValidWildcardPattern(m_name[i]->text().toLatin1())) {
-            refuse(m_name[i], QStringLiteral("Please enter a valid wildcard pattern."));
+            refuse(m_name[i], tr("Please enter a valid wildcard pattern."));
             m_name[i]->selectAll();
             return false;
         }
@@ -306,26 +304,26 @@ bool OptionsPage::validate()
         return false;
     }
     if (m_master->currentText().isEmpty()) {
-        refuse(m_master, QStringLiteral("Please enter a master server address or choose one."));
+        refuse(m_master, tr("Please enter a master server address or choose one."));
         return false;
     }
     if (m_game->currentText().contains(QLatin1Char('\\'))) {
-        refuse(m_game, QStringLiteral("Invalid character in game type."));
+        refuse(m_game, tr("Invalid character in game type."));
         return false;
     }
     if (m_map->text().contains(QLatin1Char('\\'))) {
-        refuse(m_map, QStringLiteral("Invalid character in map name."));
+        refuse(m_map, tr("Invalid character in map name."));
         m_map->selectAll();
         return false;
     }
     // A filter too long for one master request would make every request unsendable; the
     // settings file can hold one of any length.
     if (m_game->currentText().size() > protocol::MaxMasterFilterLength) {
-        refuse(m_game, filterTooLong(QStringLiteral("game")));
+        refuse(m_game, filterTooLong(tr("game")));
         return false;
     }
     if (m_map->text().size() > protocol::MaxMasterFilterLength) {
-        refuse(m_map, filterTooLong(QStringLiteral("map")));
+        refuse(m_map, filterTooLong(tr("map")));
         m_map->selectAll();
         return false;
     }

@@ -59,7 +59,7 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     m_left = makeLabel(this, "lblLeft", m_labels.left());
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("prgServersAsked"));
-    m_progress->setAccessibleName(QStringLiteral("Servers asked"));
+    m_progress->setAccessibleName(tr("Servers asked"));
     m_progress->setRange(0, 100);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(m_progress->fontMetrics().height());
@@ -76,25 +76,23 @@ SearchPage::SearchPage(results::ResultsModel *model, QWidget *parent)
     }
 
     buildList(model);
-    auto *found = makeLabel(this, "Label17", QStringLiteral("&Players Found:"));
+    auto *found = makeLabel(this, "Label17", tr("&Players Found:"));
     found->setBuddy(m_list);
     layout->addWidget(found);
     layout->addWidget(m_list, 1);
 
     auto *buttons = new QHBoxLayout;
-    m_launch = makeButton("Command1", QStringLiteral("&Launch"),
-        QStringLiteral("Launch Half-Life and connect to selected ip address"));
+    m_launch
+        = makeButton("Command1", tr("&Launch"), tr("Launch Half-Life and connect to selected ip address"));
     QIcon launchIcon = ui::Icon(2);
     launchIcon.addPixmap(ui::IconPixmap(2), QIcon::Disabled);
     m_launch->setIcon(launchIcon);
     m_launch->setIconSize(QSize(32, 32));
-    m_refresh = makeButton("Command4", QStringLiteral("&Refresh"), QString());
-    m_stop = makeButton("Command5", QStringLiteral("&Stop"), QString());
-    m_viewInfo = makeButton(
-        "Command6", QStringLiteral("&View Info..."), QStringLiteral("View info about the server"));
-    m_copy = makeButton("Command7", QStringLiteral("&Copy"), QStringLiteral("Copy ip address to clipboard"));
-    m_ping
-        = makeButton("Command8", QStringLiteral("P&ing Server"), QStringLiteral("Ping the selected server"));
+    m_refresh = makeButton("Command4", tr("&Refresh"), QString());
+    m_stop = makeButton("Command5", tr("&Stop"), QString());
+    m_viewInfo = makeButton("Command6", tr("&View Info..."), tr("View info about the server"));
+    m_copy = makeButton("Command7", tr("&Copy"), tr("Copy ip address to clipboard"));
+    m_ping = makeButton("Command8", tr("P&ing Server"), tr("Ping the selected server"));
     for (QPushButton *b : { m_viewInfo, m_refresh, m_ping, m_copy, m_stop })
         ui::SetPlainButtonStyle(b);
     for (QPushButton *b : { m_launch, m_refresh, m_stop, m_viewInfo, m_copy, m_ping })
@@ -116,7 +114,7 @@ void SearchPage::buildList(results::ResultsModel *model)
 {
     m_list = new QTreeView(this);
     m_list->setObjectName(QStringLiteral("LVPlayersFound"));
-    m_list->setAccessibleName(QStringLiteral("Players found"));
+    m_list->setAccessibleName(tr("Players found"));
     m_list->setModel(model);
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);

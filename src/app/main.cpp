@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
+#include "app/Translations.h"
 #include "ui/Icons.h"
 
 #include <QApplication>
@@ -34,6 +35,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rollcall"));
     QApplication::setWindowIcon(rollcall::ui::Icon(1));
+    // Before any window is made: the windows take their words as they are built.
+    rollcall::app::InstallTranslations(QLocale(), rollcall::app::TranslationFolders());
 
     rollcall::app::MainForm window;
     window.show();

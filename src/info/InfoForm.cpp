@@ -14,15 +14,17 @@ namespace rollcall::info {
 
 namespace {
 
-const QString NotAvailable = QStringLiteral("n/a");
+// Translated where they are used: a translation is loaded after these are made, and the rows are
+// found by their shown name.
+const char *const NotAvailable = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "n/a");
 
 // The game information rows, in their fixed order.
-const QString HostNameRow = QStringLiteral("Host Name");
-const QString MapNameRow = QStringLiteral("Map Name");
-const QString GameDirectoryRow = QStringLiteral("Game Directory");
-const QString GameDescriptionRow = QStringLiteral("Game Description");
-const QString PlayersRow = QStringLiteral("Players");
-const QString ProtocolVersionRow = QStringLiteral("Protocol Version");
+const char *const HostNameRow = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "Host Name");
+const char *const MapNameRow = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "Map Name");
+const char *const GameDirectoryRow = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "Game Directory");
+const char *const GameDescriptionRow = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "Game Description");
+const char *const PlayersRow = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "Players");
+const char *const ProtocolVersionRow = QT_TRANSLATE_NOOP("rollcall::info::InfoForm", "Protocol Version");
 
 QString text(const std::optional<QByteArray> &bytes)
 {
@@ -46,29 +48,26 @@ InfoForm::InfoForm(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(ui::Twips(120), ui::Twips(120), ui::Twips(120), ui::Twips(120));
     layout->setSpacing(ui::Twips(105));
-    const QString longestSetting = QStringLiteral("Game Description");
+    const QString longestSetting = tr(GameDescriptionRow);
     addList(GameInfoList,
         new InfoList("LVGameInfo",
-            { { QStringLiteral("Setting"), left, 2000, longestSetting },
-                { QStringLiteral("Value"), left, 6000, {}, stretch } },
+            { { tr("Setting"), left, 2000, longestSetting }, { tr("Value"), left, 6000, {}, stretch } },
             sortable, this),
-        "WS_GameInfo", QStringLiteral("Game information"));
+        "WS_GameInfo", tr("Game information"));
     addList(RulesList,
         new InfoList("LVGameRules",
-            { { QStringLiteral("Rule"), left, 2000, QStringLiteral("mp_autoteambalance") },
-                { QStringLiteral("Value"), left, 6000, {}, stretch } },
+            { { tr("Rule"), left, 2000, QStringLiteral("mp_autoteambalance") },
+                { tr("Value"), left, 6000, {}, stretch } },
             sortable, this),
-        "WS_GameRules", QStringLiteral("Server rules"));
+        "WS_GameRules", tr("Server rules"));
     addList(PlayersList,
         new InfoList("LVPlayers",
-            { { QStringLiteral("ID"), left, 150, QStringLiteral("99"), false, CellKind::Number },
-                { QStringLiteral("Player Name"), left, 6250, QString(31, QLatin1Char('X')), stretch },
-                { QStringLiteral("Frags"), Qt::AlignHCenter, 400, QStringLiteral("-9999"), false,
-                    CellKind::Number },
-                { QStringLiteral("Time"), Qt::AlignRight, 600, QStringLiteral("100:00:00"), false,
-                    CellKind::Duration } },
+            { { tr("ID"), left, 150, QStringLiteral("99"), false, CellKind::Number },
+                { tr("Player Name"), left, 6250, QString(31, QLatin1Char('X')), stretch },
+                { tr("Frags"), Qt::AlignHCenter, 400, QStringLiteral("-9999"), false, CellKind::Number },
+                { tr("Time"), Qt::AlignRight, 600, QStringLiteral("100:00:00"), false, CellKind::Duration } },
             sortable, this),
-        "WS_Players", QStringLiteral("Players"));
+        "WS_Players", tr("Players"));
     m_lists[GameInfoList].request = protocol::BuildQueryRequest(protocol::QueryKind::Info);
     m_lists[RulesList].request = protocol::BuildQueryRequest(protocol::QueryKind::Rules);
     m_lists[PlayersList].request = protocol::BuildQueryRequest(protocol::QueryKind::Players);
@@ -102,15 +101,14 @@ void InfoForm::addList(ListIndex which, InfoList *view, const char *socketName, 
 void InfoForm::addGameInfoRows()
 {
     TextListModel *model = m_lists[GameInfoList].view->rows();
-    for (const QString &name :
-        { HostNameRow, MapNameRow, GameDirectoryRow, GameDescriptionRow, PlayersRow, ProtocolVersionRow })
-        model->appendRow({ name, NotAvailable });
+    for (const QString &name : { tr(HostNameRow), tr(MapNameRow), tr(GameDirectoryRow),
+             tr(GameDescriptionRow), tr(PlayersRow), tr(ProtocolVersionRow) })
+        model->appendRow({ name, tr(NotAvailable) });
 }
 
 void InfoForm::GetInfo(const QString &serverIp, qint32 serverPort)
 {
-    setWindowTitle(
-        QStringLiteral("Server Info for ") + serverIp + QLatin1Char(':') + QString::number(serverPort));
+    setWindowTitle(tr("Server Info for %1:%2").arg(serverIp, QString::number(serverPort)));
     for (List &list : m_lists) {
         list.socket->aim(serverIp, serverPort);
         list.socket->send(list.request);
@@ -128,18 +126,18 @@ void InfoForm::replyArrived(ListIndex which, const QByteArray &reply)
             list.view->rows()->setValueOf(row, 1, value);
         };
         if (info.HostName)
-            set(HostNameRow, text(info.HostName));
+            set(tr(HostNameRow), text(info.HostName));
         if (info.MapName)
-            set(MapNameRow, text(info.MapName));
+            set(tr(MapNameRow), text(info.MapName));
         if (info.GameDirectory)
-            set(GameDirectoryRow, text(info.GameDirectory));
+            set(tr(GameDirectoryRow), text(info.GameDirectory));
         if (info.GameDescription)
-            set(GameDescriptionRow, text(info.GameDescription));
+            set(tr(GameDescriptionRow), text(info.GameDescription));
         if (info.PlayerCount && info.MaxPlayers)
-            set(PlayersRow,
+            set(tr(PlayersRow),
                 QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
         if (info.ProtocolVersion)
-            set(ProtocolVersionRow, QString::number(*info.ProtocolVersion));
+            set(tr(ProtocolVersionRow), QString::number(*info.ProtocolVersion));
         break;
     }
     case RulesList:

@@ -75,9 +75,9 @@ ListMenu::ListMenu(QWidget *window)
     , m_menu(new QMenu(window))
 {
     m_menu->setObjectName(QStringLiteral("LVPopupMenu"));
-    QAction *refresh = m_menu->addAction(QStringLiteral("&Refresh"));
+    QAction *refresh = m_menu->addAction(tr("&Refresh"));
     refresh->setObjectName(QStringLiteral("RefreshMenu"));
-    QAction *copy = m_menu->addAction(QStringLiteral("&Copy"));
+    QAction *copy = m_menu->addAction(tr("&Copy"));
     copy->setObjectName(QStringLiteral("CopyMenu"));
     connect(refresh, &QAction::triggered, this, &ListMenu::refreshTarget);
     connect(copy, &QAction::triggered, this, &ListMenu::copyTarget);

@@ -23,10 +23,12 @@ namespace rollcall::launch {
 
 namespace {
 
-const QString NotAvailable = QStringLiteral("n/a");
-const QString GameDirectoryRow = QStringLiteral("Game Directory");
-const QString ShowInfoCaption = QStringLiteral("&Info >>");
-const QString HideInfoCaption = QStringLiteral("&Info <<");
+// Translated where they are used: a translation is loaded after these are made, and the texts
+// are compared with what a row or the button shows.
+const char *const NotAvailable = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "n/a");
+const char *const GameDirectoryRow = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "Game Directory");
+const char *const ShowInfoCaption = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "&Info >>");
+const char *const HideInfoCaption = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "&Info <<");
 
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
@@ -45,24 +47,23 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 QString StartFailureDetails(const QString &path, ProgramProblem problem)
 {
     if (path.isEmpty())
-        return QStringLiteral("No Half-Life executable was given.");
+        return LaunchForm::tr("No Half-Life executable was given.");
     QString reason;
     switch (problem) {
     case ProgramProblem::Missing:
-        reason = QStringLiteral("The file was not found.");
+        reason = LaunchForm::tr("The file was not found.");
         break;
     case ProgramProblem::Folder:
-        reason = QStringLiteral("This is a folder, not a program.");
+        reason = LaunchForm::tr("This is a folder, not a program.");
         break;
     case ProgramProblem::NotExecutable:
-        reason = QStringLiteral("The file may not be run (permission denied): it is not marked executable.");
+        reason = LaunchForm::tr("The file may not be run (permission denied): it is not marked executable.");
         break;
     case ProgramProblem::None:
-        reason = QStringLiteral("The system could not start this file as a program.");
+        reason = LaunchForm::tr("The system could not start this file as a program.");
         break;
     }
-    return QStringLiteral("Tried to start:\n") + QDir::toNativeSeparators(path) + QStringLiteral("\n\n")
-        + reason;
+    return LaunchForm::tr("Tried to start:\n%1\n\n%2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -73,7 +74,7 @@ LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("LaunchForm"));
-    setWindowTitle(QStringLiteral("Launch Half-Life & Connect"));
+    setWindowTitle(tr("Launch Half-Life & Connect"));
     ui::AddCloseKeys(this);
     buildControls();
 
@@ -102,18 +103,17 @@ LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
 
 void LaunchForm::buildControls()
 {
-    m_launch = makeButton(this, "Command1", QStringLiteral("&Launch"));
+    m_launch = makeButton(this, "Command1", tr("&Launch"));
     m_launch->setDefault(true);
     m_launch->setAutoDefault(true);
-    m_close = makeButton(this, "Command2", QStringLiteral("Close"));
-    m_info = makeButton(this, "Command4", ShowInfoCaption);
-    m_info->setToolTip(QStringLiteral("Show/hide server's game info"));
+    m_close = makeButton(this, "Command2", tr("Close"));
+    m_info = makeButton(this, "Command4", tr(ShowInfoCaption));
+    m_info->setToolTip(tr("Show/hide server's game info"));
     m_list = new info::InfoList("LVGameInfo",
-        { { QStringLiteral("Setting"), Qt::AlignLeft, 1300, QStringLiteral("Game Description") },
-            { QStringLiteral("Value"), Qt::AlignLeft, 2800, QStringLiteral("Counter-Strike: Condition Zero"),
-                true } },
+        { { tr("Setting"), Qt::AlignLeft, 1300, tr("Game Description") },
+            { tr("Value"), Qt::AlignLeft, 2800, QStringLiteral("Counter-Strike: Condition Zero"), true } },
         false, this);
-    m_list->setAccessibleName(QStringLiteral("Server game information"));
+    m_list->setAccessibleName(tr("Server game information"));
     ui::SetDesignMinimumSize(m_list, 4815, 1455);
     m_list->hide();
     m_address = named(new QLineEdit(this), "txtAddress");
@@ -126,16 +126,16 @@ void LaunchForm::buildControls()
     m_path->setMinimumWidth(ui::Twips(2775));
     m_browse = named(new QPushButton(QStringLiteral("..."), this), "Command3");
     m_browse->setAutoDefault(false);
-    m_browse->setToolTip(QStringLiteral("Browse for Half-Life executable"));
+    m_browse->setToolTip(tr("Browse for Half-Life executable"));
     ui::SetPlainButtonStyle(m_browse);
     // As narrow as its three dots allow: the style's least button width is meant for words.
     const int buttonMargin = style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, m_browse)
         + style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_browse);
     m_browse->setFixedWidth(std::max(
         ui::Twips(300), m_browse->fontMetrics().horizontalAdvance(m_browse->text()) + 2 * buttonMargin));
-    auto *addressLabel = named(new QLabel(QStringLiteral("&Server Address:"), this), "Label1");
+    auto *addressLabel = named(new QLabel(tr("&Server Address:"), this), "Label1");
     addressLabel->setBuddy(m_address);
-    auto *pathLabel = named(new QLabel(QStringLiteral("&Half-Life Executable:"), this), "Label2");
+    auto *pathLabel = named(new QLabel(tr("&Half-Life Executable:"), this), "Label2");
     pathLabel->setBuddy(m_path);
 
     auto *buttons = new QHBoxLayout;
@@ -168,9 +168,9 @@ LaunchForm::~LaunchForm() = default;
 
 void LaunchForm::addInfoRows()
 {
-    for (const QString &name : { QStringLiteral("Host Name"), QStringLiteral("Map Name"), GameDirectoryRow,
-             QStringLiteral("Game Description"), QStringLiteral("Players") })
-        m_list->rows()->appendRow({ name, NotAvailable });
+    for (const QString &name :
+        { tr("Host Name"), tr("Map Name"), tr(GameDirectoryRow), tr("Game Description"), tr("Players") })
+        m_list->rows()->appendRow({ name, tr(NotAvailable) });
 }
 
 void LaunchForm::GetInfo(const QString &serverIp, qint32 serverPort)
@@ -189,17 +189,17 @@ void LaunchForm::reject()
 
 void LaunchForm::launch()
 {
-    const QString gameDirectory = m_list->rows()->valueOf(GameDirectoryRow);
-    if (gameDirectory == NotAvailable) {
+    const QString gameDirectory = m_list->rows()->valueOf(tr(GameDirectoryRow));
+    if (gameDirectory == tr(NotAvailable)) {
         ui::seams().showMessage(this,
             { ui::UserMessage::Icon::Exclamation,
-                QStringLiteral("Cannot launch Half-Life without first receiving the server's game info.") });
+                tr("Cannot launch Half-Life without first receiving the server's game info.") });
         return;
     }
     if (!IsSafeGameDirectory(gameDirectory)) {
         ui::seams().showMessage(this,
             { ui::UserMessage::Icon::Exclamation,
-                QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.") });
+                tr("Cannot launch Half-Life with the game directory sent by this server.") });
         return;
     }
     const QString path = m_path->text();
@@ -209,8 +209,8 @@ void LaunchForm::launch()
     if (!ui::seams().startProcess(command.program, command.arguments)) {
         ui::seams().showMessage(this,
             { ui::UserMessage::Icon::Critical,
-                ui::TwoPartMessage(QStringLiteral("Unable to launch Half-Life."),
-                    QStringLiteral("Please verify that the path is correct.")),
+                ui::TwoPartMessage(
+                    tr("Unable to launch Half-Life."), tr("Please verify that the path is correct.")),
                 StartFailureDetails(path, problem) });
         return;
     }
@@ -221,9 +221,9 @@ void LaunchForm::launch()
 void LaunchForm::browse()
 {
     const QString current = m_path->text();
-    const QString chosen = ui::seams().chooseFile(this, QStringLiteral("Browse for Half-Life Executable"),
-        current, BrowseStartFolder(current),
-        QStringLiteral("Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)"));
+    const QString chosen = ui::seams().chooseFile(this, tr("Browse for Half-Life Executable"), current,
+        BrowseStartFolder(current),
+        tr("Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)"));
     const bool typed = m_path->isModified();
     m_path->setText(chosen.isEmpty() ? current : QDir::toNativeSeparators(chosen));
     m_path->setModified(typed || (!chosen.isEmpty() && chosen != current));
@@ -233,8 +233,8 @@ void LaunchForm::browse()
 
 void LaunchForm::toggleInfo()
 {
-    const bool expand = m_info->text() == ShowInfoCaption;
-    m_info->setText(expand ? HideInfoCaption : ShowInfoCaption);
+    const bool expand = m_info->text() == tr(ShowInfoCaption);
+    m_info->setText(expand ? tr(HideInfoCaption) : tr(ShowInfoCaption));
     m_list->setVisible(expand);
 }
 
@@ -246,12 +246,12 @@ void LaunchForm::replyArrived(const QByteArray &reply)
         if (value)
             m_list->rows()->setValueOf(row, 1, protocol::Latin1(*value));
     };
-    set(QStringLiteral("Host Name"), info.HostName);
-    set(QStringLiteral("Map Name"), info.MapName);
-    set(GameDirectoryRow, info.GameDirectory);
-    set(QStringLiteral("Game Description"), info.GameDescription);
+    set(tr("Host Name"), info.HostName);
+    set(tr("Map Name"), info.MapName);
+    set(tr(GameDirectoryRow), info.GameDirectory);
+    set(tr("Game Description"), info.GameDescription);
     if (info.PlayerCount && info.MaxPlayers)
-        m_list->rows()->setValueOf(QStringLiteral("Players"), 1,
+        m_list->rows()->setValueOf(tr("Players"), 1,
             QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
 }
 

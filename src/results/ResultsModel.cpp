@@ -19,13 +19,14 @@ namespace {
 constexpr size_t TargetBlockSize = 512;
 constexpr size_t MaxBlockSize = 2 * TargetBlockSize;
 
-const std::array<QString, ResultRow::ColumnCount> Captions = {
-    QStringLiteral("Server IP"),
-    QStringLiteral("Port"),
-    QStringLiteral("Ping"),
-    QStringLiteral("Player Name"),
-    QStringLiteral("Frags"),
-    QStringLiteral("Time"),
+// Translated as the header is drawn: a translation is loaded after these are made.
+const std::array<const char *, ResultRow::ColumnCount> Captions = {
+    QT_TRANSLATE_NOOP("rollcall::results::ResultsModel", "Server IP"),
+    QT_TRANSLATE_NOOP("rollcall::results::ResultsModel", "Port"),
+    QT_TRANSLATE_NOOP("rollcall::results::ResultsModel", "Ping"),
+    QT_TRANSLATE_NOOP("rollcall::results::ResultsModel", "Player Name"),
+    QT_TRANSLATE_NOOP("rollcall::results::ResultsModel", "Frags"),
+    QT_TRANSLATE_NOOP("rollcall::results::ResultsModel", "Time"),
 };
 
 // Ports, pings and frags sort as numbers, times by their seconds, addresses by their value.
@@ -265,7 +266,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || section < 0 || section >= ResultRow::ColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return Captions[size_t(section)];
+        return tr(Captions[size_t(section)]);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Alignments[size_t(section)] | Qt::AlignVCenter);
     return {};

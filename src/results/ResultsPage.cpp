@@ -363,8 +363,8 @@ void ResultsPage::ping()
     else if (result.status == ping::Status::RequestTimedOut)
         m_w.model->setCell(server->id, ResultRow::Ping, QStringLiteral("9999"));
     else if (result.status != ping::Status::SocketsUnavailable)
-        ui::seams().showMessage(m_w.window,
-            { ui::UserMessage::Icon::Exclamation, QStringLiteral("Ping error: ") + result.statusText });
+        ui::seams().showMessage(
+            m_w.window, { ui::UserMessage::Icon::Exclamation, tr("Ping error: %1").arg(result.statusText) });
 }
 
 } // namespace rollcall::results

@@ -1,5 +1,6 @@
 #include "ui/RunTexts.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <cmath>
 
@@ -10,16 +11,24 @@ namespace {
 using search::RunFailure;
 using search::RunPhase;
 
-const QString Searching = QStringLiteral("Searching For Players...");
-const QString Downloading = QStringLiteral("Status: Downloading Server List...");
-const QString TryLater = QStringLiteral("Please try again later.");
+// The window loads its translation after these are made: each is translated where it is used.
+// rollcall-find loads none, so scripts read the English.
+const char *const Searching = QT_TRANSLATE_NOOP("RunTexts", "Searching For Players...");
+const char *const Downloading = QT_TRANSLATE_NOOP("RunTexts", "Status: Downloading Server List...");
+const char *const TryLater = QT_TRANSLATE_NOOP("RunTexts", "Please try again later.");
+
+QString text(const char *source)
+{
+    return QCoreApplication::translate("RunTexts", source);
+}
 
 UserMessage Warning(const QString &first, const QString &second)
 {
     return { UserMessage::Icon::Exclamation, TwoPartMessage(first, second) };
 }
 
-const QString UnknownListError = QStringLiteral("An unknown error occurred while obtaining the server list.");
+const char *const UnknownListError
+    = QT_TRANSLATE_NOOP("RunTexts", "An unknown error occurred while obtaining the server list.");
 
 // The master as given, and the address asked when that says more.
 QString MasterTried(const QString &master, const QString &masterAddress)
@@ -27,33 +36,31 @@ QString MasterTried(const QString &master, const QString &masterAddress)
     const QString given = master.trimmed();
     if (given.isEmpty() && masterAddress.isEmpty())
         return QString();
-    QString text = QStringLiteral("Master server tried: ") + (given.isEmpty() ? masterAddress : given);
     if (!given.isEmpty() && !masterAddress.isEmpty() && masterAddress != given)
-        text += QStringLiteral(" (") + masterAddress + QLatin1Char(')');
-    return text;
-}
-
-QString Servers(int count)
-{
-    return QString::number(count) + (count == 1 ? QStringLiteral(" server") : QStringLiteral(" servers"));
+        return QCoreApplication::translate("RunTexts", "Master server tried: %1 (%2)")
+            .arg(given, masterAddress);
+    return QCoreApplication::translate("RunTexts", "Master server tried: %1")
+        .arg(given.isEmpty() ? masterAddress : given);
 }
 
 UserMessage MessageFor(RunFailure::Kind kind)
 {
     switch (kind) {
     case RunFailure::Kind::MasterUnreachable:
-        return Warning(QStringLiteral("Unable to contact the master server."),
-            QStringLiteral("Please check the address and try again."));
+        return Warning(QCoreApplication::translate("RunTexts", "Unable to contact the master server."),
+            QCoreApplication::translate("RunTexts", "Please check the address and try again."));
     case RunFailure::Kind::BadMasterReply:
-        return Warning(QStringLiteral("Bad master server response."), TryLater);
+        return Warning(
+            QCoreApplication::translate("RunTexts", "Bad master server response."), text(TryLater));
     case RunFailure::Kind::MalformedMasterReply:
     case RunFailure::Kind::SocketFailure:
-        return Warning(UnknownListError, TryLater);
+        return Warning(text(UnknownListError), text(TryLater));
     case RunFailure::Kind::MasterTimedOut:
     case RunFailure::Kind::NoServersListed:
         break;
     }
-    return Warning(QStringLiteral("No servers received from master."), TryLater);
+    return Warning(
+        QCoreApplication::translate("RunTexts", "No servers received from master."), text(TryLater));
 }
 
 } // namespace
@@ -63,30 +70,31 @@ QString HeadingText(const search::RunProgress &progress)
     // A reply that is no master list at all ends the run before the heading counts anything.
     const bool counted = progress.phase == RunPhase::Done
         && !(progress.failure && progress.failure->kind == RunFailure::Kind::BadMasterReply);
-    return counted ? QString::number(progress.rows) + QStringLiteral(" Players Found") : Searching;
+    return counted ? QCoreApplication::translate("RunTexts", "%1 Players Found").arg(progress.rows)
+                   : text(Searching);
 }
 
 QString StatusText(const search::RunProgress &progress)
 {
     switch (progress.phase) {
     case RunPhase::Resolving:
-        return Downloading;
+        return text(Downloading);
     case RunPhase::DownloadingList:
     case RunPhase::Querying:
-        return QStringLiteral("Status: Downloading Server List (") + QString::number(progress.listed)
-            + QStringLiteral(")...");
+        return QCoreApplication::translate("RunTexts", "Status: Downloading Server List (%1)...")
+            .arg(progress.listed);
     case RunPhase::Refreshing:
-        return QStringLiteral("Status: Refreshing ") + progress.server.Address + QLatin1Char(':')
-            + QString::number(progress.server.Port) + QStringLiteral("...");
+        return QCoreApplication::translate("RunTexts", "Status: Refreshing %1:%2...")
+            .arg(progress.server.Address, QString::number(progress.server.Port));
     case RunPhase::Done:
         break;
     }
-    return QStringLiteral("Status: Done.");
+    return QCoreApplication::translate("RunTexts", "Status: Done.");
 }
 
 QString TotalText(const search::RunProgress &progress)
 {
-    return QStringLiteral("Total Servers: ") + QString::number(progress.listed);
+    return QCoreApplication::translate("RunTexts", "Total Servers: %1").arg(progress.listed);
 }
 
 int HandedOutPercent(const search::RunProgress &progress)
@@ -100,8 +108,8 @@ int HandedOutPercent(const search::RunProgress &progress)
 
 QString LeftText(const search::RunProgress &progress)
 {
-    return QStringLiteral("Servers Left: ") + QString::number(progress.left) + QStringLiteral(" (")
-        + QString::number(100 - HandedOutPercent(progress)) + QStringLiteral("%)");
+    return QCoreApplication::translate("RunTexts", "Servers Left: %1 (%2%)")
+        .arg(QString::number(progress.left), QString::number(100 - HandedOutPercent(progress)));
 }
 
 UserMessage FailureMessage(const search::RunFailure &failure)
@@ -114,22 +122,28 @@ UserMessage FailureMessage(const search::RunFailure &failure)
 UserMessage NoticeMessage(const search::RunNotice &notice)
 {
     const bool one = notice.listed == 1;
-    const QString searched = QStringLiteral("The ") + Servers(notice.listed)
-        + (one ? QStringLiteral(" received before it was searched.")
-               : QStringLiteral(" received before it were searched."));
+    const QString count = QString::number(notice.listed);
+    const QString searched = one
+        ? QCoreApplication::translate("RunTexts", "The 1 server received before it was searched.")
+        : QCoreApplication::translate("RunTexts", "The %1 servers received before it were searched.")
+              .arg(count);
     UserMessage message;
     switch (notice.kind) {
     case search::RunNotice::Kind::MasterStoppedAnswering:
         message
-            = Warning(QStringLiteral("The master server stopped answering after ") + Servers(notice.listed)
-                    + (one ? QStringLiteral("; it was searched.") : QStringLiteral("; those were searched.")),
-                QStringLiteral("It answers only so often: wait a minute before the next search."));
+            = Warning(one ? QCoreApplication::translate(
+                          "RunTexts", "The master server stopped answering after 1 server; it was searched.")
+                          : QCoreApplication::translate("RunTexts",
+                              "The master server stopped answering after %1 servers; those were searched.")
+                                .arg(count),
+                QCoreApplication::translate(
+                    "RunTexts", "It answers only so often: wait a minute before the next search."));
         break;
     case search::RunNotice::Kind::BadMasterReply:
-        message = Warning(QStringLiteral("Bad master server response."), searched);
+        message = Warning(QCoreApplication::translate("RunTexts", "Bad master server response."), searched);
         break;
     case search::RunNotice::Kind::MalformedMasterReply:
-        message = Warning(UnknownListError, searched);
+        message = Warning(text(UnknownListError), searched);
         break;
     }
     message.informativeText = MasterTried(notice.master, notice.masterAddress);
@@ -137,16 +151,16 @@ UserMessage NoticeMessage(const search::RunNotice &notice)
 }
 
 RunLabels::RunLabels()
-    : m_heading(Searching)
-    , m_status(Downloading)
-    , m_total(QStringLiteral("Total Servers:"))
-    , m_left(QStringLiteral("Servers Left:"))
+    : m_heading(text(Searching))
+    , m_status(text(Downloading))
+    , m_total(QCoreApplication::translate("RunTexts", "Total Servers:"))
+    , m_left(QCoreApplication::translate("RunTexts", "Servers Left:"))
 { }
 
 int RunLabels::restart()
 {
-    m_heading = Searching;
-    m_status = Downloading;
+    m_heading = text(Searching);
+    m_status = text(Downloading);
     m_countsShown = false;
     m_handedOutPercent = 0;
     return AllParts;
@@ -180,11 +194,13 @@ int RunLabels::update(const search::RunProgress &progress)
 
 UserMessage ListCutMessage(int kept)
 {
-    // Grouped the same way whatever the user's locale: the other texts here are English too.
+    // Grouped the same way whatever the user's locale, so that rollcall-find prints the same for
+    // every user.
     const QString count = QLocale(QLocale::English, QLocale::UnitedStates).toString(kept);
     return { UserMessage::Icon::Exclamation,
-        QStringLiteral("The master server listed more than ") + count + QStringLiteral(" servers; the first ")
-            + count + QStringLiteral(" were searched.") };
+        QCoreApplication::translate(
+            "RunTexts", "The master server listed more than %1 servers; the first %1 were searched.")
+            .arg(count) };
 }
 
 } // namespace rollcall::ui
