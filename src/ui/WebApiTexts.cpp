@@ -85,4 +85,43 @@ std::optional<UserMessage> WebApiOutcomeMessage(const search::WebApiOutcome &out
     return AnswerMessage(outcome);
 }
 
+std::optional<UserMessage> KeyringMessage(settings::KeyringStatus status, bool storing)
+{
+    const QString kept = QStringLiteral(" The key is kept only until Rollcall closes.");
+    switch (status) {
+    case settings::KeyringStatus::Ok:
+    case settings::KeyringStatus::NotFound:
+        return std::nullopt;
+    case settings::KeyringStatus::Unavailable:
+        return Warning(QStringLiteral("No keyring answered, so the Steam Web API key cannot be ")
+            + (storing ? QStringLiteral("stored.") + kept : QStringLiteral("read.")));
+    case settings::KeyringStatus::Denied:
+        break;
+    }
+    return Warning(QStringLiteral("The keyring refused access to the Steam Web API key.")
+        + (storing ? kept : QString()));
+}
+
+QString KeyFileProblemText(const settings::KeyFile &file, const QString &path)
+{
+    const QString named = QStringLiteral("the key file '") + path + QStringLiteral("' ");
+    switch (file.problem) {
+    case settings::KeyFile::Problem::None:
+        return QString();
+    case settings::KeyFile::Problem::Unreadable:
+        return QStringLiteral("cannot read the key file '") + path + QStringLiteral("': ") + file.detail;
+    case settings::KeyFile::Problem::NotRegularFile:
+        return named + QStringLiteral("is not a regular file");
+    case settings::KeyFile::Problem::TooLarge:
+        return named + QStringLiteral("is over ") + QString::number(settings::MaxKeyFileSize)
+            + QStringLiteral(" bytes; it should hold the key alone");
+    case settings::KeyFile::Problem::Empty:
+        return named + QStringLiteral("is empty");
+    case settings::KeyFile::Problem::NotAKey:
+        break;
+    }
+    return named
+        + QStringLiteral("holds more than a key: spaces, line breaks or characters a key does not have");
+}
+
 } // namespace rollcall::ui

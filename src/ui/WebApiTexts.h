@@ -3,6 +3,7 @@
 // The words for how a Steam Web API list ended. rollcall-find prints the same words.
 
 #include "search/WebApiFacts.h"
+#include "settings/ApiKey.h"
 #include "ui/UserMessage.h"
 
 #include <optional>
@@ -15,5 +16,12 @@ std::optional<UserMessage> WebApiOutcomeMessage(const search::WebApiOutcome &out
 
 // "503 Service Unavailable", or "HTTP 503" when the server gave no reason.
 QString HttpStatusText(int status, const QString &reason);
+
+// Nothing when the keyring did its part; otherwise what became of the key. `storing`: the answer
+// to saving a key (kept for this run only) rather than to reading one.
+std::optional<UserMessage> KeyringMessage(settings::KeyringStatus status, bool storing);
+
+// Why a --key-file gave no key, naming the file: "the key file 'k.txt' is empty".
+QString KeyFileProblemText(const settings::KeyFile &file, const QString &path);
 
 } // namespace rollcall::ui

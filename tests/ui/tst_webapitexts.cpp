@@ -1,5 +1,6 @@
-// The words for how a Web API list ended: none for a whole list, the exact message for each
-// failure, and what the server or the network said below it.
+// The words for how a Web API list ended (none for a whole list, the exact message for each
+// failure, what the server or the network said below it), for what the keyring did with the key,
+// and for a key file that gave none.
 
 #include "ui/WebApiTexts.h"
 
@@ -11,6 +12,8 @@ using search::WebApiEnd;
 using search::WebApiOutcome;
 
 Q_DECLARE_METATYPE(rollcall::search::WebApiEnd)
+Q_DECLARE_METATYPE(rollcall::settings::KeyringStatus)
+Q_DECLARE_METATYPE(rollcall::settings::KeyFile::Problem)
 
 class tst_WebApiTexts final : public QObject
 {
@@ -19,6 +22,10 @@ class tst_WebApiTexts final : public QObject
 private Q_SLOTS:
     void message_data();
     void message();
+    void keyring_data();
+    void keyring();
+    void keyFile_data();
+    void keyFile();
 };
 
 void tst_WebApiTexts::message_data()
@@ -96,6 +103,66 @@ void tst_WebApiTexts::message()
     QCOMPARE(message->text, text);
     QCOMPARE(message->informativeText, informative);
     QCOMPARE(message->icon, UserMessage::Icon::Exclamation);
+}
+
+void tst_WebApiTexts::keyring_data()
+{
+    QTest::addColumn<settings::KeyringStatus>("status");
+    QTest::addColumn<bool>("storing");
+    QTest::addColumn<QString>("text"); // null: no message
+
+    using settings::KeyringStatus;
+    QTest::newRow("ok") << KeyringStatus::Ok << true << QString();
+    QTest::newRow("notFound") << KeyringStatus::NotFound << false << QString();
+    QTest::newRow("unavailable_store") << KeyringStatus::Unavailable << true
+                                       << "No keyring answered, so the Steam Web API key cannot be stored. "
+                                          "The key is kept only until Rollcall closes.";
+    QTest::newRow("unavailable_read") << KeyringStatus::Unavailable << false
+                                      << "No keyring answered, so the Steam Web API key cannot be read.";
+    QTest::newRow("denied_store")
+        << KeyringStatus::Denied << true
+        << "The keyring refused access to the Steam Web API key. The key is kept only until "
+           "Rollcall closes.";
+    QTest::newRow("denied_read") << KeyringStatus::Denied << false
+                                 << "The keyring refused access to the Steam Web API key.";
+}
+
+void tst_WebApiTexts::keyring()
+{
+    QFETCH(settings::KeyringStatus, status);
+    QFETCH(bool, storing);
+    QFETCH(QString, text);
+    const std::optional<UserMessage> message = KeyringMessage(status, storing);
+    QCOMPARE(message.has_value(), !text.isNull());
+    if (message)
+        QCOMPARE(message->text, text);
+}
+
+void tst_WebApiTexts::keyFile_data()
+{
+    QTest::addColumn<settings::KeyFile::Problem>("problem");
+    QTest::addColumn<QString>("text");
+
+    using Problem = settings::KeyFile::Problem;
+    QTest::newRow("none") << Problem::None << "";
+    QTest::newRow("unreadable") << Problem::Unreadable
+                                << "cannot read the key file 'k.txt': No such file or directory";
+    QTest::newRow("notRegular") << Problem::NotRegularFile << "the key file 'k.txt' is not a regular file";
+    QTest::newRow("tooLarge") << Problem::TooLarge
+                              << "the key file 'k.txt' is over 4096 bytes; it should hold the key alone";
+    QTest::newRow("empty") << Problem::Empty << "the key file 'k.txt' is empty";
+    QTest::newRow("notAKey")
+        << Problem::NotAKey
+        << "the key file 'k.txt' holds more than a key: spaces, line breaks or characters a key "
+           "does not have";
+}
+
+void tst_WebApiTexts::keyFile()
+{
+    QFETCH(settings::KeyFile::Problem, problem);
+    QFETCH(QString, text);
+    const settings::KeyFile file { problem, QString(), QStringLiteral("No such file or directory") };
+    QCOMPARE(KeyFileProblemText(file, QStringLiteral("k.txt")), text);
 }
 
 QTEST_APPLESS_MAIN(tst_WebApiTexts)
