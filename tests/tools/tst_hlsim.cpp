@@ -2,7 +2,7 @@
 // rollcall-find against it: every row a known population must give, through the master's pages
 // and filters. Then its Steam side, read with the program's own decoders: the Steam master's
 // pages, filters, regions and silence, and the A2S challenges, info layouts, split rules and
-// UTF-8 names of its game servers.
+// UTF-8 names of its game servers. Last its Web API, read with the program's own Web API client.
 
 #include "Population.h"
 #include "ToolProcess.h"
@@ -11,16 +11,20 @@
 #include "protocol/SplitReassembler.h"
 #include "protocol/SteamMasterProtocol.h"
 #include "search/PlayerMatcher.h"
+#include "search/WebApiClient.h"
 #include "ui/Version.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QNetworkDatagram>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <functional>
 
 using namespace rollcall;
 using namespace rollcall::testtools;
+
+Q_DECLARE_METATYPE(rollcall::search::WebApiEnd)
 
 namespace {
 
@@ -168,6 +172,36 @@ QByteArray challengeFor(QUdpSocket &socket, int port, const QByteArray &request)
     return reply.Kind == protocol::A2sReplyKind::Challenge ? reply.Challenge : QByteArray();
 }
 
+QUrl webApi(const Simulator &sim)
+{
+    return QUrl(sim.population().value(QStringLiteral("webApi")).toString());
+}
+
+// One request as written, the whole answer as read; the test may block here.
+QByteArray httpExchange(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return QByteArray();
+    socket.write(request);
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    return reply + socket.readAll();
+}
+
+QJsonArray webApiServers(const QByteArray &reply)
+{
+    const QByteArray body = reply.mid(reply.indexOf("\r\n\r\n") + 4);
+    return QJsonDocument::fromJson(body)
+        .object()
+        .value(QStringLiteral("response"))
+        .toObject()
+        .value(QStringLiteral("servers"))
+        .toArray();
+}
+
 hlsim::PopulationOptions populationOptions(int servers, int minPlayers, int maxPlayers)
 {
     hlsim::PopulationOptions options;
@@ -208,6 +242,12 @@ private Q_SLOTS:
     void splitRulesReassemble();
     void steamSideOfThePopulation();
     void utf8NamesOverA2s();
+
+    void webApiLists_data();
+    void webApiLists();
+    void webApiServerFields();
+    void webApiRequests_data();
+    void webApiRequests();
 };
 
 void TestHlsim::sameSeedSameBytes()
@@ -338,6 +378,8 @@ void TestHlsim::commandLine_data()
     QTest::newRow("steamSilence_zero") << "--steam-silence 0" << 2 << "--steam-silence";
     QTest::newRow("layout_unknown") << "--info-layout x" << 2 << "--info-layout";
     QTest::newRow("direct_tooMuch") << "--a2s-direct 1.5" << 2 << "--a2s-direct";
+    QTest::newRow("webApi_portTooHigh") << "--webapi-port 65536" << 2 << "--webapi-port";
+    QTest::newRow("webApi_keyWithoutPort") << "--webapi-key K" << 2 << "--webapi-key";
 }
 
 void TestHlsim::commandLine()
@@ -469,9 +511,10 @@ void TestHlsim::helpNamesSteamOptions()
 {
     const ToolResult result = RunTool(QStringLiteral(HLSIM_PATH), { QStringLiteral("--help") });
     QCOMPARE(result.exitCode, 0);
-    for (const char *option : { "--master-protocol <legacy|steam|both>", "--steam-master-port <PORT>",
-             "--steam-page-size <N>", "--steam-rate <N>", "--steam-silence <S>", "--a2s-info-challenge",
-             "--a2s-direct <FRACTION>", "--info-layout <I|m|both|hybrid|mix>" })
+    for (const char *option :
+        { "--master-protocol <legacy|steam|both>", "--steam-master-port <PORT>", "--steam-page-size <N>",
+            "--steam-rate <N>", "--steam-silence <S>", "--a2s-info-challenge", "--a2s-direct <FRACTION>",
+            "--info-layout <I|m|both|hybrid|mix>", "--webapi-port <PORT>", "--webapi-key <KEY>" })
         QVERIFY2(result.out.contains(option), option);
 }
 
@@ -940,6 +983,148 @@ void TestHlsim::utf8NamesOverA2s()
         }
     }
     QVERIFY2(unicode > 5 && illFormed > 0, qPrintable(QStringLiteral("%1 %2").arg(unicode).arg(illFormed)));
+}
+
+void TestHlsim::webApiLists_data()
+{
+    QTest::addColumn<QString>("game");
+    QTest::addColumn<QString>("map");
+    QTest::addColumn<int>("cap"); // 0: none
+    QTest::addColumn<search::WebApiEnd>("end");
+
+    QTest::newRow("all") << ""
+                         << "" << 0 << search::WebApiEnd::Complete;
+    QTest::newRow("game") << "cstrike"
+                          << "" << 0 << search::WebApiEnd::Complete;
+    QTest::newRow("gameAndMap_anyCase") << "CStrike"
+                                        << "DE_DUST2" << 0 << search::WebApiEnd::Complete;
+    QTest::newRow("mod") << "gearbox"
+                         << "" << 0 << search::WebApiEnd::Complete;
+    QTest::newRow("none") << "nosuchgame"
+                          << "" << 0 << search::WebApiEnd::Complete;
+    QTest::newRow("capped") << ""
+                            << "" << 4 << search::WebApiEnd::CapReached;
+}
+
+void TestHlsim::webApiLists()
+{
+    QFETCH(QString, game);
+    QFETCH(QString, map);
+    QFETCH(int, cap);
+    QFETCH(search::WebApiEnd, end);
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 60 --players 0-3 --webapi-port 0 --webapi-key K1"))));
+    QCOMPARE(webApi(sim).host(), QStringLiteral("127.0.0.1"));
+
+    search::WebApiClient client;
+    QList<protocol::ServerEntry> servers;
+    std::optional<search::WebApiOutcome> outcome;
+    connect(&client, &search::WebApiClient::serversAdded, this,
+        [&](const QList<protocol::ServerEntry> &batch) { servers += batch; });
+    connect(&client, &search::WebApiClient::finished, this,
+        [&](const search::WebApiOutcome &done) { outcome = done; });
+    client.start(webApi(sim), QStringLiteral("K1"), protocol::SteamMasterFilters(game, map),
+        cap > 0 ? std::optional<qint32>(cap) : std::nullopt);
+    QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 20000);
+    QCOMPARE(outcome->end, end);
+
+    QSet<int> expected;
+    for (const QJsonObject &server : listed(sim, game, map))
+        expected.insert(server.value(QStringLiteral("port")).toInt());
+    QCOMPARE(expected.isEmpty(), game == QLatin1String("nosuchgame")); // a row that tests something
+    QSet<int> got;
+    for (const protocol::ServerEntry &entry : servers) {
+        QCOMPARE(entry.Address, QStringLiteral("127.0.0.1"));
+        got.insert(entry.Port);
+    }
+    QCOMPARE(got.size(), servers.size());
+    if (cap > 0) {
+        QCOMPARE(got.size(), cap);
+        QVERIFY(expected.contains(got));
+    } else {
+        QCOMPARE(got, expected);
+    }
+    QVERIFY(sim.stop().contains(
+        QStringLiteral("Web API requests %1 (key refused 0)").arg(client.requestsSent()).toLatin1()));
+}
+
+void TestHlsim::webApiServerFields()
+{
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 30 --players 1-3 --webapi-port 0"))));
+    // Any key will do when none is named.
+    const QByteArray reply = httpExchange(quint16(webApi(sim).port()),
+        "GET /IGameServersService/GetServerList/v1/?key=any&filter=%5Cgamedir%5Ccstrike HTTP/1.1\r\n\r\n");
+    QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+    const QJsonArray answered = webApiServers(reply);
+    QCOMPARE(answered.size(), listed(sim, QStringLiteral("cstrike"), QString()).size());
+    for (const QJsonValue &value : answered) {
+        const QJsonObject server = value.toObject();
+        const int port = server.value(QStringLiteral("gameport")).toInt();
+        const int index = firstServer(
+            sim, [&](const QJsonObject &s) { return s.value(QStringLiteral("port")).toInt() == port; });
+        QVERIFY(index >= 0);
+        const QJsonObject dumped = servers(sim)[index].toObject();
+        QCOMPARE(server.value(QStringLiteral("addr")).toString(), QStringLiteral("127.0.0.1:%1").arg(port));
+        QCOMPARE(server.value(QStringLiteral("name")), dumped.value(QStringLiteral("hostname")));
+        QCOMPARE(server.value(QStringLiteral("gamedir")), dumped.value(QStringLiteral("game")));
+        QCOMPARE(server.value(QStringLiteral("map")), dumped.value(QStringLiteral("map")));
+        QCOMPARE(server.value(QStringLiteral("appid")), dumped.value(QStringLiteral("appid")));
+        QCOMPARE(server.value(QStringLiteral("players")).toInt(),
+            dumped.value(QStringLiteral("players")).toArray().size());
+        for (const char *field : { "max_players", "bots", "secure", "dedicated", "os", "version" })
+            QVERIFY2(server.contains(QLatin1String(field)), field);
+    }
+}
+
+void TestHlsim::webApiRequests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("statusLine");
+    QTest::addColumn<int>("servers"); // -1: not a list
+
+    const QByteArray path = "/IGameServersService/GetServerList/v1/";
+    const QByteArray end = " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    QTest::newRow("ok_limit") << QByteArray("GET " + path + "?key=K1&limit=2" + end) << QByteArray("200 OK")
+                              << 2;
+    QTest::newRow("ok_noSlash") << QByteArray("GET " + path.chopped(1) + "?limit=1&key=K1" + end)
+                                << QByteArray("200 OK") << 1;
+    QTest::newRow("ok_nothingMatches")
+        << QByteArray("GET " + path + "?key=K1&filter=%5Cmap%5Cnone" + end) << QByteArray("200 OK") << 0;
+    QTest::newRow("key_missing") << QByteArray("GET " + path + "?limit=2" + end)
+                                 << QByteArray("403 Forbidden") << -1;
+    QTest::newRow("key_wrong") << QByteArray("GET " + path + "?key=K2" + end) << QByteArray("403 Forbidden")
+                               << -1;
+    QTest::newRow("key_empty") << QByteArray("GET " + path + "?key=" + end) << QByteArray("403 Forbidden")
+                               << -1;
+    QTest::newRow("bad_limit") << QByteArray("GET " + path + "?key=K1&limit=abc" + end)
+                               << QByteArray("400 Bad Request") << -1;
+    QTest::newRow("bad_limitZero") << QByteArray("GET " + path + "?key=K1&limit=0" + end)
+                                   << QByteArray("400 Bad Request") << -1;
+    QTest::newRow("bad_format") << QByteArray("GET " + path + "?key=K1&format=xml" + end)
+                                << QByteArray("400 Bad Request") << -1;
+    QTest::newRow("bad_path") << QByteArray("GET /ISteamApps/GetAppList/v2/?key=K1" + end)
+                              << QByteArray("404 Not Found") << -1;
+    QTest::newRow("bad_method") << QByteArray("POST " + path + "?key=K1" + end)
+                                << QByteArray("405 Method Not Allowed") << -1;
+    QTest::newRow("bad_notHttp") << QByteArray("hello\r\n\r\n") << QByteArray("400 Bad Request") << -1;
+    QTest::newRow("bad_headTooLong") << QByteArray(
+        "GET " + path + "?key=K1 HTTP/1.1\r\nX: " + QByteArray(9000, 'a') + "\r\n\r\n")
+                                     << QByteArray("431 Request Header Fields Too Large") << -1;
+}
+
+void TestHlsim::webApiRequests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, statusLine);
+    QFETCH(int, servers);
+    Simulator sim;
+    QVERIFY(sim.start(Args(QStringLiteral("--servers 10 --players 1 --webapi-port 0 --webapi-key K1"))));
+    const QByteArray reply = httpExchange(quint16(webApi(sim).port()), request);
+    QVERIFY2(reply.startsWith(QByteArray("HTTP/1.1 " + statusLine + "\r\n")), reply.left(200).constData());
+    QVERIFY(reply.contains("\r\nConnection: close\r\n"));
+    if (servers >= 0)
+        QCOMPARE(webApiServers(reply).size(), servers);
 }
 
 QTEST_GUILESS_MAIN(TestHlsim)

@@ -75,6 +75,13 @@ bool SteamFilter::accepts(const SimServer &server) const
     return true;
 }
 
+SteamFilter ParseSteamFilter(QByteArrayView text)
+{
+    SteamFilter filter;
+    parseFilter(text, &filter);
+    return filter;
+}
+
 bool ParseSteamMasterRequest(QByteArrayView datagram, SteamMasterRequest *request)
 {
     if (datagram.size() < 4 || datagram[0] != '\x31' || datagram.back() != '\0')

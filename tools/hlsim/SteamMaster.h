@@ -32,6 +32,9 @@ struct SteamFilter
     bool accepts(const SimServer &server) const;
 };
 
+// The filter text's keys as SteamFilter takes them; the Web API's `filter` reads the same way.
+SteamFilter ParseSteamFilter(QByteArrayView text);
+
 struct SteamMasterRequest
 {
     quint8 Region = AllRegions;

@@ -3,6 +3,7 @@
 
 #include "Population.h"
 #include "Simulator.h"
+#include "WebApiServer.h"
 #include "ui/Version.h"
 
 #include <QCommandLineParser>
@@ -16,6 +17,7 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <sys/resource.h>
 
 using namespace rollcall::hlsim;
@@ -202,7 +204,7 @@ QJsonObject dumpServer(const SimServer &server, const QString &address, int port
     };
 }
 
-void writeDump(const QString &path, const Simulator &sim)
+void writeDump(const QString &path, const Simulator &sim, quint16 webApiPort)
 {
     const QList<int> ports = sim.serverPorts();
     QJsonArray servers;
@@ -214,6 +216,9 @@ void writeDump(const QString &path, const Simulator &sim)
         root.insert(QStringLiteral("master"), QString(prefix + QString::number(sim.masterPort())));
     if (sim.steamMasterPort() != 0)
         root.insert(QStringLiteral("steamMaster"), QString(prefix + QString::number(sim.steamMasterPort())));
+    if (webApiPort != 0)
+        root.insert(QStringLiteral("webApi"),
+            QString(QStringLiteral("http://127.0.0.1:") + QString::number(webApiPort)));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(QJsonDocument(root).toJson()) < 0) {
@@ -317,6 +322,15 @@ struct Options
     QCommandLineOption a2sDirect = option("a2s-direct",
         "Share of servers that answer A2S players and rules at once, without a challenge (default 0.1).",
         "FRACTION", "0.1");
+    QCommandLineOption webApiPort = option("webapi-port",
+        "Serve the Steam Web API's server list (IGameServersService/GetServerList) for this population as "
+        "plain HTTP on 127.0.0.1 at PORT (0: any free port). Honours the filter's \\appid\\, \\gamedir\\, "
+        "\\map\\ and \\empty\\1, and limit.",
+        "PORT");
+    QCommandLineOption webApiKey = option("webapi-key",
+        "The key the Web API wants; any other, or none, gets 403 Forbidden (default: any key, but one must "
+        "be sent).",
+        "KEY");
     QCommandLineOption infoLayout = option("info-layout",
         "A2S_INFO replies: I (Source layout), m (old GoldSrc layout), both (m then I), hybrid (m, an "
         "empty players reply, then I) or mix (default: mostly I, some of each other).",
@@ -340,7 +354,7 @@ void describe(QCommandLineParser &parser, const Options &o)
     parser.addOptions({ o.servers, o.masterPort, o.firstPort, o.players, o.latency, o.silent, o.cutoff,
         o.pageSize, o.seed, o.names, o.bind, o.silentHold, o.scheduleFloor, o.duration, o.dump, o.quiet,
         o.masterProtocol, o.steamMasterPort, o.steamPageSize, o.steamRate, o.steamSilence, o.infoChallenge,
-        o.a2sDirect, o.infoLayout });
+        o.a2sDirect, o.infoLayout, o.webApiPort, o.webApiKey });
     parser.addPositionalArgument(QStringLiteral("TIMEOUT_MS"), QStringLiteral("Only after --schedule-floor."),
         QStringLiteral("[TIMEOUT_MS]"));
 }
@@ -441,7 +455,8 @@ SimulatorOptions readSimulator(const QCommandLineParser &parser, const Options &
     return options;
 }
 
-void printListening(const Simulator &sim, const SimulatorOptions &options, int servers, bool hint)
+void printListening(
+    const Simulator &sim, const SimulatorOptions &options, int servers, bool hint, quint16 webApiPort)
 {
     const QList<int> ports = sim.serverPorts();
     const QString address = sim.addressText();
@@ -457,12 +472,37 @@ void printListening(const Simulator &sim, const SimulatorOptions &options, int s
             "hlsim: try searching for \"%s\" (on every %dth server), \"freeman\", \"[TAG]\" or \"player\"\n",
             WellKnownName, WellKnownPeriod);
     }
+    if (webApiPort != 0)
+        std::printf("hlsim: Steam Web API listening on http://127.0.0.1:%d\n", webApiPort);
     // The listening lines come last, the legacy master's first: scripts wait for them.
     if (sim.masterPort() != 0)
         std::printf("hlsim: master listening on %s:%d\n", qPrintable(address), sim.masterPort());
     if (sim.steamMasterPort() != 0)
         std::printf("hlsim: Steam master listening on %s:%d\n", qPrintable(address), sim.steamMasterPort());
     std::fflush(stdout);
+}
+
+// The Web API's port, or nothing when it was not asked for; started before anything is printed
+// so the dump and the listening lines can name it.
+std::optional<quint16> webApiPort(const QCommandLineParser &parser, const Options &o)
+{
+    if (!parser.isSet(o.webApiPort)) {
+        if (parser.isSet(o.webApiKey))
+            usage(QStringLiteral("--webapi-key: only with --webapi-port"));
+        return std::nullopt;
+    }
+    return quint16(wholeNumber(QStringLiteral("webapi-port"), parser.value(o.webApiPort), 0, 65535));
+}
+
+bool startWebApi(WebApiThread &thread, const Simulator &sim, quint16 port, const QByteArray &key)
+{
+    const WebApiPopulation population { sim.servers(), sim.serverPorts(), sim.addressText(), key };
+    QString error;
+    if (!thread.start(population, port, &error)) {
+        std::fprintf(stderr, "hlsim: %s\n", qPrintable(error));
+        return false;
+    }
+    return true;
 }
 
 void printTotals(const SimulatorStats &stats)
@@ -517,6 +557,9 @@ int main(int argc, char *argv[])
     if (!parser.positionalArguments().isEmpty())
         usage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     SimulatorOptions options = readSimulator(parser, o, population.Servers);
+    const std::optional<quint16> webApi = webApiPort(parser, o);
+    if (parser.isSet(o.webApiKey) && parser.value(o.webApiKey).trimmed().isEmpty())
+        usage(QStringLiteral("--webapi-key: name a key; leave the option out to take any"));
     // Challenges follow from the seed like everything else, so a rerun hands out the same ones.
     options.ChallengeSecret = population.Seed * 0x2545F4914F6CDD1Dull + 1;
 
@@ -527,10 +570,19 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "hlsim: %s\n", qPrintable(error));
         return 1;
     }
+    WebApiThread webApiThread;
+    if (webApi && !startWebApi(webApiThread, sim, *webApi, parser.value(o.webApiKey).toUtf8()))
+        return 1;
     if (parser.isSet(o.dump))
-        writeDump(parser.value(o.dump), sim);
-    printListening(sim, options, population.Servers, !parser.isSet(o.quiet) && population.Names.isEmpty());
+        writeDump(parser.value(o.dump), sim, webApiThread.port());
+    printListening(sim, options, population.Servers, !parser.isSet(o.quiet) && population.Names.isEmpty(),
+        webApiThread.port());
     sim.run();
+    const WebApiStats webApiStats = webApiThread.stop();
     printTotals(sim.stats());
+    if (webApi)
+        std::printf("hlsim: Web API requests %llu (key refused %llu)\n",
+            static_cast<unsigned long long>(webApiStats.Requests),
+            static_cast<unsigned long long>(webApiStats.KeyRefused));
     return 0;
 }
