@@ -111,6 +111,17 @@ QStringList cutLabels(QWidget *window)
     return cut;
 }
 
+// Lists of fixed choices narrower than their longest choice needs.
+QStringList cutChoices(QWidget *window)
+{
+    QStringList cut;
+    for (QComboBox *combo : window->findChildren<QComboBox *>()) {
+        if (combo->isVisible() && !combo->isEditable() && combo->width() < combo->sizeHint().width())
+            cut.append(combo->objectName() + QLatin1Char(' ') + combo->currentText());
+    }
+    return cut;
+}
+
 } // namespace
 
 class tst_Readable : public QObject
@@ -209,6 +220,13 @@ void tst_Readable::mainWindowLabels()
     QCOMPARE(cutLabels(h.form.get()), QStringList());
     h.next();
     QCOMPARE(cutLabels(h.form.get()), QStringList());
+    QCOMPARE(cutChoices(h.form.get()), QStringList());
+    // The Steam master brings its region beside the protocol; the page must still fit both.
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam master")));
+    QVERIFY(h.set("cboRegion", QStringLiteral("South America")));
+    QCOMPARE(cutLabels(h.form.get()), QStringList());
+    QCOMPARE(cutChoices(h.form.get()), QStringList());
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Half-Life master")));
     h.set("txtPlayerName_0", QStringLiteral("x"));
     h.set("cboMaster", master.addressText());
     h.next();
