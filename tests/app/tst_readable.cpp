@@ -4,6 +4,7 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "SteamFakes.h"
 #include "info/InfoForm.h"
 #include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
@@ -137,6 +138,8 @@ private Q_SLOTS:
     void mainWindowLabels();
     void informationWindow_data() { resultsList_data(); }
     void informationWindow();
+    void steamInformationWindow_data() { resultsList_data(); }
+    void steamInformationWindow();
     void launchWindow_data() { resultsList_data(); }
     void launchWindow();
     void cutCellShowsItsTextAsATip();
@@ -256,6 +259,29 @@ void tst_Readable::informationWindow()
     QStringList cut = cutCells(form->findChild<QTreeView *>(QStringLiteral("LVGameInfo")));
     QCOMPARE(cut.size(), 1);
     QVERIFY2(cut[0].startsWith(QLatin1String("0,1: A host name")), qPrintable(cut[0]));
+    delete form;
+}
+
+void tst_Readable::steamInformationWindow()
+{
+    QFETCH(qreal, fontScale);
+    QFont font = m_platformFont;
+    font.setPointSizeF(font.pointSizeF() * fontScale);
+    QApplication::setFont(font);
+    testsupport::FakeA2sServer server;
+    QVERIFY(server.listen());
+    testsupport::FakeA2sInfo info;
+    info.OperatingSystem = 'w';
+    info.ServerType = 'p';
+    server.setInfo(info);
+    QPointer<info::InfoForm> form = new info::InfoForm;
+    form->GetInfo(server.addressText(), server.port(), search::ListProtocol::Steam);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    // The Steam mode's own captions fit as the others do.
+    auto *list = form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"));
+    QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(), 12, Wait);
+    QCOMPARE(cutCells(list), QStringList());
     delete form;
 }
 
