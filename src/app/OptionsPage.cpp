@@ -1,7 +1,7 @@
 #include "app/OptionsPage.h"
 
+#include "app/MasterChoice.h"
 #include "protocol/MasterProtocol.h"
-#include "protocol/SteamMasterProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/UnicodeMatcher.h"
 #include "ui/Icons.h"
@@ -18,7 +18,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -64,13 +63,6 @@ QString filterTooLong(const QString &field)
 QString slotName(int slot, const char *stem)
 {
     return QLatin1String(stem) + QLatin1Char('_') + QString::number(slot);
-}
-
-using search::ListProtocol;
-
-size_t indexOf(ListProtocol protocol)
-{
-    return protocol == ListProtocol::Steam ? 1 : 0;
 }
 
 } // namespace
@@ -207,7 +199,6 @@ void OptionsPage::buildMasterSettings()
     for (const char *preset : search::MasterPresets)
         m_master->addItem(QLatin1String(preset));
     m_master->setEditText(QLatin1String(search::MasterPresets[0]));
-    m_masters = { QLatin1String(search::MasterPresets[0]), QLatin1String(search::SteamMasterPresets[0]) };
     m_capOn = new QCheckBox(QStringLiteral("&Max amount of servers to download:"), frame);
     m_capOn->setObjectName(QStringLiteral("chkMax"));
     m_cap = makeNumberBox(frame, "txtMax", QStringLiteral("5000"), 6, m_numeric);
@@ -218,76 +209,15 @@ void OptionsPage::buildMasterSettings()
     grid->addWidget(m_master, 0, 1, 1, 2);
     grid->addWidget(m_capOn, 1, 0, 1, 2);
     grid->addWidget(m_cap, 1, 2, Qt::AlignLeft);
-    buildProtocolChoice(frame, grid, 2);
+    // Below the master's own rows, so nothing that was there moves.
+    m_masterChoice = new MasterChoice(m_master, frame, grid, 2);
     grid->setColumnStretch(2, 1);
     layout()->addWidget(frame);
 }
 
-void OptionsPage::buildProtocolChoice(QWidget *frame, QGridLayout *grid, int row)
-{
-    // Below the master's own rows, so nothing that was there moves; the region only matters to
-    // the Steam master and is shown only with it.
-    m_protocol = new QComboBox(frame);
-    m_protocol->setObjectName(QStringLiteral("cboProtocol"));
-    m_protocol->addItem(tr("Half-Life master"));
-    m_protocol->addItem(tr("Steam master"));
-    m_protocol->setAccessibleName(tr("Protocol"));
-    m_region = new QComboBox(frame);
-    m_region->setObjectName(QStringLiteral("cboRegion"));
-    m_region->setAccessibleName(tr("Steam master region"));
-    for (const protocol::SteamRegionName &region : protocol::SteamRegionNames)
-        m_region->addItem(tr(region.DisplayName), int(region.Region));
-    m_region->setCurrentIndex(m_region->findData(int(protocol::SteamRegion::World)));
-    m_regionLabel = makeLabel(frame, "lblRegion", tr("&Region:"), m_region);
-    auto *choices = new QHBoxLayout;
-    choices->addWidget(m_protocol);
-    choices->addSpacing(frame->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 2);
-    choices->addWidget(m_regionLabel);
-    choices->addWidget(m_region);
-    choices->addStretch(1);
-    grid->addWidget(makeLabel(frame, "lblProtocol", tr("&Protocol:"), m_protocol), row, 0);
-    grid->addLayout(choices, row, 1, 1, 2);
-    connect(m_protocol, &QComboBox::currentIndexChanged, this, &OptionsPage::protocolChosen);
-    showProtocol(ListProtocol::Legacy);
-}
-
-void OptionsPage::protocolChosen()
-{
-    m_masters[indexOf(m_shownProtocol)] = m_master->currentText();
-    showProtocol(m_protocol->currentIndex() == 1 ? ListProtocol::Steam : ListProtocol::Legacy);
-}
-
-void OptionsPage::showProtocol(ListProtocol protocol)
-{
-    m_shownProtocol = protocol;
-    m_master->clear();
-    if (protocol == ListProtocol::Steam) {
-        for (const char *preset : search::SteamMasterPresets)
-            m_master->addItem(QLatin1String(preset));
-    } else {
-        for (const char *preset : search::MasterPresets)
-            m_master->addItem(QLatin1String(preset));
-    }
-    m_master->setEditText(m_masters[indexOf(protocol)]);
-    m_regionLabel->setVisible(protocol == ListProtocol::Steam);
-    m_region->setVisible(protocol == ListProtocol::Steam);
-}
-
-void OptionsPage::showRegion(const QString &storedByte)
-{
-    const int region = storedByte.toInt();
-    int index = m_region->findData(region);
-    // A byte the region table does not name (rollcall-find takes any) is kept, not replaced.
-    if (index < 0) {
-        m_region->addItem(tr("Region %1").arg(region), region);
-        index = m_region->count() - 1;
-    }
-    m_region->setCurrentIndex(index);
-}
-
 bool OptionsPage::isValidPattern(const QString &name) const
 {
-    if (m_shownProtocol == ListProtocol::Steam)
+    if (m_masterChoice->protocol() == search::ListProtocol::Steam)
         return search::UnicodeWildcardPattern(name).isValid();
     return search::isValidWildcardPattern(name.toLatin1());
 }
@@ -416,14 +346,14 @@ bool OptionsPage::validate()
 search::SearchCriteria OptionsPage::criteria() const
 {
     search::SearchCriteria c;
-    c.Protocol = m_shownProtocol;
-    c.Region = quint8(m_region->currentData().toInt());
+    c.Protocol = m_masterChoice->protocol();
+    c.Region = m_masterChoice->region();
     for (size_t i = 0; i < 2; ++i) {
         c.Slots[i].EnableSearch = m_enable[i]->isChecked();
         c.Slots[i].UseWildcards = m_wildcards[i]->isChecked();
         // Steam servers send UTF-8, so any text can be looked for; legacy servers send Latin-1.
-        c.Slots[i].PlayerName
-            = c.Protocol == ListProtocol::Steam ? m_name[i]->text().toUtf8() : m_name[i]->text().toLatin1();
+        c.Slots[i].PlayerName = c.Protocol == search::ListProtocol::Steam ? m_name[i]->text().toUtf8()
+                                                                          : m_name[i]->text().toLatin1();
     }
     c.GameFilter = m_game->currentText();
     c.MapFilter = m_map->text();
@@ -445,15 +375,7 @@ void OptionsPage::applySettings(const settings::SettingsValues &values)
     m_name[1]->setText(values.PlayerName2);
     m_maxConn->setText(values.MaxConnections);
     m_timeout->setText(values.QueryTimeout);
-    m_masters = { values.MasterServer, values.SteamMasterServer };
-    const ListProtocol protocol
-        = values.Protocol == QLatin1String("steam") ? ListProtocol::Steam : ListProtocol::Legacy;
-    {
-        const QSignalBlocker quiet(m_protocol);
-        m_protocol->setCurrentIndex(int(indexOf(protocol)));
-    }
-    showProtocol(protocol);
-    showRegion(values.SteamRegion);
+    m_masterChoice->apply(values);
     m_capOn->setChecked(values.EnableMaxServers);
     m_cap->setText(values.MaxServerAmount);
     m_game->setEditText(values.GameFilter);
@@ -471,13 +393,7 @@ void OptionsPage::storeSettings(settings::SettingsValues &values) const
     values.PlayerName2 = m_name[1]->text();
     values.MaxConnections = m_maxConn->text();
     values.QueryTimeout = m_timeout->text();
-    std::array<QString, 2> masters = m_masters;
-    masters[indexOf(m_shownProtocol)] = m_master->currentText();
-    values.MasterServer = masters[0];
-    values.SteamMasterServer = masters[1];
-    values.Protocol
-        = m_shownProtocol == ListProtocol::Steam ? QStringLiteral("steam") : QStringLiteral("legacy");
-    values.SteamRegion = QString::number(m_region->currentData().toInt());
+    m_masterChoice->store(values);
     values.EnableMaxServers = m_capOn->isChecked();
     values.MaxServerAmount = m_cap->text();
     values.GameFilter = m_game->currentText();

@@ -12,11 +12,12 @@
 
 class QCheckBox;
 class QComboBox;
-class QGridLayout;
 class QLabel;
 class QLineEdit;
 
 namespace rollcall::app {
+
+class MasterChoice;
 
 // Lets only the digits and Backspace into a box, and rewrites the box as a plain number when
 // it loses the focus. A validator cannot do both: it would still see control characters and
@@ -59,10 +60,6 @@ private:
     void buildQuerySettings();
     void buildMasterSettings();
     void buildFilter();
-    void buildProtocolChoice(QWidget *frame, QGridLayout *grid, int row);
-    void protocolChosen();
-    void showProtocol(search::ListProtocol protocol);
-    void showRegion(const QString &storedByte);
     bool isValidPattern(const QString &name) const;
     void setSlotEnabled(int slot, bool moveFocus);
     void setCapEnabled(bool moveFocus);
@@ -75,12 +72,7 @@ private:
     QLineEdit *m_maxConn = nullptr;
     QLineEdit *m_timeout = nullptr;
     QComboBox *m_master = nullptr;
-    QComboBox *m_protocol = nullptr;
-    QLabel *m_regionLabel = nullptr;
-    QComboBox *m_region = nullptr;
-    // Each protocol keeps its own last master: the one shown is in the master box, the other here.
-    std::array<QString, 2> m_masters;
-    search::ListProtocol m_shownProtocol = search::ListProtocol::Legacy;
+    MasterChoice *m_masterChoice = nullptr;
     QCheckBox *m_capOn = nullptr;
     QLineEdit *m_cap = nullptr;
     QComboBox *m_game = nullptr;
