@@ -1,7 +1,9 @@
 #include "app/OptionsPage.h"
 
+#include "app/MasterChoice.h"
 #include "protocol/MasterProtocol.h"
 #include "search/PlayerMatcher.h"
+#include "search/UnicodeMatcher.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
 #include "ui/UserMessage.h"
@@ -205,8 +207,17 @@ void OptionsPage::buildMasterSettings()
     grid->addWidget(m_master, 0, 1, 1, 2);
     grid->addWidget(m_capOn, 1, 0, 1, 2);
     grid->addWidget(m_cap, 1, 2, Qt::AlignLeft);
+    // Below the master's own rows, so nothing that was there moves.
+    m_masterChoice = new MasterChoice(m_master, frame, grid, 2);
     grid->setColumnStretch(2, 1);
     layout()->addWidget(frame);
+}
+
+bool OptionsPage::isValidPattern(const QString &name) const
+{
+    if (m_masterChoice->protocol() == search::ListProtocol::Steam)
+        return search::UnicodeWildcardPattern(name).isValid();
+    return search::isValidWildcardPattern(name.toLatin1());
 }
 
 void OptionsPage::buildFilter()
@@ -285,7 +296,7 @@ bool OptionsPage::validate()
             refuse(m_name[i], tr("Please enter a player name."));
             return false;
         }
-        if (m_wildcards[i]->isChecked() && !search::isValidWildcardPattern(m_name[i]->text().toLatin1())) {
+        if (m_wildcards[i]->isChecked() && !isValidPattern(m_name[i]->text())) {
             refuse(m_name[i], tr("Please enter a valid wildcard pattern."));
             m_name[i]->selectAll();
             return false;
@@ -333,10 +344,14 @@ bool OptionsPage::validate()
 search::SearchCriteria OptionsPage::criteria() const
 {
     search::SearchCriteria c;
+    c.Protocol = m_masterChoice->protocol();
+    c.Region = m_masterChoice->region();
     for (size_t i = 0; i < 2; ++i) {
         c.Slots[i].EnableSearch = m_enable[i]->isChecked();
         c.Slots[i].UseWildcards = m_wildcards[i]->isChecked();
-        c.Slots[i].PlayerName = m_name[i]->text().toLatin1();
+        // Steam servers send UTF-8, so any text can be looked for; legacy servers send Latin-1.
+        c.Slots[i].PlayerName = c.Protocol == search::ListProtocol::Steam ? m_name[i]->text().toUtf8()
+                                                                          : m_name[i]->text().toLatin1();
     }
     c.GameFilter = m_game->currentText();
     c.MapFilter = m_map->text();
@@ -358,7 +373,7 @@ void OptionsPage::applySettings(const settings::SettingsValues &values)
     m_name[1]->setText(values.PlayerName2);
     m_maxConn->setText(values.MaxConnections);
     m_timeout->setText(values.QueryTimeout);
-    m_master->setEditText(values.MasterServer);
+    m_masterChoice->apply(values);
     m_capOn->setChecked(values.EnableMaxServers);
     m_cap->setText(values.MaxServerAmount);
     m_game->setEditText(values.GameFilter);
@@ -376,7 +391,7 @@ void OptionsPage::storeSettings(settings::SettingsValues &values) const
     values.PlayerName2 = m_name[1]->text();
     values.MaxConnections = m_maxConn->text();
     values.QueryTimeout = m_timeout->text();
-    values.MasterServer = m_master->currentText();
+    m_masterChoice->store(values);
     values.EnableMaxServers = m_capOn->isChecked();
     values.MaxServerAmount = m_cap->text();
     values.GameFilter = m_game->currentText();

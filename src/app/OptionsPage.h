@@ -17,6 +17,8 @@ class QLineEdit;
 
 namespace rollcall::app {
 
+class MasterChoice;
+
 // Lets only the digits and Backspace into a box, and rewrites the box as a plain number when
 // it loses the focus. A validator cannot do both: it would still see control characters and
 // leave "007" or an empty box alone.
@@ -58,6 +60,7 @@ private:
     void buildQuerySettings();
     void buildMasterSettings();
     void buildFilter();
+    bool isValidPattern(const QString &name) const;
     void setSlotEnabled(int slot, bool moveFocus);
     void setCapEnabled(bool moveFocus);
     void refuse(QWidget *control, const QString &text);
@@ -69,6 +72,7 @@ private:
     QLineEdit *m_maxConn = nullptr;
     QLineEdit *m_timeout = nullptr;
     QComboBox *m_master = nullptr;
+    MasterChoice *m_masterChoice = nullptr;
     QCheckBox *m_capOn = nullptr;
     QLineEdit *m_cap = nullptr;
     QComboBox *m_game = nullptr;

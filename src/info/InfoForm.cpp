@@ -2,13 +2,16 @@
 
 #include "info/InfoList.h"
 #include "info/TextListModel.h"
+#include "protocol/A2sProtocol.h"
 #include "protocol/QueryProtocol.h"
+#include "search/A2sExchange.h"
 #include "search/ServerSocket.h"
 #include "ui/Sizing.h"
 #include "ui/WindowHelpers.h"
 
 #include <QIcon>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace rollcall::info {
 
@@ -31,6 +34,63 @@ QString text(const std::optional<QByteArray> &bytes)
     return protocol::Latin1(*bytes);
 }
 
+// Each round of a Steam question waits this long; a server silent through it keeps "n/a", as a
+// legacy server that never answers does.
+constexpr int SteamRoundMs = 3000;
+
+QString yesNo(bool on)
+{
+    return on ? InfoForm::tr("Yes") : InfoForm::tr("No");
+}
+
+QString serverTypeText(char type)
+{
+    switch (type) {
+    case 'd':
+        return InfoForm::tr("Dedicated");
+    case 'l':
+        return InfoForm::tr("Listen");
+    case 'p':
+        return InfoForm::tr("Proxy");
+    default:
+        return QString(QChar::fromLatin1(type));
+    }
+}
+
+QString operatingSystemText(char system)
+{
+    switch (system) {
+    case 'l':
+        return InfoForm::tr("Linux");
+    case 'w':
+        return InfoForm::tr("Windows");
+    case 'm':
+    case 'o': // servers use either letter for it
+        return InfoForm::tr("Mac");
+    default:
+        return QString(QChar::fromLatin1(system));
+    }
+}
+
+// What only an A2S info reply tells, in this order, each row only when the reply holds it.
+QList<QStringList> steamOnlyRows(const protocol::A2sInfo &info)
+{
+    QList<QStringList> rows;
+    if (info.Bots)
+        rows.append({ InfoForm::tr("Bots"), QString::number(*info.Bots) });
+    if (info.ServerType)
+        rows.append({ InfoForm::tr("Server Type"), serverTypeText(*info.ServerType) });
+    if (info.OperatingSystem)
+        rows.append({ InfoForm::tr("Operating System"), operatingSystemText(*info.OperatingSystem) });
+    if (info.Password)
+        rows.append({ InfoForm::tr("Password"), yesNo(*info.Password) });
+    if (info.Secure)
+        rows.append({ InfoForm::tr("Secure (VAC)"), yesNo(*info.Secure) });
+    if (info.Version)
+        rows.append({ InfoForm::tr("Version"), protocol::Utf8(*info.Version) });
+    return rows;
+}
+
 } // namespace
 
 InfoForm::InfoForm(QWidget *parent)
@@ -48,7 +108,12 @@ InfoForm::InfoForm(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(ui::Twips(120), ui::Twips(120), ui::Twips(120), ui::Twips(120));
     layout->setSpacing(ui::Twips(105));
-    const QString longestSetting = tr(GameDescriptionRow);
+    // The setting column fits the longest caption, the Steam mode's own among them.
+    QString longestSetting = tr(GameDescriptionRow);
+    for (const QString &caption : { tr("Operating System"), tr("Secure (VAC)"), tr("Server Type") }) {
+        if (fontMetrics().horizontalAdvance(caption) > fontMetrics().horizontalAdvance(longestSetting))
+            longestSetting = caption;
+    }
     addList(GameInfoList,
         new InfoList("LVGameInfo",
             { { tr("Setting"), left, 2000, longestSetting }, { tr("Value"), left, 6000, {}, stretch } },
@@ -106,13 +171,82 @@ void InfoForm::addGameInfoRows()
         model->appendRow({ name, tr(NotAvailable) });
 }
 
-void InfoForm::GetInfo(const QString &serverIp, qint32 serverPort)
+void InfoForm::GetInfo(const QString &serverIp, qint32 serverPort, search::ListProtocol protocol)
 {
     setWindowTitle(tr("Server Info for %1:%2").arg(serverIp, QString::number(serverPort)));
-    for (List &list : m_lists) {
+    m_serverIp = serverIp;
+    m_serverPort = serverPort;
+    for (int i = 0; i < ListCount; ++i) {
+        List &list = m_lists[i];
+        if (protocol == search::ListProtocol::Steam && !list.exchange) {
+            list.exchange = new search::A2sExchange(this);
+            list.exchange->setObjectName(
+                list.socket->objectName().replace(QLatin1String("WS_"), QLatin1String("A2S_")));
+            connect(list.exchange, &search::A2sExchange::answered, this,
+                [this, which = ListIndex(i)](const QByteArray &reply) { steamReplyArrived(which, reply); });
+        } else if (protocol == search::ListProtocol::Legacy && list.exchange) {
+            delete std::exchange(list.exchange, nullptr);
+        }
         list.socket->aim(serverIp, serverPort);
-        list.socket->send(list.request);
+        ask(ListIndex(i));
     }
+}
+
+void InfoForm::ask(ListIndex which)
+{
+    List &list = m_lists[which];
+    if (list.exchange) {
+        const search::A2sExchange::Kind kind = which == RulesList ? search::A2sExchange::Kind::Rules
+            : which == PlayersList                                ? search::A2sExchange::Kind::Players
+                                                                  : search::A2sExchange::Kind::Info;
+        list.exchange->start(m_serverIp, m_serverPort, kind, SteamRoundMs);
+        return;
+    }
+    // A reply to the earlier request would add its rows a second time beside the new reply's.
+    list.socket->close();
+    list.socket->send(list.request);
+}
+
+void InfoForm::steamReplyArrived(ListIndex which, const QByteArray &reply)
+{
+    TextListModel *rows = m_lists[which].view->rows();
+    switch (which) {
+    case GameInfoList:
+        showSteamInfo(reply);
+        break;
+    case RulesList:
+        for (const protocol::ServerRule &rule : protocol::DecodeRulesReply(reply).Rules)
+            rows->appendRow({ protocol::Utf8(rule.Name), protocol::Utf8(rule.Value) });
+        break;
+    case PlayersList:
+        for (const protocol::PlayerRecord &player : protocol::DecodePlayersReply(reply).Players)
+            rows->appendRow({ QString::number(player.Index), protocol::Utf8(player.Name),
+                QString::number(player.Frags), protocol::FormatPlayTime(player.Time) });
+        break;
+    case ListCount:
+        break;
+    }
+}
+
+void InfoForm::showSteamInfo(const QByteArray &reply)
+{
+    const protocol::A2sInfo info = protocol::DecodeA2sInfo(reply);
+    TextListModel *rows = m_lists[GameInfoList].view->rows();
+    const auto set = [rows](const QString &row, const std::optional<QByteArray> &value) {
+        if (value)
+            rows->setValueOf(row, 1, protocol::Utf8(*value));
+    };
+    set(tr(HostNameRow), info.HostName);
+    set(tr(MapNameRow), info.MapName);
+    set(tr(GameDirectoryRow), info.GameDirectory);
+    set(tr(GameDescriptionRow), info.GameDescription);
+    if (info.PlayerCount && info.MaxPlayers)
+        rows->setValueOf(tr(PlayersRow), 1,
+            QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
+    if (info.ProtocolVersion)
+        rows->setValueOf(tr(ProtocolVersionRow), 1, QString::number(*info.ProtocolVersion));
+    for (const QStringList &row : steamOnlyRows(info))
+        rows->appendRow(row);
 }
 
 void InfoForm::replyArrived(ListIndex which, const QByteArray &reply)
@@ -162,9 +296,7 @@ void InfoForm::refresh(ListIndex which)
         list.view->unsort();
         addGameInfoRows();
     }
-    // A reply to the earlier request would add its rows a second time beside the new reply's.
-    list.socket->close();
-    list.socket->send(list.request);
+    ask(which);
 }
 
 } // namespace rollcall::info

@@ -4,12 +4,15 @@
 // list filled from its own query. Any number can be open; each owns its three sockets and
 // is deleted when closed, so a reply still on its way is simply never read.
 
+#include "search/SearchCriteria.h"
+
 #include <QWidget>
 #include <array>
 
 namespace rollcall::search {
+class A2sExchange;
 class ServerSocket;
-}
+} // namespace rollcall::search
 
 namespace rollcall::info {
 
@@ -24,7 +27,10 @@ public:
     explicit InfoForm(QWidget *parent = nullptr);
     ~InfoForm() override;
 
-    void GetInfo(const QString &serverIp, qint32 serverPort);
+    // `protocol` is the one of the search that listed the server: Steam servers are asked with
+    // A2S, challenges included, and their text is read as UTF-8.
+    void GetInfo(const QString &serverIp, qint32 serverPort,
+        search::ListProtocol protocol = search::ListProtocol::Legacy);
 
 private:
     enum ListIndex { GameInfoList, RulesList, PlayersList, ListCount };
@@ -33,14 +39,20 @@ private:
         InfoList *view = nullptr;
         search::ServerSocket *socket = nullptr;
         QByteArray request;
+        search::A2sExchange *exchange = nullptr; // Steam mode only
     };
 
     void addList(ListIndex which, InfoList *view, const char *socketName, const QString &accessibleName);
     void addGameInfoRows();
     void replyArrived(ListIndex which, const QByteArray &reply);
     void refresh(ListIndex which);
+    void ask(ListIndex which);
+    void steamReplyArrived(ListIndex which, const QByteArray &reply);
+    void showSteamInfo(const QByteArray &reply);
 
     std::array<List, ListCount> m_lists;
+    QString m_serverIp;
+    qint32 m_serverPort = 0;
 };
 
 } // namespace rollcall::info

@@ -4,7 +4,9 @@
 #include "info/TextListModel.h"
 #include "launch/ExecutablePath.h"
 #include "launch/GameCommandLine.h"
+#include "protocol/A2sProtocol.h"
 #include "protocol/QueryProtocol.h"
+#include "search/A2sExchange.h"
 #include "search/ServerSocket.h"
 #include "ui/Seams.h"
 #include "ui/Sizing.h"
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <algorithm>
+#include <utility>
 
 namespace rollcall::launch {
 
@@ -29,6 +32,9 @@ const char *const NotAvailable = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm
 const char *const GameDirectoryRow = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "Game Directory");
 const char *const ShowInfoCaption = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "&Info >>");
 const char *const HideInfoCaption = QT_TRANSLATE_NOOP("rollcall::launch::LaunchForm", "&Info <<");
+// Each round of a Steam question waits this long; without an answer the game stays unknown and
+// a launch is refused, as when a legacy server is silent.
+constexpr int SteamRoundMs = 3000;
 
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
@@ -173,10 +179,29 @@ void LaunchForm::addInfoRows()
         m_list->rows()->appendRow({ name, tr(NotAvailable) });
 }
 
-void LaunchForm::GetInfo(const QString &serverIp, qint32 serverPort)
+void LaunchForm::GetInfo(const QString &serverIp, qint32 serverPort, search::ListProtocol protocol)
 {
     m_address->setText(serverIp + QLatin1Char(':') + QString::number(serverPort));
+    m_serverIp = serverIp;
+    m_serverPort = serverPort;
+    if (protocol == search::ListProtocol::Steam && !m_exchange) {
+        m_exchange = new search::A2sExchange(this);
+        m_exchange->setObjectName(QStringLiteral("A2S_GameInfo"));
+        connect(m_exchange, &search::A2sExchange::answered, this, &LaunchForm::steamReplyArrived);
+    } else if (protocol == search::ListProtocol::Legacy && m_exchange) {
+        delete std::exchange(m_exchange, nullptr);
+    }
     m_socket->aim(serverIp, serverPort);
+    ask();
+}
+
+void LaunchForm::ask()
+{
+    if (m_exchange) {
+        m_exchange->start(m_serverIp, m_serverPort, search::A2sExchange::Kind::Info, SteamRoundMs);
+        return;
+    }
+    m_socket->close();
     m_socket->send(protocol::BuildQueryRequest(protocol::QueryKind::Info));
 }
 
@@ -260,8 +285,23 @@ void LaunchForm::refresh()
     m_list->rows()->clear();
     addInfoRows();
     // Until the new reply is in, the game directory is unknown again and a launch is refused.
-    m_socket->close();
-    m_socket->send(protocol::BuildQueryRequest(protocol::QueryKind::Info));
+    ask();
+}
+
+void LaunchForm::steamReplyArrived(const QByteArray &reply)
+{
+    const protocol::A2sInfo info = protocol::DecodeA2sInfo(reply);
+    const auto set = [this](const QString &row, const std::optional<QByteArray> &value) {
+        if (value)
+            m_list->rows()->setValueOf(row, 1, protocol::Utf8(*value));
+    };
+    set(tr("Host Name"), info.HostName);
+    set(tr("Map Name"), info.MapName);
+    set(tr(GameDirectoryRow), info.GameDirectory);
+    set(tr("Game Description"), info.GameDescription);
+    if (info.PlayerCount && info.MaxPlayers)
+        m_list->rows()->setValueOf(tr("Players"), 1,
+            QString::number(*info.PlayerCount) + QLatin1Char('/') + QString::number(*info.MaxPlayers));
 }
 
 } // namespace rollcall::launch

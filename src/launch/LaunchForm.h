@@ -4,14 +4,17 @@
 // connected to it. One exists at a time; closing it unloads it, and the next launch builds
 // it afresh from the program-wide executable path.
 
+#include "search/SearchCriteria.h"
+
 #include <QDialog>
 
 class QLineEdit;
 class QPushButton;
 
 namespace rollcall::search {
+class A2sExchange;
 class ServerSocket;
-}
+} // namespace rollcall::search
 namespace rollcall::info {
 class InfoList;
 }
@@ -30,7 +33,10 @@ public:
     explicit LaunchForm(ExecutablePath *executablePath, QWidget *parent = nullptr);
     ~LaunchForm() override;
 
-    void GetInfo(const QString &serverIp, qint32 serverPort);
+    // A server of a Steam-mode search is asked with A2S (challenges included) and its text read
+    // as UTF-8; the game directory it gives goes through the same guard before a launch.
+    void GetInfo(const QString &serverIp, qint32 serverPort,
+        search::ListProtocol protocol = search::ListProtocol::Legacy);
 
 public Q_SLOTS:
     void reject() override;
@@ -42,7 +48,9 @@ private:
     void browse();
     void toggleInfo();
     void replyArrived(const QByteArray &reply);
+    void steamReplyArrived(const QByteArray &reply);
     void refresh();
+    void ask();
 
     ExecutablePath *m_executablePath;
     QPushButton *m_launch = nullptr;
@@ -53,6 +61,9 @@ private:
     QLineEdit *m_path = nullptr;
     QPushButton *m_browse = nullptr;
     search::ServerSocket *m_socket = nullptr;
+    search::A2sExchange *m_exchange = nullptr; // while the server is a Steam-mode one
+    QString m_serverIp;
+    qint32 m_serverPort = 0;
 };
 
 } // namespace rollcall::launch

@@ -4,7 +4,9 @@
 #include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ping/Ping.h"
+#include "protocol/A2sProtocol.h"
 #include "protocol/QueryProtocol.h"
+#include "search/A2sExchange.h"
 #include "search/ServerSocket.h"
 #include "ui/CutTextTips.h"
 #include "ui/Icons.h"
@@ -30,6 +32,11 @@ using namespace std::chrono_literals;
 using search::ResultRow;
 
 namespace {
+
+// A round of a Steam question waits as long as the game check's whole legacy query may; the
+// refresh, like the legacy one, is worth a longer wait for a slow server.
+constexpr int SteamGameRoundMs = 1500;
+constexpr int SteamRefreshRoundMs = 3000;
 
 // The Launch button shows the game the selected server runs; the launch window takes the
 // game's small icon. A game not listed shows Half-Life's.
@@ -110,6 +117,12 @@ ResultsPage::ResultsPage(
     connect(m_infoSocket, &search::ServerSocket::replyReceived, this, &ResultsPage::gameInfoArrived);
     connect(m_refreshSocket, &search::ServerSocket::replyReceived, this, &ResultsPage::refreshArrived);
     connect(m_gameInfoTimer, &QTimer::timeout, this, &ResultsPage::gameInfoTimedOut);
+    m_steamGame = new search::A2sExchange(this);
+    m_steamGame->setObjectName(QStringLiteral("A2S_GameInfo"));
+    m_steamRefresh = new search::A2sExchange(this);
+    m_steamRefresh->setObjectName(QStringLiteral("A2S_RefreshServer"));
+    connect(m_steamGame, &search::A2sExchange::answered, this, &ResultsPage::steamGameArrived);
+    connect(m_steamRefresh, &search::A2sExchange::answered, this, &ResultsPage::steamRefreshArrived);
 
     ui::FitColumns(m_w.list, resultColumns(), ResultRow::PlayerName);
     m_w.list->setItemDelegate(new ui::CutTextTips(m_w.list));
@@ -160,8 +173,9 @@ launch::LaunchForm *ResultsPage::launchWindow() const
     return m_launchForm;
 }
 
-void ResultsPage::searchStarted()
+void ResultsPage::searchStarted(search::ListProtocol protocol)
 {
+    m_protocol = protocol;
     m_w.model->setSorting(false, m_w.model->sortColumn(), Qt::DescendingOrder);
     m_w.list->header()->setSortIndicatorShown(false);
     for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
@@ -181,6 +195,8 @@ void ResultsPage::tearDown()
     runEnded();
     m_refreshSocket->close();
     m_infoSocket->close();
+    m_steamRefresh->abort();
+    m_steamGame->abort();
     m_gameInfoTimer->stop();
 }
 
@@ -211,15 +227,31 @@ void ResultsPage::rowSelected()
     for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.launch })
         button->setEnabled(true);
     m_w.stop->setEnabled(m_runActive);
+    askGame(*server);
+}
 
+void ResultsPage::askGame(const SelectedServer &server)
+{
+    const bool steam = m_protocol == search::ListProtocol::Steam;
     // The server that answered the last info query, on the port last asked: nothing new to learn.
-    if (server->port == m_infoSocket->aimedPort() && server->address == m_infoSocket->lastSenderAddress())
+    if (steam && m_steamGameTold && server.port == m_steamGamePort && server.address == m_steamGameAddress)
+        return;
+    if (!steam && server.port == m_infoSocket->aimedPort()
+        && server.address == m_infoSocket->lastSenderAddress())
         return;
     setLaunchPicture(ui::BlankPicture);
     setTag(ui::HalfLifeWindowIcon);
     m_gameInfoTimer->start();
     m_infoSocket->close();
-    m_infoSocket->aim(server->address, server->port);
+    if (steam) {
+        m_steamGameAddress = server.address;
+        m_steamGamePort = server.port;
+        m_steamGameTold = false;
+        m_steamGame->start(server.address, server.port, search::A2sExchange::Kind::Info, SteamGameRoundMs);
+        return;
+    }
+    m_steamGame->abort();
+    m_infoSocket->aim(server.address, server.port);
     m_infoSocket->send(protocol::BuildQueryRequest(protocol::QueryKind::Info));
 }
 
@@ -254,10 +286,22 @@ void ResultsPage::gameInfoArrived(const QByteArray &reply)
 {
     m_infoSocket->close();
     m_gameInfoTimer->stop();
-    const protocol::InfoReply info = protocol::DecodeInfoReply(reply);
-    if (!info.GameDirectory)
+    showGame(protocol::DecodeInfoReply(reply).GameDirectory);
+}
+
+void ResultsPage::steamGameArrived(const QByteArray &reply)
+{
+    m_gameInfoTimer->stop();
+    m_steamGameTold = true;
+    showGame(protocol::DecodeA2sInfo(reply).GameDirectory);
+}
+
+void ResultsPage::showGame(const std::optional<QByteArray> &directory)
+{
+    // A reply cut before the directory leaves the blank picture: the server said nothing usable.
+    if (!directory)
         return;
-    const QByteArray game = info.GameDirectory->toLower();
+    const QByteArray game = directory->toLower();
     for (const GamePictures &known : GamesWithPictures) {
         if (game == known.directory) {
             setLaunchPicture(known.picture);
@@ -272,6 +316,7 @@ void ResultsPage::gameInfoTimedOut()
 {
     m_gameInfoTimer->stop();
     m_infoSocket->close();
+    m_steamGame->abort();
     setLaunchPicture(ui::HalfLifePicture);
 }
 
@@ -284,6 +329,12 @@ void ResultsPage::refresh()
     m_refreshRow = server->id;
     m_refreshPlayerName = m_w.model->rowById(server->id).value_or(ResultRow {}).cell(ResultRow::PlayerName);
     m_refreshSocket->close();
+    if (m_protocol == search::ListProtocol::Steam) {
+        m_steamRefresh->start(
+            server->address, server->port, search::A2sExchange::Kind::Players, SteamRefreshRoundMs);
+        return;
+    }
+    m_steamRefresh->abort();
     m_refreshSocket->aim(server->address, server->port);
     m_refreshSocket->send(protocol::BuildQueryRequest(protocol::QueryKind::Players));
 }
@@ -291,12 +342,23 @@ void ResultsPage::refresh()
 void ResultsPage::refreshArrived(const QByteArray &reply)
 {
     m_refreshSocket->close();
-    const protocol::PlayersReply players = protocol::DecodePlayersReply(reply);
-    const QString ping = QString::number(m_refreshClock.elapsed());
+    applyRefresh(protocol::DecodePlayersReply(reply), QString::number(m_refreshClock.elapsed()));
+}
+
+void ResultsPage::steamRefreshArrived(const QByteArray &reply, int pingMs)
+{
+    // The round that was answered: a challenge round before it is no part of the server's ping.
+    applyRefresh(protocol::DecodePlayersReply(reply), QString::number(pingMs));
+}
+
+void ResultsPage::applyRefresh(const protocol::PlayersReply &players, const QString &ping)
+{
     if (m_w.model->rowOf(m_refreshRow) < 0)
         return;
+    const bool steam = m_protocol == search::ListProtocol::Steam;
     for (const protocol::PlayerRecord &player : players.Players) {
-        if (protocol::Latin1(player.Name) != m_refreshPlayerName)
+        // The row shows the name as the search decoded it: UTF-8 from Steam servers.
+        if ((steam ? protocol::Utf8(player.Name) : protocol::Latin1(player.Name)) != m_refreshPlayerName)
             continue;
         m_w.model->setCell(m_refreshRow, ResultRow::Ping, ping);
         m_w.model->setCell(m_refreshRow, ResultRow::Frags, QString::number(player.Frags));
@@ -318,7 +380,7 @@ void ResultsPage::launch()
         return;
     if (!m_launchForm)
         m_launchForm = new launch::LaunchForm(m_executablePath, m_w.window);
-    m_launchForm->GetInfo(server->address, server->port);
+    m_launchForm->GetInfo(server->address, server->port, m_protocol);
     m_launchForm->setWindowIcon(ui::Icon(m_tag));
     // Modal without a nested event loop: the main window takes no input until it closes.
     m_launchForm->setWindowModality(Qt::ApplicationModal);
@@ -333,7 +395,7 @@ void ResultsPage::viewInfo()
     if (!server)
         return;
     auto *window = new info::InfoForm(m_w.window);
-    window->GetInfo(server->address, server->port);
+    window->GetInfo(server->address, server->port, m_protocol);
     window->show();
 }
 

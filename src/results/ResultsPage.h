@@ -5,6 +5,7 @@
 // (launch, server information, copy, ping) and the Stop button.
 
 #include "results/ResultsModel.h"
+#include "search/SearchCriteria.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,9 +18,13 @@ class QTimer;
 class QTreeView;
 class QWidget;
 
-namespace rollcall::search {
-class ServerSocket;
+namespace rollcall::protocol {
+struct PlayersReply;
 }
+namespace rollcall::search {
+class A2sExchange;
+class ServerSocket;
+} // namespace rollcall::search
 namespace rollcall::launch {
 class ExecutablePath;
 class LaunchForm;
@@ -52,8 +57,9 @@ public:
     ~ResultsPage() override;
 
     // A new search: sorting off and descending, the row commands disabled, the default picture.
-    // The run is active: a selection makes Stop available.
-    void searchStarted();
+    // The run is active: a selection makes Stop available. The rows that follow come from
+    // servers of `protocol`, and every command asks them in it.
+    void searchStarted(search::ListProtocol protocol = search::ListProtocol::Legacy);
     // The run has ended (its last query is done, or it was stopped): Stop is off for good.
     void runEnded();
     // Back to the options page: the run has ended, and no reply may arrive any more for a query
@@ -93,12 +99,25 @@ private:
     void gameInfoArrived(const QByteArray &reply);
     void gameInfoTimedOut();
     void refreshArrived(const QByteArray &reply);
+    void askGame(const SelectedServer &server);
+    void showGame(const std::optional<QByteArray> &directory);
+    void steamGameArrived(const QByteArray &reply);
+    void steamRefreshArrived(const QByteArray &reply, int pingMs);
+    void applyRefresh(const protocol::PlayersReply &players, const QString &ping);
 
     ResultsPageWidgets m_w;
     launch::ExecutablePath *m_executablePath;
     search::ServerSocket *m_infoSocket = nullptr;
     search::ServerSocket *m_refreshSocket = nullptr;
     QTimer *m_gameInfoTimer = nullptr;
+    search::ListProtocol m_protocol = search::ListProtocol::Legacy;
+    // Steam mode's questions, with their challenge rounds. The server whose game was last told,
+    // as the legacy socket remembers it for its own.
+    search::A2sExchange *m_steamGame = nullptr;
+    search::A2sExchange *m_steamRefresh = nullptr;
+    QString m_steamGameAddress;
+    qint32 m_steamGamePort = 0;
+    bool m_steamGameTold = false;
     int m_picture = 0;
     int m_tag = 0;
     bool m_runActive = false;

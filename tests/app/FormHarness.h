@@ -41,17 +41,21 @@ public:
     QList<ui::UserMessage> messages;
 };
 
-// Types `value` into the box or combo box `name`, or clicks the check box when it is not yet
-// in state `value` ("1" on, "0" off), so the controls it governs follow as for a user. False
-// when there is no such control or the click did nothing (its page is not in front).
+// Types `value` into the box or editable combo box `name`, picks it from a fixed list, or clicks the check
+// box when it is not yet in state `value` ("1" on, "0" off), so the controls it governs follow as for a user.
+// False when there is no such control or the click did nothing (its page is not in front).
 inline bool setControl(const QWidget *form, const QString &name, const QString &value)
 {
     QWidget *w = form->findChild<QWidget *>(name);
     if (auto *box = qobject_cast<QLineEdit *>(w))
         box->setText(value);
-    else if (auto *combo = qobject_cast<QComboBox *>(w))
+    else if (auto *combo = qobject_cast<QComboBox *>(w); combo && combo->isEditable())
         combo->setEditText(value);
-    else if (auto *check = qobject_cast<QAbstractButton *>(w)) {
+    else if (combo) {
+        // A fixed list: the item of that text is chosen, as a user would pick it.
+        combo->setCurrentIndex(combo->findText(value));
+        return combo->currentText() == value;
+    } else if (auto *check = qobject_cast<QAbstractButton *>(w)) {
         const bool on = value == QLatin1String("1");
         if (check->isChecked() != on)
             check->click();

@@ -3,6 +3,7 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "app/OptionsPage.h"
 #include "protocol/MasterProtocol.h"
 #include "settings/IniSettingsBackend.h"
 
@@ -65,6 +66,26 @@ bool wholeTextSelected(QLineEdit *e)
     return !e->text().isEmpty() && e->selectedText() == e->text();
 }
 
+QStringList itemsOf(const QComboBox *combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items.append(combo->itemText(i));
+    return items;
+}
+
+// The protocol, region and master as the page shows them, the region's visibility with them.
+QStringList masterShown(const QWidget *form)
+{
+    const auto *region = form->findChild<QComboBox *>(QStringLiteral("cboRegion"));
+    return { form->findChild<QComboBox *>(QStringLiteral("cboProtocol"))->currentText(),
+        region->currentText() + (region->isHidden() ? QStringLiteral(" hidden") : QString()),
+        form->findChild<QComboBox *>(QStringLiteral("cboMaster"))->currentText() };
+}
+
+const QStringList LegacyPresets = { "localhost:27010", "master:27010", "hlmaster.lan:27010" };
+const QStringList SteamPresets = { "hl1master.steampowered.com:27010", "hl2master.steampowered.com:27011" };
+
 } // namespace
 
 class tst_MainForm : public QObject
@@ -85,6 +106,12 @@ private Q_SLOTS:
     void tooLongFilterFromSettingsRefusedOnNext();
     void settingsSavedOnClose();
     void iniRoundTrip();
+    void protocolSwapsTheMasters();
+    void namesAndCriteriaByProtocol_data();
+    void namesAndCriteriaByProtocol();
+    void steamSettings_data();
+    void steamSettings();
+    void steamIniRoundTrip();
     void settingsThatAreNotAFile_data();
     void settingsThatAreNotAFile();
     // Last: it tells the application it is quitting.
@@ -129,6 +156,10 @@ void tst_MainForm::initialControls_data()
     row("txtTimeout", "", "5");
     row("Label18", "", "cboMaster");
     row("cboMaster");
+    row("lblProtocol", "", "cboProtocol");
+    row("cboProtocol");
+    row("lblRegion", "hidden", "cboRegion"); // the legacy master has no regions
+    row("cboRegion", "hidden");
     row("txtMax", "off", "6");
     row("Label2", "", "cboGameType");
     row("cboGameType");
@@ -442,6 +473,186 @@ void tst_MainForm::iniRoundTrip()
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("Rollcall/Half-Life.conf"))));
     app::MainForm second;
     QCOMPARE(optionsShown(&second), saved);
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+void tst_MainForm::protocolSwapsTheMasters()
+{
+    FormHarness h;
+    QVERIFY(h.shown);
+    h.next();
+    auto *master = h.child<QComboBox>(QStringLiteral("cboMaster"));
+    QCOMPARE(masterShown(h.form.get()),
+        (QStringList { "Half-Life master", "Rest of world hidden", LegacyPresets[0] }));
+    QCOMPARE(itemsOf(master), LegacyPresets);
+    QVERIFY(h.set("cboMaster", QStringLiteral("master:27010")));
+
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam master")));
+    QCOMPARE(masterShown(h.form.get()), (QStringList { "Steam master", "Rest of world", SteamPresets[0] }));
+    QCOMPARE(itemsOf(master), SteamPresets);
+    QCOMPARE(itemsOf(h.child<QComboBox>(QStringLiteral("cboRegion"))),
+        (QStringList { "US East", "US West", "South America", "Europe", "Asia", "Australia", "Middle East",
+            "Africa", "Rest of world" }));
+    QVERIFY(h.label("lblRegion")->isVisible());
+    QVERIFY(h.set("cboMaster", QStringLiteral("127.0.0.1:27011")));
+    QVERIFY(h.set("cboRegion", QStringLiteral("Asia")));
+
+    // Each protocol comes back with the master last typed for it.
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Half-Life master")));
+    QCOMPARE(masterShown(h.form.get()), (QStringList { "Half-Life master", "Asia hidden", "master:27010" }));
+    QCOMPARE(itemsOf(master), LegacyPresets);
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam master")));
+    QCOMPARE(masterShown(h.form.get()), (QStringList { "Steam master", "Asia", "127.0.0.1:27011" }));
+}
+
+void tst_MainForm::namesAndCriteriaByProtocol_data()
+{
+    QTest::addColumn<QString>("protocol");
+    QTest::addColumn<QString>("region"); // empty: left as it is
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("wildcards");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QByteArray>("bytes"); // the name slot's bytes
+    QTest::addColumn<int>("regionByte");
+
+    const QString legacy = QStringLiteral("Half-Life master");
+    const QString steam = QStringLiteral("Steam master");
+    const QString ivan = QStringLiteral("Иван");
+    // Legacy servers send Latin-1: a name is what its bytes say there, as it always was.
+    QTest::newRow("legacy_latin1") << legacy << "" << QStringLiteral("Jürgen") << false << true
+                                   << QByteArray("J\xFCrgen") << 255;
+    QTest::newRow("legacy_cyrillicAsBefore")
+        << legacy << "" << ivan << false << true << ivan.toLatin1() << 255;
+    QTest::newRow("legacy_reversedRange")
+        << legacy << "" << QStringLiteral("[z-a]") << true << false << QByteArray() << 255;
+    // Steam servers send UTF-8: any text may be looked for, and its patterns are judged folded.
+    QTest::newRow("steam_cyrillic") << steam << "Europe" << ivan << false << true << ivan.toUtf8() << 3;
+    QTest::newRow("steam_cyrillicPattern")
+        << steam << "US East" << QStringLiteral("И*н") << true << true << QStringLiteral("И*н").toUtf8() << 0;
+    QTest::newRow("steam_reversedOnlyWhenFolded")
+        << steam << "" << QStringLiteral("[Я-а]") << true << false << QByteArray() << 255;
+    QTest::newRow("steam_unclosed") << steam << "" << QStringLiteral("[абв") << true << false << QByteArray()
+                                    << 255;
+    QTest::newRow("steam_bracketWithoutWildcards") << steam << "Africa" << QStringLiteral("[абв") << false
+                                                   << true << QStringLiteral("[абв").toUtf8() << 7;
+}
+
+void tst_MainForm::namesAndCriteriaByProtocol()
+{
+    QFETCH(QString, protocol);
+    QFETCH(QString, region);
+    QFETCH(QString, name);
+    QFETCH(bool, wildcards);
+    QFETCH(bool, valid);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, regionByte);
+
+    FormHarness h;
+    QVERIFY(h.shown);
+    h.next();
+    QVERIFY(h.set("cboProtocol", protocol));
+    if (!region.isEmpty())
+        QVERIFY(h.set("cboRegion", region));
+    QVERIFY(h.set("txtPlayerName_0", name));
+    QVERIFY(h.set("chkUseWildcards_0", wildcards ? QStringLiteral("1") : QStringLiteral("0")));
+    // What Next checks and what it hands the run, without starting one.
+    auto *page = h.form->findChild<app::OptionsPage *>();
+    QCOMPARE(page->validate(), valid);
+    QCOMPARE(h.recorder.texts(),
+        valid ? QStringList() : QStringList { QStringLiteral("Please enter a valid wildcard pattern.") });
+    QCOMPARE(h.edit("txtPlayerName_0")->text(), name); // never rewritten
+    if (!valid)
+        return;
+    const search::SearchCriteria criteria = page->criteria();
+    QCOMPARE(criteria.Protocol,
+        protocol == QLatin1String("Steam master") ? search::ListProtocol::Steam
+                                                  : search::ListProtocol::Legacy);
+    QCOMPARE(int(criteria.Region), regionByte);
+    QCOMPARE(criteria.Slots[0].PlayerName, bytes);
+    QCOMPARE(criteria.MasterServer, h.child<QComboBox>(QStringLiteral("cboMaster"))->currentText());
+}
+
+void tst_MainForm::steamSettings_data()
+{
+    QTest::addColumn<QList<std::pair<QString, QString>>>("stored");
+    QTest::addColumn<QStringList>("shown"); // protocol, region, master
+    QTest::addColumn<QStringList>("saved"); // MasterServer, Protocol, SteamRegion, SteamMasterServer
+
+    using Values = QList<std::pair<QString, QString>>;
+    const QString hl1 = SteamPresets[0];
+    // A file from before the Steam mode: everything as it was, the Steam values at their defaults.
+    QTest::newRow("old_withoutSteamValues")
+        << Values { { "MasterServer", "master:27010" }, { "PlayerName[1]", "Zed" } }
+        << QStringList { "Half-Life master", "Rest of world hidden", "master:27010" }
+        << QStringList { "master:27010", "legacy", "255", hl1 };
+    QTest::newRow("steam_europe") << Values { { "MasterServer", "master:27010" }, { "Protocol", "steam" },
+        { "SteamRegion", "3" }, { "SteamMasterServer", "127.0.0.1:27011" } }
+                                  << QStringList { "Steam master", "Europe", "127.0.0.1:27011" }
+                                  << QStringList { "master:27010", "steam", "3", "127.0.0.1:27011" };
+    // A region byte the list does not name (rollcall-find takes any) is shown and kept.
+    QTest::newRow("steam_unnamedRegion") << Values { { "Protocol", "steam" }, { "SteamRegion", "12" } }
+                                         << QStringList { "Steam master", "Region 12", hl1 }
+                                         << QStringList { "localhost:27010", "steam", "12", hl1 };
+    // The legacy protocol shown keeps the Steam values it does not use.
+    QTest::newRow("legacy_keepsSteamValues")
+        << Values { { "Protocol", "legacy" }, { "SteamRegion", "7" },
+               { "SteamMasterServer", "10.1.1.1:27010" } }
+        << QStringList { "Half-Life master", "Africa hidden", "localhost:27010" }
+        << QStringList { "localhost:27010", "legacy", "7", "10.1.1.1:27010" };
+    QTest::newRow("bad_unknownProtocol")
+        << Values { { "Protocol", "Steam" }, { "SteamRegion", "300" } }
+        << QStringList { "Half-Life master", "Rest of world hidden", "localhost:27010" }
+        << QStringList { "localhost:27010", "legacy", "255", hl1 };
+}
+
+void tst_MainForm::steamSettings()
+{
+    using Values = QList<std::pair<QString, QString>>;
+    QFETCH(Values, stored);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, saved);
+
+    testing::MessageRecorder recorder;
+    auto memory = std::make_unique<settings::MemorySettingsBackend>();
+    for (const auto &[name, text] : stored)
+        memory->setText(name, text);
+    settings::MemorySettingsBackend *backend = memory.get();
+    app::MainForm form(std::move(memory));
+    QCOMPARE(masterShown(&form), shown);
+    form.show();
+    form.close();
+    QStringList written;
+    for (const char *name : { "MasterServer", "Protocol", "SteamRegion", "SteamMasterServer" }) {
+        for (const auto &[valueName, text] : backend->writes()) {
+            if (valueName == QLatin1String(name))
+                written.append(text);
+        }
+    }
+    QCOMPARE(written, saved);
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+void tst_MainForm::steamIniRoundTrip()
+{
+    testing::MessageRecorder recorder;
+    {
+        app::MainForm first;
+        first.findChild<QPushButton *>(QStringLiteral("Command2_1"))->click();
+        QVERIFY(testing::setControl(&first, QStringLiteral("cboMaster"), QStringLiteral("master:27010")));
+        QVERIFY(testing::setControl(&first, QStringLiteral("cboProtocol"), QStringLiteral("Steam master")));
+        QVERIFY(testing::setControl(&first, QStringLiteral("cboRegion"), QStringLiteral("Australia")));
+        QVERIFY(testing::setControl(&first, QStringLiteral("cboMaster"), QStringLiteral("127.0.0.1:27011")));
+        QVERIFY(testing::setControl(&first, QStringLiteral("txtPlayerName_0"), QStringLiteral("Иван")));
+        first.show();
+        first.close();
+    }
+    app::MainForm second;
+    QCOMPARE(masterShown(&second), (QStringList { "Steam master", "Australia", "127.0.0.1:27011" }));
+    QCOMPARE(
+        second.findChild<QLineEdit *>(QStringLiteral("txtPlayerName_0"))->text(), QStringLiteral("Иван"));
+    QVERIFY(testing::setControl(&second, QStringLiteral("cboProtocol"), QStringLiteral("Half-Life master")));
+    QCOMPARE(second.findChild<QComboBox *>(QStringLiteral("cboMaster"))->currentText(),
+        QStringLiteral("master:27010"));
     QVERIFY(recorder.messages.isEmpty());
 }
 

@@ -3,6 +3,7 @@
 #include "FakeServers.h"
 #include "FormHarness.h"
 #include "HostileServers.h"
+#include "SteamFakes.h"
 #include "results/ResultsModel.h"
 #include "search/ResultRow.h"
 #include "search/SearchRun.h"
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void endDuringTheRun();
     void doneAfterTheLastReply();
     void masterListCutIsANoticeAfterTheTexts();
+    void steamSearchRowsAskWithA2s();
 
 private:
     // The options page filled for a search for "bob" at the fake master, then "Next >".
@@ -238,6 +240,45 @@ void tst_MainFormSearch::masterListCutIsANoticeAfterTheTexts()
         QStringList({ "Total Servers: 100000",
             "The master server listed more than 100,000 servers; the first 100,000 were searched." }));
     QCOMPARE(h.form->currentPage(), 1);
+}
+
+void tst_MainFormSearch::steamSearchRowsAskWithA2s()
+{
+    // The rows of a Steam-mode search are asked with A2S: the results page knows the protocol
+    // of the search that produced them.
+    testsupport::FakeA2sServer steamServer;
+    QVERIFY(steamServer.listen());
+    testsupport::FakeA2sInfo info;
+    info.GameDirectory = "cstrike";
+    steamServer.setInfo(info);
+    m_master->setSilent(true);
+    FormHarness h;
+    QVERIFY(h.shown);
+    h.next();
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam master")));
+    QVERIFY(h.set("cboMaster", m_master->addressText()));
+    QVERIFY(h.set("txtPlayerName_0", QStringLiteral("Иван")));
+    h.next();
+    QCOMPARE(h.form->currentPage(), 2);
+    ResultRow row;
+    row.Cells = { steamServer.addressText(), QString::number(steamServer.port()), QStringLiteral("5"),
+        QStringLiteral("Иван"), QStringLiteral("1"), QStringLiteral("00:00:01") };
+    h.form->resultsModel()->appendRows({ row });
+    auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
+    click(list, list->model()->index(0, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(h.button("Command1")->property("tag").toString(), QStringLiteral("6"), Wait);
+    QCOMPARE(steamServer.requestCount(testsupport::FakeA2sServer::Kind::Other), 0);
+
+    // Back and on again with the legacy protocol: its rows are asked the legacy way.
+    h.back();
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Half-Life master")));
+    QVERIFY(h.set("cboMaster", m_master->addressText()));
+    QVERIFY(h.set("txtPlayerName_0", QStringLiteral("bob")));
+    h.next();
+    row.Cells[ResultRow::Port] = QString::number(m_bobServer->port());
+    h.form->resultsModel()->appendRows({ row });
+    click(list, list->model()->index(0, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(m_bobServer->requestCount(FakeGameServer::Kind::Info), 1, Wait);
 }
 
 QTEST_MAIN(tst_MainFormSearch)

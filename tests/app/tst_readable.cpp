@@ -4,6 +4,7 @@
 
 #include "FakeServers.h"
 #include "FormHarness.h"
+#include "SteamFakes.h"
 #include "info/InfoForm.h"
 #include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
@@ -111,6 +112,17 @@ QStringList cutLabels(QWidget *window)
     return cut;
 }
 
+// Lists of fixed choices narrower than their longest choice needs.
+QStringList cutChoices(QWidget *window)
+{
+    QStringList cut;
+    for (QComboBox *combo : window->findChildren<QComboBox *>()) {
+        if (combo->isVisible() && !combo->isEditable() && combo->width() < combo->sizeHint().width())
+            cut.append(combo->objectName() + QLatin1Char(' ') + combo->currentText());
+    }
+    return cut;
+}
+
 } // namespace
 
 class tst_Readable : public QObject
@@ -126,6 +138,8 @@ private Q_SLOTS:
     void mainWindowLabels();
     void informationWindow_data() { resultsList_data(); }
     void informationWindow();
+    void steamInformationWindow_data() { resultsList_data(); }
+    void steamInformationWindow();
     void launchWindow_data() { resultsList_data(); }
     void launchWindow();
     void cutCellShowsItsTextAsATip();
@@ -209,6 +223,13 @@ void tst_Readable::mainWindowLabels()
     QCOMPARE(cutLabels(h.form.get()), QStringList());
     h.next();
     QCOMPARE(cutLabels(h.form.get()), QStringList());
+    QCOMPARE(cutChoices(h.form.get()), QStringList());
+    // The Steam master brings its region beside the protocol; the page must still fit both.
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam master")));
+    QVERIFY(h.set("cboRegion", QStringLiteral("South America")));
+    QCOMPARE(cutLabels(h.form.get()), QStringList());
+    QCOMPARE(cutChoices(h.form.get()), QStringList());
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Half-Life master")));
     h.set("txtPlayerName_0", QStringLiteral("x"));
     h.set("cboMaster", master.addressText());
     h.next();
@@ -238,6 +259,29 @@ void tst_Readable::informationWindow()
     QStringList cut = cutCells(form->findChild<QTreeView *>(QStringLiteral("LVGameInfo")));
     QCOMPARE(cut.size(), 1);
     QVERIFY2(cut[0].startsWith(QLatin1String("0,1: A host name")), qPrintable(cut[0]));
+    delete form;
+}
+
+void tst_Readable::steamInformationWindow()
+{
+    QFETCH(qreal, fontScale);
+    QFont font = m_platformFont;
+    font.setPointSizeF(font.pointSizeF() * fontScale);
+    QApplication::setFont(font);
+    testsupport::FakeA2sServer server;
+    QVERIFY(server.listen());
+    testsupport::FakeA2sInfo info;
+    info.OperatingSystem = 'w';
+    info.ServerType = 'p';
+    server.setInfo(info);
+    QPointer<info::InfoForm> form = new info::InfoForm;
+    form->GetInfo(server.addressText(), server.port(), search::ListProtocol::Steam);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    // The Steam mode's own captions fit as the others do.
+    auto *list = form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"));
+    QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(), 12, Wait);
+    QCOMPARE(cutCells(list), QStringList());
     delete form;
 }
 

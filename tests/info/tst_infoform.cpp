@@ -1,4 +1,5 @@
 #include "FakeServers.h"
+#include "SteamFakes.h"
 #include "info/InfoForm.h"
 
 #include <QAction>
@@ -72,6 +73,8 @@ class TestInfoForm final : public QObject
 private Q_SLOTS:
     void twoWindowsFilledIndependently();
     void refreshAndCopyByKeyAndMenu();
+    void steamServerAskedWithA2s_data();
+    void steamServerAskedWithA2s();
 };
 
 void TestInfoForm::twoWindowsFilledIndependently()
@@ -187,6 +190,73 @@ void TestInfoForm::refreshAndCopyByKeyAndMenu()
     QTRY_VERIFY_WITH_TIMEOUT(form.isNull() && socket.isNull(), Wait);
     QTRY_COMPARE_WITH_TIMEOUT(server.repliesSent(), 3 + 2 + 1 + 1, Wait);
     QTest::qWait(50);
+}
+
+void TestInfoForm::steamServerAskedWithA2s_data()
+{
+    QTest::addColumn<int>("layout"); // FakeA2sServer::InfoLayout
+    QTest::addColumn<QStringList>("values"); // the game information column, in order
+    using Layout = FakeA2sServer::InfoLayout;
+    const QStringList common { "Сервер ☢", "de_dust2", "cstrike", "Counter-Strike", "2/32" };
+    // Both layouts from one request: the newer one is shown, with what only it tells (the version).
+    QTest::newRow("mThenI") << int(Layout::GoldSrcThenSource)
+                            << common
+            + QStringList { "48", "3", "Listen", "Windows", "Yes", "Yes", "1.1.2.7/Stdio" };
+    QTest::newRow("mOnly") << int(Layout::GoldSrc)
+                           << common + QStringList { "47", "3", "Listen", "Windows", "Yes", "Yes" };
+}
+
+void TestInfoForm::steamServerAskedWithA2s()
+{
+    QFETCH(int, layout);
+    QFETCH(QStringList, values);
+    FakeA2sServer server;
+    QVERIFY(server.listen());
+    server.setInfoChallenge(true); // every question needs its challenge round
+    server.setInfoLayout(FakeA2sServer::InfoLayout(layout));
+    server.setLaterInfoDelay(100);
+    FakeA2sInfo info;
+    info.HostName = "Сервер ☢";
+    info.Bots = 3;
+    info.ServerType = 'l';
+    info.OperatingSystem = 'w';
+    info.Password = true;
+    server.setInfo(info);
+    const QList<FakeUtf8Name> names = Utf8Names();
+    server.setPlayers({ { names[0].Bytes, 5, 60.f }, { names[7].Bytes, -1, 3600.f } });
+    const QList<FakeRule> rules { { "mp_timelimit", "30" }, { "sv_gravity", "800" }, { "sv_motd", "Привет" },
+        { "mp_friendlyfire", "0" }, { "sv_maxspeed", "320" }, { "sv_contact", "admin@example.org" } };
+    server.setRules(rules);
+    // The rules come in three pieces, the last first: the window sees only the whole reply.
+    QVERIFY(EncodeRulesReply(rules).size() > 2 * 50 && EncodeRulesReply(rules).size() <= 3 * 50);
+    server.setSplit(50, { 2, 0, 1 });
+
+    QPointer<InfoForm> form = new InfoForm;
+    form->GetInfo(server.addressText(), server.port(), rollcall::search::ListProtocol::Steam);
+    form->show();
+    QTreeView *game = list(form, "LVGameInfo");
+    QTRY_COMPARE_WITH_TIMEOUT(column(game, 1), values, Wait);
+    const QStringList six { "Host Name", "Map Name", "Game Directory", "Game Description", "Players",
+        "Protocol Version" };
+    const QStringList extra { "Bots", "Server Type", "Operating System", "Password", "Secure (VAC)",
+        "Version" };
+    QCOMPARE(column(game, 0), six + extra.mid(0, values.size() - six.size()));
+    QTRY_COMPARE_WITH_TIMEOUT(column(list(form, "LVGameRules"), 1),
+        (QStringList { "30", "800", "Привет", "0", "320", "admin@example.org" }), Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        column(list(form, "LVPlayers"), 1), (QStringList { names[0].Shown, names[7].Shown }), Wait);
+    QCOMPARE(column(list(form, "LVPlayers"), 3), (QStringList { "00:01:00", "01:00:00" }));
+    for (auto kind : { FakeA2sServer::Kind::Info, FakeA2sServer::Kind::Rules, FakeA2sServer::Kind::Players })
+        QCOMPARE(server.requestCount(kind), 2); // the bare question, then the one with its challenge
+
+    // F5 asks again and the rows of the reply come once, not beside the earlier ones.
+    game->setFocus();
+    QTest::keyClick(game, Qt::Key_F5);
+    QCOMPARE(column(game, 1), QStringList(6, QStringLiteral("n/a")));
+    QTRY_COMPARE_WITH_TIMEOUT(column(game, 1), values, Wait);
+    QTest::qWait(400); // past the grace an 'm' waits for its 'I'
+    QCOMPARE(column(game, 1), values);
+    delete form;
 }
 
 QTEST_MAIN(TestInfoForm)

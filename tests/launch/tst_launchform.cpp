@@ -1,4 +1,5 @@
 #include "FakeServers.h"
+#include "SteamFakes.h"
 #include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
 #include "ui/Seams.h"
@@ -51,6 +52,8 @@ private Q_SLOTS:
     void startsOnlyAWorkingPathAndKeepsIt();
     void refusedUntilEachReply();
     void browse();
+    void steamGameCheckThroughA2s_data();
+    void steamGameCheckThroughA2s();
 
 private:
     QPointer<LaunchForm> open(const QByteArray &gameDirectory = "valve");
@@ -233,6 +236,57 @@ void TestLaunchForm::browse()
     form = open();
     m_path.setValue(QStringLiteral("/elsewhere/hl2"));
     QCOMPARE(child<QLineEdit>(form, "txtPath")->text(), QStringLiteral("/elsewhere/hl2"));
+    delete form;
+}
+
+void TestLaunchForm::steamGameCheckThroughA2s_data()
+{
+    QTest::addColumn<QByteArray>("directory");
+    QTest::addColumn<bool>("launched");
+    QTest::newRow("ok_cstrike") << QByteArray("cstrike") << true;
+    // The A2S directory meets the same guard as the legacy one.
+    QTest::newRow("hostile_extraCommand") << QByteArray("cstrike +exec x") << false;
+    QTest::newRow("hostile_nonAscii") << QByteArray("стрике") << false;
+}
+
+void TestLaunchForm::steamGameCheckThroughA2s()
+{
+    QFETCH(QByteArray, directory);
+    QFETCH(bool, launched);
+    QStringList arguments;
+    seams().startProcess = [&arguments](const QString &, const QStringList &args) {
+        arguments = args;
+        return true;
+    };
+    FakeA2sServer server;
+    QVERIFY(server.listen());
+    server.setInfoChallenge(true);
+    FakeA2sInfo info;
+    info.GameDirectory = directory;
+    info.HostName = "Сервер";
+    server.setInfo(info);
+    QPointer<LaunchForm> form = new LaunchForm(&m_path);
+    form->GetInfo(server.addressText(), server.port(), rollcall::search::ListProtocol::Steam);
+    form->show();
+    child(form, "Command1")->click(); // before any answer: refused, as for a legacy server
+    QCOMPARE(m_messages.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QString::fromUtf8(directory), Wait);
+    QCOMPARE(child<QTreeView>(form, "LVGameInfo")->model()->index(0, 1).data().toString(),
+        QStringLiteral("Сервер"));
+    QCOMPARE(server.requestCount(FakeA2sServer::Kind::Info), 2); // its challenge round included
+    m_messages.clear();
+    child(form, "Command1")->click();
+    if (launched) {
+        QCOMPARE(m_messages.size(), 0);
+        QCOMPARE(arguments,
+            (QStringList { "-console", "-game", QString::fromUtf8(directory), "+connect",
+                "127.0.0.1:" + QString::number(server.port()) }));
+    } else {
+        QCOMPARE(m_messages,
+            (QList<UserMessage> { { UserMessage::Icon::Exclamation,
+                QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.") } }));
+        QVERIFY(arguments.isEmpty());
+    }
     delete form;
 }
 

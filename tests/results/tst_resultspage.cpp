@@ -1,4 +1,5 @@
 #include "FakeServers.h"
+#include "SteamFakes.h"
 #include "info/InfoForm.h"
 #include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
@@ -55,7 +56,8 @@ struct Harness
     launch::ExecutablePath executablePath { QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe"), nullptr };
     ResultsPage *page = nullptr;
 
-    explicit Harness(const QList<ResultRow> &rows = {})
+    explicit Harness(
+        const QList<ResultRow> &rows = {}, search::ListProtocol protocol = search::ListProtocol::Legacy)
     {
         auto *layout = new QVBoxLayout(&window);
         for (QWidget *w :
@@ -67,7 +69,7 @@ struct Harness
         window.resize(700, 500);
         page = new ResultsPage({ &window, list, model, launch, refresh, stop, viewInfo, copy, ping, copyBox },
             &executablePath, &window);
-        page->searchStarted();
+        page->searchStarted(protocol);
         model->appendRows(rows);
         window.show();
     }
@@ -130,6 +132,9 @@ private Q_SLOTS:
     void pingThroughTheSeam();
     void pingLoopback();
     void launchWindowExistsOnce();
+    void steamRefreshThroughA2s_data();
+    void steamRefreshThroughA2s();
+    void steamRowCommandsAskWithA2s();
 
 private:
     QList<UserMessage> m_messages;
@@ -497,6 +502,103 @@ void TestResultsPage::launchWindowExistsOnce()
     QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(Kind::Info), 3, Wait);
     QCOMPARE(form->findChild<QLineEdit *>(QStringLiteral("txtPath"))->text(), QStringLiteral("/games/hl"));
     delete form;
+}
+
+void TestResultsPage::steamRefreshThroughA2s_data()
+{
+    QTest::addColumn<QList<FakePlayer>>("players");
+    QTest::addColumn<QString>("rowName"); // as the search decoded it
+    QTest::addColumn<QString>("frags"); // and time, after the refresh
+    QTest::addColumn<QString>("time");
+
+    const QList<FakeUtf8Name> names = Utf8Names();
+    QTest::newRow("found_cyrillic") << QList<FakePlayer> { { "Ann", 1, 1.f }, { names[0].Bytes, 12, 100.f } }
+                                    << names[0].Shown << "12"
+                                    << "00:01:40";
+    // Bytes that are not UTF-8 are compared as the search showed them, replacement characters and all.
+    QTest::newRow("found_invalidUtf8")
+        << QList<FakePlayer> { { names[7].Bytes, 3, 61.f } } << names[7].Shown << "3"
+        << "00:01:01";
+    QTest::newRow("found_decomposed")
+        << QList<FakePlayer> { { names[5].Bytes, 4, 2.f } } << names[5].Shown << "4"
+        << "00:00:02";
+    QTest::newRow("gone") << QList<FakePlayer> { { "Ann", 1, 1.f } } << names[0].Shown << "-"
+                          << "-";
+    // The Latin-1 reading of the same bytes is another name in Steam mode.
+    QTest::newRow("gone_latin1Reading")
+        << QList<FakePlayer> { { "Zo\xC3\xAB", 12, 100.f } } << QStringLiteral("ZoÃ«") << "-"
+        << "-";
+}
+
+void TestResultsPage::steamRefreshThroughA2s()
+{
+    QFETCH(QList<FakePlayer>, players);
+    QFETCH(QString, rowName);
+    QFETCH(QString, frags);
+    QFETCH(QString, time);
+    FakeA2sServer server;
+    QVERIFY(server.listen());
+    server.setPlayers(players);
+    const quint16 port = server.port();
+    Harness h(
+        { row(port, "77777", rowName, "3"), row(port, "40", "other", "4") }, search::ListProtocol::Steam);
+    h.select(0);
+    h.refresh->click();
+    QTRY_VERIFY_WITH_TIMEOUT(h.rowOf(rowName)[0] != QStringLiteral("77777"), Wait);
+    bool numeric = false;
+    QVERIFY(h.rowOf(rowName)[0].toInt(&numeric) >= 0 && numeric);
+    QCOMPARE(h.rowOf(rowName).mid(1), (QStringList { frags, time }));
+    QCOMPARE(h.rowOf(QStringLiteral("other")), (QStringList { "40", "4", "00:09:99" }));
+    // The bare question, then the one with the challenge it was given; no legacy query at all.
+    const QList<FakeA2sServer::Request> asked = server.requests();
+    QList<std::optional<QByteArray>> challenges;
+    for (const FakeA2sServer::Request &r : asked) {
+        QVERIFY(r.kind != FakeA2sServer::Kind::Other);
+        if (r.kind == FakeA2sServer::Kind::Players)
+            challenges.append(r.challenge);
+    }
+    QCOMPARE(challenges.size(), 2);
+    QCOMPARE(challenges[0].value_or(QByteArray()), QByteArray("\xFF\xFF\xFF\xFF", 4));
+    QCOMPARE(challenges[1], std::optional<QByteArray>(server.challengeFor(asked.last().fromPort)));
+    h.page->tearDown();
+}
+
+void TestResultsPage::steamRowCommandsAskWithA2s()
+{
+    FakeA2sServer server;
+    QVERIFY(server.listen());
+    server.setInfoChallenge(true);
+    FakeA2sInfo info;
+    info.GameDirectory = "dmc";
+    server.setInfo(info);
+    Harness h({ row(server.port(), "50", "bob") }, search::ListProtocol::Steam);
+    h.executablePath.setValue(QStringLiteral("/games/hl"));
+    h.select(0);
+    QCOMPARE(h.page->launchPicture(), 9);
+    // The game on the Launch button comes from the A2S info, after its challenge round.
+    QTRY_COMPARE_WITH_TIMEOUT(h.page->launchTag(), QStringLiteral("8"), Wait);
+    QCOMPARE(h.page->launchPicture(), 7);
+    QCOMPARE(server.requestCount(FakeA2sServer::Kind::Info), 2);
+    h.select(0); // answered: nothing new to ask
+    QTest::qWait(100);
+    QCOMPARE(server.requestCount(FakeA2sServer::Kind::Info), 2);
+
+    // The launch window and the information window ask the same way.
+    h.launch->click();
+    QPointer<launch::LaunchForm> form = h.page->launchWindow();
+    QVERIFY(form);
+    auto *gameInfo = form->findChild<QTreeView *>(QStringLiteral("LVGameInfo"));
+    QTRY_COMPARE_WITH_TIMEOUT(gameInfo->model()->index(2, 1).data().toString(), QStringLiteral("dmc"), Wait);
+    delete form;
+    h.viewInfo->click();
+    QPointer<info::InfoForm> window = h.window.findChild<info::InfoForm *>();
+    QVERIFY(window);
+    auto *rules = window->findChild<QTreeView *>(QStringLiteral("LVGameRules"));
+    server.setRules({ { "mp_timelimit", "30" } });
+    QTRY_COMPARE_WITH_TIMEOUT(rules->model()->rowCount(), 1, Wait);
+    QCOMPARE(server.requestCount(FakeA2sServer::Kind::Other), 0);
+    delete window;
+    h.page->tearDown();
 }
 
 QTEST_MAIN(TestResultsPage)
