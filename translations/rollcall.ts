@@ -129,6 +129,26 @@
         <source>The master server listed more than %1 servers; the first %1 were searched.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>The 1 server received before it was searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The %1 servers received before it were searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The master server stopped answering after 1 server; it was searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The master server stopped answering after %1 servers; those were searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>It answers only so often: wait a minute before the next search.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>rollcall::app::MainForm</name>
@@ -190,6 +210,33 @@
     </message>
     <message>
         <source>Press Next to continue...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>rollcall::app::MasterChoice</name>
+    <message>
+        <source>Half-Life master</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Steam master</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Steam master region</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Region:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Protocol:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Region %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -431,6 +478,62 @@
     </message>
     <message>
         <source>Server Info for %1:%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dedicated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Listen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Proxy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Linux</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Windows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mac</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bots</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Operating System</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Secure (VAC)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
