@@ -42,6 +42,7 @@ private Q_SLOTS:
     void doneAfterTheLastReply();
     void masterListCutIsANoticeAfterTheTexts();
     void steamSearchRowsAskWithA2s();
+    void steamSearchFromTheWindow();
 
 private:
     // The options page filled for a search for "bob" at the fake master, then "Next >".
@@ -279,6 +280,35 @@ void tst_MainFormSearch::steamSearchRowsAskWithA2s()
     h.form->resultsModel()->appendRows({ row });
     click(list, list->model()->index(0, 0));
     QTRY_COMPARE_WITH_TIMEOUT(m_bobServer->requestCount(FakeGameServer::Kind::Info), 1, Wait);
+}
+
+void tst_MainFormSearch::steamSearchFromTheWindow()
+{
+    // The whole way as a user goes: Steam master chosen, a Cyrillic name typed in capitals, and
+    // the player found as the server spells it; the other server's player is no match.
+    testsupport::FakeA2sServer ivanServer;
+    testsupport::FakeA2sServer otherServer;
+    QVERIFY(ivanServer.listen() && otherServer.listen());
+    ivanServer.setPlayers({ { QByteArray("\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd"), 4, 90.f } }); // "Иван"
+    otherServer.setPlayers({ { "Ivan", 2, 10.f } });
+    testsupport::FakeSteamMaster steamMaster;
+    QVERIFY(steamMaster.listen());
+    steamMaster.setEntries({ ivanServer.entry(), otherServer.entry() });
+    FormHarness h;
+    QVERIFY(h.shown);
+    h.next();
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam master")));
+    QVERIFY(h.set("cboMaster", steamMaster.addressText()));
+    QVERIFY(h.set("txtPlayerName_0", QStringLiteral(u"ИВАН")));
+    h.next();
+    QCOMPARE(h.form->currentPage(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(h.label("lblStatus")->text(), QStringLiteral("Status: Done."), Wait);
+    results::ResultsModel *model = h.form->resultsModel();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->index(0, ResultRow::PlayerName).data().toString(), QStringLiteral(u"Иван"));
+    QCOMPARE(model->index(0, ResultRow::Port).data().toString(), QString::number(ivanServer.port()));
+    QCOMPARE(h.label("Label13")->text(), QStringLiteral("1 Players Found"));
+    QVERIFY(h.recorder.messages.isEmpty());
 }
 
 QTEST_MAIN(tst_MainFormSearch)
