@@ -1,5 +1,6 @@
 #include "search/SteamMasterClient.h"
 
+#include "protocol/ServerAddressRules.h"
 #include "protocol/SteamMasterProtocol.h"
 
 #include <QHostInfo>
@@ -11,21 +12,6 @@
 namespace rollcall::search {
 
 namespace {
-
-// The same rule as the legacy list: an entry that no game server can have (no port, "this
-// network", broadcast, multicast, reserved) is dropped, so a list can never aim queries there.
-std::optional<quint32> GameServerAddress(const protocol::ServerEntry &entry)
-{
-    QHostAddress address;
-    if (entry.Port < 1 || entry.Port > 65535 || !address.setAddress(entry.Address)
-        || address.protocol() != QAbstractSocket::IPv4Protocol)
-        return std::nullopt;
-    const quint32 ip = address.toIPv4Address();
-    const quint32 top = ip >> 24;
-    if (top == 0 || top >= 224)
-        return std::nullopt;
-    return ip;
-}
 
 QHostAddress Unmapped(const QHostAddress &sender)
 {
@@ -142,6 +128,11 @@ void SteamMasterClient::hostResolved(quint64 generation, const QList<QHostAddres
         endLater(End::Unreachable);
         return;
     }
+    // A master "at" a broadcast or multicast address would answer from elsewhere, if at all.
+    if (!protocol::IsQueryableServer(v4->toIPv4Address(), m_port)) {
+        endLater(End::Unreachable);
+        return;
+    }
     m_address = *v4;
     m_socket = new QUdpSocket(this);
     m_socket->setProxy(QNetworkProxy::NoProxy);
@@ -246,8 +237,9 @@ QList<protocol::ServerEntry> SteamMasterClient::takeNew(
 {
     QList<protocol::ServerEntry> batch;
     for (const protocol::ServerEntry &entry : entries) {
-        const std::optional<quint32> ip = GameServerAddress(entry);
-        if (!ip)
+        // The same rule as every list: an entry no game server can have is dropped unasked.
+        const std::optional<quint32> ip = protocol::ParseDottedIPv4(entry.Address);
+        if (!ip || !protocol::IsQueryableServer(*ip, entry.Port))
             continue;
         // Lists of several app ids overlap; a server is asked once.
         const quint64 key = quint64(*ip) << 16 | quint64(entry.Port);
