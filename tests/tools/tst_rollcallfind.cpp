@@ -4,6 +4,7 @@
 #include "FakeServers.h"
 #include "HostileServers.h"
 #include "ToolProcess.h"
+#include "ui/Version.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -620,10 +621,7 @@ void TestRollcallFind::version()
 {
     const ToolResult result = find(QStringLiteral("--version"));
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.out,
-        QByteArray("rollcall-find ") + QByteArray::number(ROLLCALL_VERSION_MAJOR) + '.'
-            + QByteArray::number(ROLLCALL_VERSION_MINOR) + '.' + QByteArray::number(ROLLCALL_VERSION_REVISION)
-            + '\n');
+    QCOMPARE(result.out, "rollcall-find " + rollcall::ui::ProgramVersionText().toUtf8() + '\n');
     QVERIFY(result.err.isEmpty());
 }
 

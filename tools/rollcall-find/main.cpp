@@ -10,6 +10,7 @@
 #include "search/SearchRun.h"
 #include "search/ServerSocket.h"
 #include "ui/RunTexts.h"
+#include "ui/Version.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -257,8 +258,8 @@ int main(int argc, char *argv[])
         std::fputs(HelpText, stdout);
         break;
     case find::Options::Action::Version:
-        std::printf("rollcall-find %d.%d.%d\n", ROLLCALL_VERSION_MAJOR, ROLLCALL_VERSION_MINOR,
-            ROLLCALL_VERSION_REVISION);
+        // The same version text as the window's and the simulator's.
+        std::printf("rollcall-find %s\n", qPrintable(ui::ProgramVersionText()));
         break;
     case find::Options::Action::QueryOne:
         if (options.criteria.Protocol == search::ListProtocol::Steam)
