@@ -707,5 +707,33 @@
         <source>Ping error: %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;View Info...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Launch...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Ping Server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy &amp;Steam link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy player &amp;name</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 </TS>

@@ -16,10 +16,12 @@
 #include "ui/WindowHelpers.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
@@ -159,6 +161,10 @@ ResultsPage::ResultsPage(
     connect(m_w.viewInfo, &QPushButton::clicked, this, &ResultsPage::viewInfo);
     connect(m_w.copy, &QPushButton::clicked, this, &ResultsPage::copy);
     connect(m_w.ping, &QPushButton::clicked, this, &ResultsPage::ping);
+
+    // Right click or the menu key on a row: the row's commands, each doing what its button does.
+    m_w.list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_w.list, &QWidget::customContextMenuRequested, this, &ResultsPage::showRowMenu);
 
     for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
         button->setEnabled(false);
@@ -407,6 +413,54 @@ void ResultsPage::copy()
     m_w.copyBox->setText(server->address + QLatin1Char(':') + server->portText);
     m_w.copyBox->setSelection(0, int(m_w.copyBox->text().size()));
     ui::CopySelection(m_w.copyBox);
+}
+
+void ResultsPage::showRowMenu(const QPoint &at)
+{
+    // A right click selects the row under it first; the menu key acts on the selected row.
+    const QModelIndex under = m_w.list->indexAt(at);
+    if (under.isValid())
+        m_w.list->selectionModel()->select(
+            under, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (!selectedServer())
+        return;
+    QPoint where = at;
+    if (!under.isValid()) {
+        const QModelIndexList rows = m_w.list->selectionModel()->selectedRows();
+        where = m_w.list->visualRect(rows.constFirst()).center();
+    }
+    auto *menu = new QMenu(m_w.list);
+    menu->setObjectName(QStringLiteral("RowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const auto add = [menu, this](const QString &text, const char *name, void (ResultsPage::*command)()) {
+        QAction *action = menu->addAction(text, this, command);
+        action->setObjectName(QLatin1String(name));
+    };
+    add(tr("&Refresh"), "actRefresh", &ResultsPage::refresh);
+    add(tr("&View Info..."), "actViewInfo", &ResultsPage::viewInfo);
+    add(tr("&Launch..."), "actLaunch", &ResultsPage::launch);
+    add(tr("&Ping Server"), "actPing", &ResultsPage::ping);
+    menu->addSeparator();
+    add(tr("&Copy address"), "actCopyAddress", &ResultsPage::copy);
+    add(tr("Copy &Steam link"), "actCopySteamLink", &ResultsPage::copySteamLink);
+    add(tr("Copy player &name"), "actCopyPlayerName", &ResultsPage::copyPlayerName);
+    menu->popup(m_w.list->viewport()->mapToGlobal(where));
+}
+
+void ResultsPage::copySteamLink()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (server)
+        QGuiApplication::clipboard()->setText(QStringLiteral("steam://connect/") + server->address
+            + QLatin1Char(':') + QString::number(server->port));
+}
+
+void ResultsPage::copyPlayerName()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (server)
+        QGuiApplication::clipboard()->setText(
+            m_w.model->rowById(server->id).value_or(ResultRow {}).cell(ResultRow::PlayerName));
 }
 
 void ResultsPage::ping()

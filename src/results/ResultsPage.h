@@ -78,12 +78,16 @@ public:
     void viewInfo();
     void copy();
     void ping();
+    // The row menu's own commands: the address as a link Steam opens, and the player's name.
+    void copySteamLink();
+    void copyPlayerName();
 
 Q_SIGNALS:
     // The user pressed Stop; the button is already off.
     void stopRequested();
 
 private:
+    void showRowMenu(const QPoint &at);
     struct SelectedServer
     {
         RowId id = 0;

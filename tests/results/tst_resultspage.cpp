@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -135,6 +136,7 @@ private Q_SLOTS:
     void steamRefreshThroughA2s_data();
     void steamRefreshThroughA2s();
     void steamRowCommandsAskWithA2s();
+    void rowMenu();
 
 private:
     QList<UserMessage> m_messages;
@@ -599,6 +601,48 @@ void TestResultsPage::steamRowCommandsAskWithA2s()
     QCOMPARE(server.requestCount(FakeA2sServer::Kind::Other), 0);
     delete window;
     h.page->tearDown();
+}
+
+void TestResultsPage::rowMenu()
+{
+    // A right click selects the row under it and offers the row's commands; each does what its
+    // button does, and the copies put the Steam link and the name on the clipboard.
+    FakeGameServer server;
+    QVERIFY(server.listen());
+    Harness h({ row(server.port(), "50", "alice"), row(server.port(), "60", "bob") });
+    h.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+    const QRect second = h.list->visualRect(h.model->index(1, ResultRow::PlayerName));
+    Q_EMIT h.list->customContextMenuRequested(second.center());
+    QMenu *menu = h.list->findChild<QMenu *>(QStringLiteral("RowMenu"));
+    QVERIFY(menu);
+    QCOMPARE(h.list->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(h.list->selectionModel()->selectedRows().constFirst().row(), 1);
+    const auto trigger = [menu](const char *name) {
+        QAction *action = menu->findChild<QAction *>(QLatin1String(name));
+        QVERIFY2(action, name);
+        action->trigger();
+    };
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    if (QGuiApplication::clipboard()->text() == QLatin1String("old")) {
+        trigger("actCopySteamLink");
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+            QStringLiteral("steam://connect/127.0.0.1:") + QString::number(server.port()));
+        trigger("actCopyPlayerName");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("bob"));
+        trigger("actCopyAddress");
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+            QStringLiteral("127.0.0.1:") + QString::number(server.port()));
+    }
+    trigger("actRefresh");
+    QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(Kind::Players), 1, 5000);
+    menu->close();
+
+    // Outside every row with nothing selected: no menu.
+    h.list->clearSelection();
+    QTRY_VERIFY(!h.list->findChild<QMenu *>(QStringLiteral("RowMenu")));
+    Q_EMIT h.list->customContextMenuRequested(QPoint(5, h.list->viewport()->height() - 5));
+    QVERIFY(!h.list->findChild<QMenu *>(QStringLiteral("RowMenu")));
 }
 
 QTEST_MAIN(TestResultsPage)
