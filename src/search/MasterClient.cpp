@@ -8,6 +8,15 @@
 
 namespace rollcall::search {
 
+std::optional<QHostAddress> MasterAddressToAsk(const QList<QHostAddress> &addresses, qint64 port)
+{
+    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(),
+        [](const QHostAddress &a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
+    if (v4 == addresses.cend() || !protocol::IsQueryableServer(v4->toIPv4Address(), port))
+        return std::nullopt;
+    return *v4;
+}
+
 MasterClient::MasterClient(QObject *parent)
     : QObject(parent)
     , m_socket(new ServerSocket(this))
@@ -86,16 +95,8 @@ void MasterClient::hostResolved(quint64 generation, const QList<QHostAddress> &a
     if (generation != m_generation || m_done)
         return;
     m_lookupId = -1;
-    // The master protocol carries IPv4 only, and "localhost" often lists ::1 first.
-    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(),
-        [](const QHostAddress &a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
-    if (v4 == addresses.cend()) {
-        fail(Failure::Unreachable);
-        return;
-    }
-    // The rule every listed server passes: a master "at" a broadcast or multicast address
-    // would answer from elsewhere, if at all.
-    if (!protocol::IsQueryableServer(v4->toIPv4Address(), m_port)) {
+    const std::optional<QHostAddress> v4 = MasterAddressToAsk(addresses, m_port);
+    if (!v4) {
         fail(Failure::Unreachable);
         return;
     }

@@ -17,6 +17,11 @@
 
 namespace rollcall::search {
 
+// The address a master is asked at: the first IPv4 address of its name ("localhost" often lists
+// ::1 first, and master protocols carry IPv4 only), if it passes the rule every listed server
+// passes (a master "at" a broadcast or multicast address would answer from elsewhere, if at all).
+std::optional<QHostAddress> MasterAddressToAsk(const QList<QHostAddress> &addresses, qint64 port);
+
 class ServerSocket;
 
 class MasterClient final : public QObject

@@ -2,6 +2,7 @@
 
 #include "protocol/ServerAddressRules.h"
 #include "protocol/SteamMasterProtocol.h"
+#include "search/MasterClient.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>
@@ -121,15 +122,8 @@ void SteamMasterClient::hostResolved(quint64 generation, const QList<QHostAddres
     if (generation != m_generation || m_done)
         return;
     m_lookupId = -1;
-    // The list carries IPv4 only, and "localhost" often lists ::1 first.
-    const auto v4 = std::find_if(addresses.cbegin(), addresses.cend(),
-        [](const QHostAddress &a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
-    if (v4 == addresses.cend()) {
-        endLater(End::Unreachable);
-        return;
-    }
-    // A master "at" a broadcast or multicast address would answer from elsewhere, if at all.
-    if (!protocol::IsQueryableServer(v4->toIPv4Address(), m_port)) {
+    const std::optional<QHostAddress> v4 = MasterAddressToAsk(addresses, m_port);
+    if (!v4) {
         endLater(End::Unreachable);
         return;
     }
