@@ -261,7 +261,7 @@ void MainForm::startSearchRun()
     BusyCursor busy;
     m_searchPage->dropPendingRows();
     m_model->clear();
-    m_resultsPage->searchStarted(criteria.Protocol);
+    m_resultsPage->searchStarted(search::QueriesOf(criteria));
     m_searchPage->resetProgress();
     m_runExists = true;
     m_run->start(criteria);

@@ -171,20 +171,20 @@ void InfoForm::addGameInfoRows()
         model->appendRow({ name, tr(NotAvailable) });
 }
 
-void InfoForm::GetInfo(const QString &serverIp, qint32 serverPort, search::ListProtocol protocol)
+void InfoForm::GetInfo(const QString &serverIp, qint32 serverPort, search::ServerQueries queries)
 {
     setWindowTitle(tr("Server Info for %1:%2").arg(serverIp, QString::number(serverPort)));
     m_serverIp = serverIp;
     m_serverPort = serverPort;
     for (int i = 0; i < ListCount; ++i) {
         List &list = m_lists[i];
-        if (protocol == search::ListProtocol::Steam && !list.exchange) {
+        if (queries == search::ServerQueries::A2s && !list.exchange) {
             list.exchange = new search::A2sExchange(this);
             list.exchange->setObjectName(
                 list.socket->objectName().replace(QLatin1String("WS_"), QLatin1String("A2S_")));
             connect(list.exchange, &search::A2sExchange::answered, this,
                 [this, which = ListIndex(i)](const QByteArray &reply) { steamReplyArrived(which, reply); });
-        } else if (protocol == search::ListProtocol::Legacy && list.exchange) {
+        } else if (queries == search::ServerQueries::Legacy && list.exchange) {
             delete std::exchange(list.exchange, nullptr);
         }
         list.socket->aim(serverIp, serverPort);

@@ -27,10 +27,10 @@ public:
     explicit InfoForm(QWidget *parent = nullptr);
     ~InfoForm() override;
 
-    // `protocol` is the one of the search that listed the server: Steam servers are asked with
+    // `queries` are those of the search that listed the server: A2S servers are asked with
     // A2S, challenges included, and their text is read as UTF-8.
     void GetInfo(const QString &serverIp, qint32 serverPort,
-        search::ListProtocol protocol = search::ListProtocol::Legacy);
+        search::ServerQueries queries = search::ServerQueries::Legacy);
 
 private:
     enum ListIndex { GameInfoList, RulesList, PlayersList, ListCount };

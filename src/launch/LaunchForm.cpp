@@ -179,16 +179,16 @@ void LaunchForm::addInfoRows()
         m_list->rows()->appendRow({ name, tr(NotAvailable) });
 }
 
-void LaunchForm::GetInfo(const QString &serverIp, qint32 serverPort, search::ListProtocol protocol)
+void LaunchForm::GetInfo(const QString &serverIp, qint32 serverPort, search::ServerQueries queries)
 {
     m_address->setText(serverIp + QLatin1Char(':') + QString::number(serverPort));
     m_serverIp = serverIp;
     m_serverPort = serverPort;
-    if (protocol == search::ListProtocol::Steam && !m_exchange) {
+    if (queries == search::ServerQueries::A2s && !m_exchange) {
         m_exchange = new search::A2sExchange(this);
         m_exchange->setObjectName(QStringLiteral("A2S_GameInfo"));
         connect(m_exchange, &search::A2sExchange::answered, this, &LaunchForm::steamReplyArrived);
-    } else if (protocol == search::ListProtocol::Legacy && m_exchange) {
+    } else if (queries == search::ServerQueries::Legacy && m_exchange) {
         delete std::exchange(m_exchange, nullptr);
     }
     m_socket->aim(serverIp, serverPort);

@@ -33,10 +33,10 @@ public:
     explicit LaunchForm(ExecutablePath *executablePath, QWidget *parent = nullptr);
     ~LaunchForm() override;
 
-    // A server of a Steam-mode search is asked with A2S (challenges included) and its text read
+    // A server of a search that used A2S is asked with it (challenges included) and its text read
     // as UTF-8; the game directory it gives goes through the same guard before a launch.
     void GetInfo(const QString &serverIp, qint32 serverPort,
-        search::ListProtocol protocol = search::ListProtocol::Legacy);
+        search::ServerQueries queries = search::ServerQueries::Legacy);
 
 public Q_SLOTS:
     void reject() override;

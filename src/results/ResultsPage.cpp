@@ -179,9 +179,9 @@ launch::LaunchForm *ResultsPage::launchWindow() const
     return m_launchForm;
 }
 
-void ResultsPage::searchStarted(search::ListProtocol protocol)
+void ResultsPage::searchStarted(search::ServerQueries queries)
 {
-    m_protocol = protocol;
+    m_queries = queries;
     m_w.model->setSorting(false, m_w.model->sortColumn(), Qt::DescendingOrder);
     m_w.list->header()->setSortIndicatorShown(false);
     for (QPushButton *button : { m_w.viewInfo, m_w.refresh, m_w.ping, m_w.copy, m_w.stop, m_w.launch })
@@ -238,7 +238,7 @@ void ResultsPage::rowSelected()
 
 void ResultsPage::askGame(const SelectedServer &server)
 {
-    const bool steam = m_protocol == search::ListProtocol::Steam;
+    const bool steam = m_queries == search::ServerQueries::A2s;
     // The server that answered the last info query, on the port last asked: nothing new to learn.
     if (steam && m_steamGameTold && server.port == m_steamGamePort && server.address == m_steamGameAddress)
         return;
@@ -335,7 +335,7 @@ void ResultsPage::refresh()
     m_refreshRow = server->id;
     m_refreshPlayerName = m_w.model->rowById(server->id).value_or(ResultRow {}).cell(ResultRow::PlayerName);
     m_refreshSocket->close();
-    if (m_protocol == search::ListProtocol::Steam) {
+    if (m_queries == search::ServerQueries::A2s) {
         m_steamRefresh->start(
             server->address, server->port, search::A2sExchange::Kind::Players, SteamRefreshRoundMs);
         return;
@@ -361,7 +361,7 @@ void ResultsPage::applyRefresh(const protocol::PlayersReply &players, const QStr
 {
     if (m_w.model->rowOf(m_refreshRow) < 0)
         return;
-    const bool steam = m_protocol == search::ListProtocol::Steam;
+    const bool steam = m_queries == search::ServerQueries::A2s;
     for (const protocol::PlayerRecord &player : players.Players) {
         // The row shows the name as the search decoded it: UTF-8 from Steam servers.
         if ((steam ? protocol::Utf8(player.Name) : protocol::Latin1(player.Name)) != m_refreshPlayerName)
@@ -386,7 +386,7 @@ void ResultsPage::launch()
         return;
     if (!m_launchForm)
         m_launchForm = new launch::LaunchForm(m_executablePath, m_w.window);
-    m_launchForm->GetInfo(server->address, server->port, m_protocol);
+    m_launchForm->GetInfo(server->address, server->port, m_queries);
     m_launchForm->setWindowIcon(ui::Icon(m_tag));
     // Modal without a nested event loop: the main window takes no input until it closes.
     m_launchForm->setWindowModality(Qt::ApplicationModal);
@@ -401,7 +401,7 @@ void ResultsPage::viewInfo()
     if (!server)
         return;
     auto *window = new info::InfoForm(m_w.window);
-    window->GetInfo(server->address, server->port, m_protocol);
+    window->GetInfo(server->address, server->port, m_queries);
     window->show();
 }
 

@@ -58,8 +58,8 @@ public:
 
     // A new search: sorting off and descending, the row commands disabled, the default picture.
     // The run is active: a selection makes Stop available. The rows that follow come from
-    // servers of `protocol`, and every command asks them in it.
-    void searchStarted(search::ListProtocol protocol = search::ListProtocol::Legacy);
+    // servers answering `queries`, and every command asks them with those.
+    void searchStarted(search::ServerQueries queries = search::ServerQueries::Legacy);
     // The run has ended (its last query is done, or it was stopped): Stop is off for good.
     void runEnded();
     // Back to the options page: the run has ended, and no reply may arrive any more for a query
@@ -114,7 +114,7 @@ private:
     search::ServerSocket *m_infoSocket = nullptr;
     search::ServerSocket *m_refreshSocket = nullptr;
     QTimer *m_gameInfoTimer = nullptr;
-    search::ListProtocol m_protocol = search::ListProtocol::Legacy;
+    search::ServerQueries m_queries = search::ServerQueries::Legacy;
     // Steam mode's questions, with their challenge rounds. The server whose game was last told,
     // as the legacy socket remembers it for its own.
     search::A2sExchange *m_steamGame = nullptr;

@@ -275,7 +275,7 @@ void tst_Readable::steamInformationWindow()
     info.ServerType = 'p';
     server.setInfo(info);
     QPointer<info::InfoForm> form = new info::InfoForm;
-    form->GetInfo(server.addressText(), server.port(), search::ListProtocol::Steam);
+    form->GetInfo(server.addressText(), server.port(), search::ServerQueries::A2s);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form));
     // The Steam mode's own captions fit as the others do.

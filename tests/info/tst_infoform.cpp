@@ -232,7 +232,7 @@ void TestInfoForm::steamServerAskedWithA2s()
     server.setSplit(50, { 2, 0, 1 });
 
     QPointer<InfoForm> form = new InfoForm;
-    form->GetInfo(server.addressText(), server.port(), rollcall::search::ListProtocol::Steam);
+    form->GetInfo(server.addressText(), server.port(), rollcall::search::ServerQueries::A2s);
     form->show();
     QTreeView *game = list(form, "LVGameInfo");
     QTRY_COMPARE_WITH_TIMEOUT(column(game, 1), values, Wait);

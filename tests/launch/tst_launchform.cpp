@@ -266,7 +266,7 @@ void TestLaunchForm::steamGameCheckThroughA2s()
     info.HostName = "Сервер";
     server.setInfo(info);
     QPointer<LaunchForm> form = new LaunchForm(&m_path);
-    form->GetInfo(server.addressText(), server.port(), rollcall::search::ListProtocol::Steam);
+    form->GetInfo(server.addressText(), server.port(), rollcall::search::ServerQueries::A2s);
     form->show();
     child(form, "Command1")->click(); // before any answer: refused, as for a legacy server
     QCOMPARE(m_messages.size(), 1);

@@ -58,7 +58,7 @@ struct Harness
     ResultsPage *page = nullptr;
 
     explicit Harness(
-        const QList<ResultRow> &rows = {}, search::ListProtocol protocol = search::ListProtocol::Legacy)
+        const QList<ResultRow> &rows = {}, search::ServerQueries queries = search::ServerQueries::Legacy)
     {
         auto *layout = new QVBoxLayout(&window);
         for (QWidget *w :
@@ -70,7 +70,7 @@ struct Harness
         window.resize(700, 500);
         page = new ResultsPage({ &window, list, model, launch, refresh, stop, viewInfo, copy, ping, copyBox },
             &executablePath, &window);
-        page->searchStarted(protocol);
+        page->searchStarted(queries);
         model->appendRows(rows);
         window.show();
     }
@@ -543,7 +543,7 @@ void TestResultsPage::steamRefreshThroughA2s()
     server.setPlayers(players);
     const quint16 port = server.port();
     Harness h(
-        { row(port, "77777", rowName, "3"), row(port, "40", "other", "4") }, search::ListProtocol::Steam);
+        { row(port, "77777", rowName, "3"), row(port, "40", "other", "4") }, search::ServerQueries::A2s);
     h.select(0);
     h.refresh->click();
     QTRY_VERIFY_WITH_TIMEOUT(h.rowOf(rowName)[0] != QStringLiteral("77777"), Wait);
@@ -573,7 +573,7 @@ void TestResultsPage::steamRowCommandsAskWithA2s()
     FakeA2sInfo info;
     info.GameDirectory = "dmc";
     server.setInfo(info);
-    Harness h({ row(server.port(), "50", "bob") }, search::ListProtocol::Steam);
+    Harness h({ row(server.port(), "50", "bob") }, search::ServerQueries::A2s);
     h.executablePath.setValue(QStringLiteral("/games/hl"));
     h.select(0);
     QCOMPARE(h.page->launchPicture(), 9);
