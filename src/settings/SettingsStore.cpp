@@ -91,8 +91,11 @@ SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPreset
     if (values.ExecutablePath.isEmpty())
         values.ExecutablePath = defaultExecutable;
 
-    if (LoadText(backend, QStringLiteral("Protocol")) == QLatin1String("steam"))
-        values.Protocol = QStringLiteral("steam");
+    const QString protocol = LoadText(backend, QStringLiteral("Protocol"));
+    for (const char *known : { "steam", "webapi", "listfile" }) {
+        if (protocol == QLatin1String(known))
+            values.Protocol = protocol;
+    }
     const TextSetting region = ReadText(backend, QStringLiteral("SteamRegion"));
     const std::optional<qint32> regionByte = region.missing ? std::nullopt : ParseStoredNumber(region.text);
     if (regionByte && *regionByte >= 0 && *regionByte <= 255)
@@ -100,6 +103,15 @@ SettingsValues LoadSettings(SettingsBackend &backend, const QString &firstPreset
     values.SteamMasterServer = LoadText(backend, QStringLiteral("SteamMasterServer"));
     if (values.SteamMasterServer.isEmpty())
         values.SteamMasterServer = firstSteamPresetMaster;
+    values.WebApiUrl = LoadText(backend, QStringLiteral("WebApiUrl")).trimmed();
+    if (values.WebApiUrl.isEmpty())
+        values.WebApiUrl = DefaultWebApiUrl;
+    values.ServerListFile = LoadText(backend, QStringLiteral("ServerListFile"));
+    if (LoadText(backend, QStringLiteral("ListFileQueries")) == QLatin1String("a2s"))
+        values.ListFileQueries = QStringLiteral("a2s");
+    const QString join = LoadText(backend, QStringLiteral("JoinThroughSteam"));
+    if (join == QLatin1String("0") || join == QLatin1String("1"))
+        values.JoinThroughSteam = join;
     return values;
 }
 
@@ -122,6 +134,10 @@ void SaveSettings(SettingsBackend &backend, const SettingsValues &values)
     backend.write(QStringLiteral("Protocol"), values.Protocol);
     backend.write(QStringLiteral("SteamRegion"), values.SteamRegion);
     backend.write(QStringLiteral("SteamMasterServer"), values.SteamMasterServer);
+    backend.write(QStringLiteral("WebApiUrl"), values.WebApiUrl);
+    backend.write(QStringLiteral("ServerListFile"), values.ServerListFile);
+    backend.write(QStringLiteral("ListFileQueries"), values.ListFileQueries);
+    backend.write(QStringLiteral("JoinThroughSteam"), values.JoinThroughSteam);
     backend.endSave();
 }
 

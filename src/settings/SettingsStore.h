@@ -11,6 +11,7 @@ namespace rollcall::settings {
 
 inline const QString DefaultExecutablePath = QStringLiteral("C:\\SIERRA\\Half-Life\\hl.exe");
 inline const QString DefaultSteamMaster = QStringLiteral("hl1master.steampowered.com:27010");
+inline const QString DefaultWebApiUrl = QStringLiteral("https://api.steampowered.com");
 
 // What the options page and the executable path hold. Numbers are the boxes' texts: a load
 // gives a validated plain decimal, a save writes what the box shows, unvalidated.
@@ -31,9 +32,17 @@ struct SettingsValues
     QString ExecutablePath = DefaultExecutablePath;
 
     // Beside the thirteen, under names of their own: a file without them loads as before.
-    QString Protocol = QStringLiteral("legacy"); // "legacy" or "steam"; anything else reads as legacy
+    // "legacy", "steam", "webapi" or "listfile"; anything else reads as legacy.
+    QString Protocol = QStringLiteral("legacy");
     QString SteamRegion = QStringLiteral("255"); // the region byte, 0 to 255
     QString SteamMasterServer = DefaultSteamMaster; // each protocol keeps its own last master
+    // The Web API's base address; empty reads as the default. The key is never kept here.
+    QString WebApiUrl = DefaultWebApiUrl;
+    QString ServerListFile; // the list file's path; empty when none was chosen
+    QString ListFileQueries = QStringLiteral("legacy"); // "legacy" or "a2s"
+    // "1" or "0" as the user left it; empty until then, and the launch window decides by what
+    // the desktop offers.
+    QString JoinThroughSteam;
 
     friend bool operator==(const SettingsValues &, const SettingsValues &) = default;
 };

@@ -451,7 +451,9 @@ void tst_MainForm::settingsSavedOnClose()
         { "PlayerName[2]", "Amy" }, { "MaxConnections", "" }, { "QueryTimeout", "1500" },
         { "MasterServer", "master:27010" }, { "EnableMaxServers", "1" }, { "MaxServerAmount", "77" },
         { "GameFilter", "dmc" }, { "MapFilter", "dm_x" }, { "ExecutablePath", "" }, { "Protocol", "legacy" },
-        { "SteamRegion", "255" }, { "SteamMasterServer", "hl1master.steampowered.com:27010" } };
+        { "SteamRegion", "255" }, { "SteamMasterServer", "hl1master.steampowered.com:27010" },
+        { "WebApiUrl", "https://api.steampowered.com" }, { "ServerListFile", "" },
+        { "ListFileQueries", "legacy" }, { "JoinThroughSteam", "" } };
     QCOMPARE(h.backend->writes(), expected);
     QCOMPARE(h.backend->completedSaves(), 1);
 }

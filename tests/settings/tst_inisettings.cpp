@@ -128,10 +128,10 @@ void tst_IniSettings::saveReplacesThePerUserFile()
 
     SaveSettings(*CreateDefaultBackend(), unusualValues());
     QCOMPARE(LoadSettings(*CreateDefaultBackend(), Preset), unusualValues());
-    // Another reader sees the thirteen and the Steam mode's three as plain texts under their own
+    // Another reader sees the thirteen and the later values as plain texts under their own
     // names, and nothing else.
     const QSettings file(path, QSettings::IniFormat);
-    QCOMPARE(file.allKeys().size(), 16);
+    QCOMPARE(file.allKeys().size(), 20);
     QCOMPARE(file.value(QStringLiteral("EnableSearch[2]")), QVariant(QStringLiteral("1")));
     QCOMPARE(file.value(QStringLiteral("MaxConnections")), QVariant(QStringLiteral("7")));
     QCOMPARE(file.value(QStringLiteral("PlayerName[1]")), QVariant(unusualValues().PlayerName1));

@@ -16,16 +16,17 @@ const QStringList ValueNames = { QStringLiteral("EnableSearch[2]"), QStringLiter
     QStringLiteral("MaxConnections"), QStringLiteral("QueryTimeout"), QStringLiteral("MasterServer"),
     QStringLiteral("EnableMaxServers"), QStringLiteral("MaxServerAmount"), QStringLiteral("GameFilter"),
     QStringLiteral("MapFilter"), QStringLiteral("ExecutablePath"), QStringLiteral("Protocol"),
-    QStringLiteral("SteamRegion"), QStringLiteral("SteamMasterServer") };
+    QStringLiteral("SteamRegion"), QStringLiteral("SteamMasterServer"), QStringLiteral("WebApiUrl"),
+    QStringLiteral("ServerListFile"), QStringLiteral("ListFileQueries"), QStringLiteral("JoinThroughSteam") };
 
-// The thirteen fields and the Steam mode's three as the texts a save writes, in the order of ValueNames.
+// The thirteen fields and the later ones as the texts a save writes, in the order of ValueNames.
 QStringList fields(const SettingsValues &v)
 {
     const auto flag = [](bool checked) { return checked ? QStringLiteral("1") : QStringLiteral("0"); };
     return { flag(v.EnableSearch2), flag(v.UseWildcards1), flag(v.UseWildcards2), v.PlayerName1,
         v.PlayerName2, v.MaxConnections, v.QueryTimeout, v.MasterServer, flag(v.EnableMaxServers),
         v.MaxServerAmount, v.GameFilter, v.MapFilter, v.ExecutablePath, v.Protocol, v.SteamRegion,
-        v.SteamMasterServer };
+        v.SteamMasterServer, v.WebApiUrl, v.ServerListFile, v.ListFileQueries, v.JoinThroughSteam };
 }
 
 // How a row stores its value: as text, or as something that is not text.
@@ -100,7 +101,8 @@ void tst_SettingsStore::firstStartLoadsDefaultsInOrder()
     const SettingsValues values = LoadSettings(backend, Preset);
     QCOMPARE(fields(values),
         QStringList({ "0", "0", "0", "", "", "80", "1000", Preset, "0", "5000", "", "",
-            "C:\\SIERRA\\Half-Life\\hl.exe", "legacy", "255", "hl1master.steampowered.com:27010" }));
+            "C:\\SIERRA\\Half-Life\\hl.exe", "legacy", "255", "hl1master.steampowered.com:27010",
+            DefaultWebApiUrl, "", "legacy", "" }));
     QCOMPARE(backend.queries(), ValueNames);
     QVERIFY(backend.writes().isEmpty());
 }
@@ -154,6 +156,14 @@ void tst_SettingsStore::loadOneValue_data()
     row("region_aboveByte", "SteamRegion", Stored::Text, "256", "255");
     row("region_negative", "SteamRegion", Stored::Text, "-1", "255");
     row("steamMaster_empty", "SteamMasterServer", Stored::Text, "", DefaultSteamMaster);
+    row("protocol_webapi", "Protocol", Stored::Text, "webapi", "webapi");
+    row("protocol_listfile", "Protocol", Stored::Text, "listfile", "listfile");
+    row("webApi_blank", "WebApiUrl", Stored::Text, "  ", DefaultWebApiUrl);
+    row("webApi_trimmed", "WebApiUrl", Stored::Text, " http://127.0.0.1:8080 ", "http://127.0.0.1:8080");
+    row("listQueries_a2s", "ListFileQueries", Stored::Text, "a2s", "a2s");
+    row("listQueries_unknown", "ListFileQueries", Stored::Text, "A2S", "legacy");
+    row("join_off", "JoinThroughSteam", Stored::Text, "0", "0");
+    row("join_unknown", "JoinThroughSteam", Stored::Text, "yes", "");
 }
 
 void tst_SettingsStore::loadOneValue()
@@ -191,6 +201,10 @@ void tst_SettingsStore::saveWritesThirteenInOrderUnvalidated()
     values.Protocol = QStringLiteral("steam");
     values.SteamRegion = QStringLiteral("3");
     values.SteamMasterServer = QStringLiteral("hl2master.steampowered.com:27011");
+    values.WebApiUrl = QStringLiteral("http://localhost:8080/api");
+    values.ServerListFile = QStringLiteral("/home/u/lan party.txt");
+    values.ListFileQueries = QStringLiteral("a2s");
+    values.JoinThroughSteam = QStringLiteral("1");
 
     MemorySettingsBackend backend;
     SaveSettings(backend, values);
