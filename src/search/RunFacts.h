@@ -5,6 +5,7 @@
 // Header-only on purpose: the wording library reads these without linking the network core.
 
 #include "protocol/MasterProtocol.h"
+#include "search/WebApiFacts.h"
 
 #include <QString>
 #include <optional>
@@ -31,11 +32,13 @@ struct RunFailure
         MasterTimedOut, // nothing came back before the master time-out
         NoServersListed, // the master answered, with an empty list
         SocketFailure, // a follow-up request could not be sent
+        WebApiFailed, // the Steam Web API gave no server: `webApi` says how its list ended
     };
 
     Kind kind = Kind::MasterUnreachable;
-    QString master; // the master server as the search was given it
+    QString master; // the master server as the search was given it; the Web API's base address
     QString masterAddress; // "IPv4:port" that was asked; empty when none was
+    WebApiOutcome webApi {}; // WebApiFailed only
 
     friend bool operator==(const RunFailure &, const RunFailure &) = default;
 };
@@ -48,12 +51,16 @@ struct RunNotice
         MasterStoppedAnswering, // silent after some pages; it allows a client only so many a minute
         BadMasterReply, // a reply that is not a master list ended the list
         MalformedMasterReply, // a page that broke off inside an entry ended the list
+        // A Web API request failed after others had listed servers, or the list reached the
+        // ceiling: `webApi` says how it ended.
+        WebApiCutShort,
     };
 
     Kind kind = Kind::MasterStoppedAnswering;
     int listed = 0;
-    QString master; // the master server as the search was given it
+    QString master; // the master server as the search was given it; the Web API's base address
     QString masterAddress; // "IPv4:port" that was asked
+    WebApiOutcome webApi {}; // WebApiCutShort only
 
     friend bool operator==(const RunNotice &, const RunNotice &) = default;
 };

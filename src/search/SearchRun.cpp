@@ -6,8 +6,10 @@
 #include "search/QueryPool.h"
 #include "search/SteamListCache.h"
 #include "search/SteamMasterClient.h"
+#include "search/WebApiClient.h"
 
 #include <QPointer>
+#include <QUrl>
 
 namespace rollcall::search {
 
@@ -65,6 +67,21 @@ std::optional<RunNotice::Kind> NoticeOf(SteamMasterClient::End end)
     }
 }
 
+// The base as the user gave it, for messages: a key pasted into it must not be shown.
+QString ShownWebApiBase(const QString &base)
+{
+    const QUrl url(base.trimmed(), QUrl::StrictMode);
+    if (!url.isValid())
+        return QString();
+    return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
+// Lists that ended early yet brought servers: they are searched, and the end is told after.
+bool CutShort(WebApiEnd end)
+{
+    return end != WebApiEnd::Complete && end != WebApiEnd::CapReached;
+}
+
 } // namespace
 
 struct SearchRun::Private
@@ -76,10 +93,11 @@ struct SearchRun::Private
     SearchRun *q;
     MasterClient master;
     SteamMasterClient steamMaster;
+    WebApiClient webApi;
     QueryPool pool;
     SteamListCache *listCache = &ProgramSteamListCache();
     SteamListCache::Key listKey;
-    bool steam = false; // this run's list comes from the Steam master
+    ListProtocol source = ListProtocol::Legacy;
     // Bumped by start(), stop() and tearDown(): a report sequence whose run was replaced while a
     // receiver held the thread (a modal box's nested loop) must not go on.
     quint64 generation = 0;
@@ -114,15 +132,34 @@ struct SearchRun::Private
         return report([&] { Q_EMIT q->noticed(notice); });
     }
 
-    QString askedAddress() const { return steam ? steamMaster.askedAddress() : master.askedAddress(); }
+    QString askedAddress() const
+    {
+        switch (source) {
+        case ListProtocol::Legacy:
+            return master.askedAddress();
+        case ListProtocol::Steam:
+            return steamMaster.askedAddress();
+        case ListProtocol::WebApi:
+        case ListProtocol::ListFile:
+            break;
+        }
+        return QString();
+    }
+
+    void abortLists()
+    {
+        master.abort();
+        steamMaster.abort();
+        webApi.abort();
+    }
 
     // A master exchange that ended without a list: the progress, the end, then the failure, last.
-    void endWithFailure(RunFailure::Kind kind)
+    void endWithFailure(RunFailure::Kind kind, const WebApiOutcome &webApiEnd = {})
     {
         pool.destroy();
         active = false;
         progress.phase = RunPhase::Done;
-        progress.failure = RunFailure { kind, masterServer, askedAddress() };
+        progress.failure = RunFailure { kind, masterServer, askedAddress(), webApiEnd };
         const RunFailure failure = *progress.failure;
         if (reportProgress() && report([&] { Q_EMIT q->runEnded(); }))
             Q_EMIT q->failed(failure);
@@ -191,7 +228,7 @@ struct SearchRun::Private
             [this, started, servers] {
                 if (started != generation)
                     return;
-                if (!servers.isEmpty() && !steamServersAdded(servers))
+                if (!servers.isEmpty() && !listBatchAdded(servers))
                     return;
                 steamListEnded(
                     SteamMasterClient::Outcome { SteamMasterClient::End::Complete, int(servers.size()) },
@@ -200,8 +237,9 @@ struct SearchRun::Private
             Qt::QueuedConnection);
     }
 
-    // False when a receiver replaced or ended the run meanwhile.
-    bool steamServersAdded(const QList<protocol::ServerEntry> &batch)
+    // False when a receiver replaced or ended the run meanwhile. The Web API's batches come here
+    // too: its lists are asked as they arrive, as the Steam master's pages are.
+    bool listBatchAdded(const QList<protocol::ServerEntry> &batch)
     {
         progress.listed += int(batch.size());
         const int handed = pool.append(batch);
@@ -227,6 +265,19 @@ struct SearchRun::Private
         if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end))
             progress.notice = RunNotice { *kind, progress.listed, masterServer, askedAddress() };
         // The pool reports its end now if every query is over already.
+        pool.closeList();
+    }
+
+    void webApiListEnded(const WebApiOutcome &outcome)
+    {
+        if (progress.listed == 0) {
+            endWithFailure(RunFailure::Kind::WebApiFailed, outcome);
+            return;
+        }
+        if (CutShort(outcome.end)) {
+            progress.notice = RunNotice { RunNotice::Kind::WebApiCutShort, progress.listed, masterServer,
+                QString(), outcome };
+        }
         pool.closeList();
     }
 
@@ -278,39 +329,47 @@ SearchRun::SearchRun(QObject *parent)
         &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
     connect(&d->pool, &QueryPool::finished, this, [this] { d->reportDone(); });
     connect(&d->steamMaster, &SteamMasterClient::serversAdded, this,
-        [this](const QList<protocol::ServerEntry> &batch) { d->steamServersAdded(batch); });
+        [this](const QList<protocol::ServerEntry> &batch) { d->listBatchAdded(batch); });
     connect(&d->steamMaster, &SteamMasterClient::finished, this,
         [this](const SteamMasterClient::Outcome &outcome) { d->steamListEnded(outcome, true); });
+    connect(&d->webApi, &WebApiClient::serversAdded, this,
+        [this](const QList<protocol::ServerEntry> &batch) { d->listBatchAdded(batch); });
+    connect(&d->webApi, &WebApiClient::finished, this,
+        [this](const WebApiOutcome &outcome) { d->webApiListEnded(outcome); });
 }
 
 SearchRun::~SearchRun()
 {
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
+    d->abortLists();
     d->pool.destroy();
 }
 
 void SearchRun::start(const SearchCriteria &criteria)
 {
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
-    d->steam = criteria.Protocol == ListProtocol::Steam;
+    d->abortLists();
+    d->source = criteria.Protocol;
     d->active = true;
-    d->masterServer = criteria.MasterServer;
+    d->masterServer = criteria.Protocol == ListProtocol::WebApi ? ShownWebApiBase(criteria.WebApiUrl)
+                                                                : criteria.MasterServer;
     d->progress = RunProgress();
     // Settings come from a file a user may edit: keep them in the ranges the options allow.
     const int connections = qBound(1, criteria.MaxConnections, 99);
     const int timeoutMs = qBound(1, criteria.QueryTimeout, 99999);
-    if (d->steam) {
+    const std::optional<qint32> cap
+        = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
+    if (criteria.Protocol == ListProtocol::Steam) {
         d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
         d->startSteam(criteria);
+    } else if (criteria.Protocol == ListProtocol::WebApi) {
+        d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
+        d->webApi.start(QUrl(criteria.WebApiUrl.trimmed(), QUrl::StrictMode), criteria.ApiKey,
+            protocol::SteamMasterFilters(criteria.GameFilter, criteria.MapFilter), cap);
     } else {
         d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
-        d->master.start(criteria.MasterServer,
-            protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
-            criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
+        d->master.start(
+            criteria.MasterServer, protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter), cap);
     }
 
     if (d->report([&] { Q_EMIT runStarted(); }))
@@ -325,8 +384,7 @@ void SearchRun::stop()
         return;
     }
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
+    d->abortLists();
     d->pool.destroy();
     d->reportDone();
 }
@@ -334,8 +392,7 @@ void SearchRun::stop()
 void SearchRun::tearDown()
 {
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
+    d->abortLists();
     d->pool.destroy();
     d->active = false;
 }
@@ -393,6 +450,11 @@ void SearchRun::setSteamReplyTimeout(std::chrono::milliseconds timeout)
 void SearchRun::setSteamPacing(int perWindow, std::chrono::milliseconds window)
 {
     d->steamMaster.setPacing(perWindow, window);
+}
+
+void SearchRun::setWebApiTimeout(std::chrono::milliseconds timeout)
+{
+    d->webApi.setTimeout(timeout);
 }
 
 void SearchRun::setSteamListCache(SteamListCache *cache)
