@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/KeyVault.h"
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
 #include "launch/ExecutablePath.h"
@@ -11,6 +12,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
+#include "ui/WebApiTexts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +26,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
 
 namespace rollcall::app {
 
@@ -101,9 +105,11 @@ QString saveProblemText(const settings::SettingsBackend &backend)
 
 } // namespace
 
-MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *parent)
+MainForm::MainForm(
+    std::unique_ptr<settings::SettingsBackend> backend, std::unique_ptr<KeyVault> keys, QWidget *parent)
     : QWidget(parent)
     , m_backend(backend ? std::move(backend) : settings::CreateDefaultBackend())
+    , m_keys(keys ? std::move(keys) : CreateKeyringVault())
     , m_executablePath(new launch::ExecutablePath(this))
     , m_model(new results::ResultsModel(this))
     , m_run(new search::SearchRun(this))
@@ -153,6 +159,10 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 
     setPictureContainerIndex(0);
     loadSettings();
+    // Asked now and answered later: a keyring may take its time, and the window opens meanwhile.
+    connect(m_keys.get(), &KeyVault::readFinished, this, &MainForm::keyRead);
+    connect(m_keys.get(), &KeyVault::writeFinished, this, &MainForm::keyWritten);
+    m_keys->read();
 
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(
@@ -162,6 +172,11 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 }
 
 MainForm::~MainForm() = default;
+
+void MainForm::overrideWebApiUrl(const QString &url)
+{
+    m_options->overrideWebApiUrl(url);
+}
 
 QString MainForm::executablePath() const
 {
@@ -264,6 +279,7 @@ void MainForm::startSearchRun()
     m_resultsPage->searchStarted(search::QueriesOf(criteria));
     m_searchPage->resetProgress();
     m_runExists = true;
+    storeKey();
     m_run->start(criteria);
 }
 
@@ -283,6 +299,7 @@ void MainForm::loadSettings()
         = settings::LoadSettings(*m_backend, QLatin1String(search::MasterPresets[0]), defaultGamePath());
     m_options->applySettings(values);
     m_executablePath->setValue(values.ExecutablePath);
+    m_executablePath->setJoinThroughSteam(values.JoinThroughSteam);
     // Told once the window is up, over it rather than before it.
     const QString problem = loadProblemText(*m_backend);
     if (!problem.isEmpty()) {
@@ -297,10 +314,42 @@ void MainForm::saveSettings()
     settings::SettingsValues values;
     m_options->storeSettings(values);
     values.ExecutablePath = m_executablePath->value();
+    values.JoinThroughSteam = m_executablePath->joinThroughSteam();
     settings::SaveSettings(*m_backend, values);
     const QString problem = saveProblemText(*m_backend);
     if (!problem.isEmpty())
         ui::seams().showMessage(this, ui::UserMessage { ui::UserMessage::Icon::Exclamation, problem });
+}
+
+void MainForm::keyRead(settings::KeyringStatus status, const QString &key)
+{
+    // A write already asked for is newer than what the keyring held.
+    if (m_keyWrites == 0)
+        m_storedKey = key;
+    m_options->offerApiKey(key);
+    const std::optional<ui::UserMessage> state = ui::KeyringMessage(status, false);
+    m_options->setKeyringState(state ? state->text : QString());
+}
+
+void MainForm::storeKey()
+{
+    const QString key = m_options->apiKey();
+    if (key == m_storedKey)
+        return;
+    // Not asked again for the same key: a keyring that did not take it now would only keep the
+    // next search or the closing window waiting.
+    m_storedKey = key;
+    ++m_keyWrites;
+    m_keys->write(key);
+}
+
+void MainForm::keyWritten(settings::KeyringStatus status)
+{
+    m_keyWrites = std::max(0, m_keyWrites - 1);
+    const std::optional<ui::UserMessage> state = ui::KeyringMessage(status, true);
+    m_options->setKeyringState(state ? state->text : QString());
+    if (m_keyWrites == 0 && m_quitAfterWrites)
+        QCoreApplication::quit();
 }
 
 void MainForm::sessionEnding()
@@ -312,8 +361,10 @@ void MainForm::sessionEnding()
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    if (!m_sessionEnding)
+    if (!m_sessionEnding) {
         saveSettings();
+        storeKey();
+    }
     event->accept();
     // Every other window lives only as long as this one.
     QList<QPointer<QWidget>> others;
@@ -325,6 +376,13 @@ void MainForm::closeEvent(QCloseEvent *event)
     for (const QPointer<QWidget> &w : others) {
         if (w)
             w->close();
+    }
+    // The keyring answers through the event loop: the program ends once it has, or once the
+    // vault gives up waiting for it.
+    if (m_keyWrites > 0) {
+        m_quitAfterWrites = true;
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        return;
     }
     QCoreApplication::quit();
 }

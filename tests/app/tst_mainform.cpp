@@ -464,7 +464,7 @@ void tst_MainForm::iniRoundTrip()
     testing::MessageRecorder recorder;
     QStringList saved;
     {
-        app::MainForm first;
+        app::MainForm first(nullptr, testing::MemoryKeys());
         first.findChild<QPushButton *>(QStringLiteral("Command2_1"))->click();
         for (const auto &[name, value] : ChangedOptions)
             QVERIFY(testing::setControl(&first, QLatin1String(name), QLatin1String(value)));
@@ -473,7 +473,7 @@ void tst_MainForm::iniRoundTrip()
         first.close();
     }
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("Rollcall/Half-Life.conf"))));
-    app::MainForm second;
+    app::MainForm second(nullptr, testing::MemoryKeys());
     QCOMPARE(optionsShown(&second), saved);
     QVERIFY(recorder.messages.isEmpty());
 }
@@ -619,7 +619,7 @@ void tst_MainForm::steamSettings()
     for (const auto &[name, text] : stored)
         memory->setText(name, text);
     settings::MemorySettingsBackend *backend = memory.get();
-    app::MainForm form(std::move(memory));
+    app::MainForm form(std::move(memory), testing::MemoryKeys());
     QCOMPARE(masterShown(&form), shown);
     form.show();
     form.close();
@@ -638,7 +638,7 @@ void tst_MainForm::steamIniRoundTrip()
 {
     testing::MessageRecorder recorder;
     {
-        app::MainForm first;
+        app::MainForm first(nullptr, testing::MemoryKeys());
         first.findChild<QPushButton *>(QStringLiteral("Command2_1"))->click();
         QVERIFY(testing::setControl(&first, QStringLiteral("cboMaster"), QStringLiteral("master:27010")));
         QVERIFY(testing::setControl(&first, QStringLiteral("cboProtocol"), QStringLiteral("Steam master")));
@@ -648,7 +648,7 @@ void tst_MainForm::steamIniRoundTrip()
         first.show();
         first.close();
     }
-    app::MainForm second;
+    app::MainForm second(nullptr, testing::MemoryKeys());
     QCOMPARE(masterShown(&second), (QStringList { "Steam master", "Australia", "127.0.0.1:27011" }));
     QCOMPARE(
         second.findChild<QLineEdit *>(QStringLiteral("txtPlayerName_0"))->text(), QStringLiteral("Иван"));
@@ -711,7 +711,7 @@ void tst_MainForm::settingsThatAreNotAFile()
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
 
     testing::MessageRecorder recorder;
-    app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path));
+    app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path), testing::MemoryKeys());
     form.show();
     QStringList expected = { ui::TwoPartMessage(
         QStringLiteral("Your saved options could not be read from %1: it is not a regular file.").arg(path),
