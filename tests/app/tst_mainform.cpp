@@ -266,6 +266,25 @@ void tst_MainForm::validation_data()
         QStringLiteral("Invalid character in game type."), "cboGameType");
     row("filter_map", { "cboGameType=cstrike", "txtMap=de\\dust" }, next,
         QStringLiteral("Invalid character in map name."), "txtMap", QStringLiteral("de\\dust"));
+    // The sources without a master: their own fields are checked, the hidden master box is not.
+    const QString webApi = QStringLiteral("cboProtocol=Steam Web API");
+    const QString noKey = QStringLiteral("Please enter your Steam Web API key.");
+    row("key_missing", { webApi }, next, noKey, "txtApiKey");
+    row("key_blank", { webApi, "txtApiKey=  \t" }, next, noKey, "txtApiKey");
+    row("key_withSpace", { webApi, "txtApiKey=ABCD 1234" }, next,
+        QStringLiteral(
+            "This is not a Steam Web API key: a key has no spaces and only plain letters, digits and "
+            "punctuation."),
+        "txtApiKey");
+    row("key_nonAscii", { webApi, "txtApiKey=ABCDÉ1234" }, next,
+        QStringLiteral(
+            "This is not a Steam Web API key: a key has no spaces and only plain letters, digits and "
+            "punctuation."),
+        "txtApiKey");
+    row("listFile_missing", { "cboMaster=", "cboProtocol=Server list file" }, next,
+        QStringLiteral("Please choose a server list file."), "txtListFile");
+    row("listFile_blankOnBack", { "cboProtocol=Server list file", "txtListFile= " }, back,
+        QStringLiteral("Please choose a server list file."), "txtListFile");
     // The longest filter that still fits one master request, and one character more.
     const QString longest(protocol::MaxMasterFilterLength, u'g');
     row("ok_gameFilterAtItsLimit", { "cboGameType=" + longest }, next);
