@@ -3,6 +3,7 @@
 #include "app/KeyVault.h"
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
+#include "app/SourceFields.h"
 #include "launch/ExecutablePath.h"
 #include "launch/SteamGame.h"
 #include "results/ResultsModel.h"
@@ -175,7 +176,7 @@ MainForm::~MainForm() = default;
 
 void MainForm::overrideWebApiUrl(const QString &url)
 {
-    m_options->overrideWebApiUrl(url);
+    m_options->sources()->overrideWebApiUrl(url);
 }
 
 QString MainForm::executablePath() const
@@ -326,14 +327,14 @@ void MainForm::keyRead(settings::KeyringStatus status, const QString &key)
     // A write already asked for is newer than what the keyring held.
     if (m_keyWrites == 0)
         m_storedKey = key;
-    m_options->offerApiKey(key);
+    m_options->sources()->offerApiKey(key);
     const std::optional<ui::UserMessage> state = ui::KeyringMessage(status, false);
-    m_options->setKeyringState(state ? state->text : QString());
+    m_options->sources()->setKeyringState(state ? state->text : QString());
 }
 
 void MainForm::storeKey()
 {
-    const QString key = m_options->apiKey();
+    const QString key = m_options->sources()->apiKey();
     if (key == m_storedKey)
         return;
     // Not asked again for the same key: a keyring that did not take it now would only keep the
@@ -347,7 +348,7 @@ void MainForm::keyWritten(settings::KeyringStatus status)
 {
     m_keyWrites = std::max(0, m_keyWrites - 1);
     const std::optional<ui::UserMessage> state = ui::KeyringMessage(status, true);
-    m_options->setKeyringState(state ? state->text : QString());
+    m_options->sources()->setKeyringState(state ? state->text : QString());
     if (m_keyWrites == 0 && m_quitAfterWrites)
         QCoreApplication::quit();
 }

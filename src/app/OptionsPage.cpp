@@ -423,24 +423,4 @@ void OptionsPage::storeSettings(settings::SettingsValues &values) const
     values.MapFilter = m_map->text();
 }
 
-QString OptionsPage::apiKey() const
-{
-    return m_sources->apiKey();
-}
-
-void OptionsPage::offerApiKey(const QString &key)
-{
-    m_sources->offerApiKey(key);
-}
-
-void OptionsPage::setKeyringState(const QString &text)
-{
-    m_sources->setKeyringState(text);
-}
-
-void OptionsPage::overrideWebApiUrl(const QString &url)
-{
-    m_sources->overrideWebApiUrl(url);
-}
-
 } // namespace rollcall::app

@@ -56,11 +56,8 @@ public:
     // The controls as shown, unvalidated; the executable path is left as it is.
     void storeSettings(settings::SettingsValues &values) const;
 
-    // The Steam Web API key: never part of the settings, read and stored by the main window.
-    QString apiKey() const;
-    void offerApiKey(const QString &key);
-    void setKeyringState(const QString &text);
-    void overrideWebApiUrl(const QString &url);
+    // The Web API's key and base, which the main window reads and stores apart from the settings.
+    SourceFields *sources() const { return m_sources; }
 
 private:
     void buildNames();

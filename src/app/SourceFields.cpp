@@ -91,7 +91,7 @@ void SourceFields::buildListFile(QWidget *frame, QGridLayout *grid, int row)
     m_queries->addItem(tr("Half-Life"), int(search::ServerQueries::Legacy));
     m_queries->addItem(tr("A2S"), int(search::ServerQueries::A2s));
     auto *fileLabel = makeLabel(frame, "lblListFile", tr("&List file:"), m_listFile);
-    auto *queriesLabel = makeLabel(frame, "lblListQueries", tr("&Query servers with:"), m_queries);
+    auto *queriesLabel = makeLabel(frame, "lblListQueries", tr("Query ser&vers with:"), m_queries);
 
     auto *line = new QHBoxLayout;
     line->addWidget(m_listFile, 1);
