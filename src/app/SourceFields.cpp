@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -62,6 +63,7 @@ void SourceFields::buildWebApi(QWidget *frame, QGridLayout *grid, int row)
     m_keyLink->setToolTip(QLatin1String(KeyPage));
     m_keyringState = named(new QLabel(frame), "lblKeyringState");
     m_keyringState->setWordWrap(true);
+    m_keyringState->installEventFilter(this);
     auto *label = makeLabel(frame, "lblApiKey", tr("API &key:"), m_apiKey);
 
     auto *line = new QHBoxLayout;
@@ -148,6 +150,23 @@ void SourceFields::setKeyringState(const QString &text)
 {
     m_keyringState->setText(text);
     m_keyringState->setVisible(m_webApiShown && !text.isEmpty());
+    fitKeyringState();
+}
+
+// A grid gives a wrapped label the height of one line whatever its width needs; the page has
+// room below, so the label asks for its lines itself each time its width changes.
+void SourceFields::fitKeyringState()
+{
+    const int need = m_keyringState->heightForWidth(m_keyringState->width());
+    if (need > 0 && need != m_keyringState->minimumHeight())
+        m_keyringState->setMinimumHeight(need);
+}
+
+bool SourceFields::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_keyringState && event->type() == QEvent::Resize)
+        fitKeyringState();
+    return QObject::eventFilter(watched, event);
 }
 
 search::ServerQueries SourceFields::listQueries() const

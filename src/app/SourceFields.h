@@ -53,7 +53,11 @@ public:
     void apply(const settings::SettingsValues &values);
     void store(settings::SettingsValues &values) const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void fitKeyringState();
     void buildWebApi(QWidget *frame, QGridLayout *grid, int row);
     void buildListFile(QWidget *frame, QGridLayout *grid, int row);
     void toggleKeyShown();
