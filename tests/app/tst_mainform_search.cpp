@@ -1,6 +1,7 @@
 // Searches run from the main window against fake master and game servers on 127.0.0.1.
 
 #include "FakeServers.h"
+#include "FakeWebApi.h"
 #include "FormHarness.h"
 #include "HostileServers.h"
 #include "SteamFakes.h"
@@ -9,7 +10,10 @@
 #include "search/SearchRun.h"
 #include "ui/RunTexts.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QProgressBar>
 #include <QTreeView>
 
@@ -43,6 +47,7 @@ private Q_SLOTS:
     void masterListCutIsANoticeAfterTheTexts();
     void steamSearchRowsAskWithA2s();
     void steamSearchFromTheWindow();
+    void webApiSearchFromTheWindow();
 
 private:
     // The options page filled for a search for "bob" at the fake master, then "Next >".
@@ -309,6 +314,60 @@ void tst_MainFormSearch::steamSearchFromTheWindow()
     QCOMPARE(model->index(0, ResultRow::Port).data().toString(), QString::number(ivanServer.port()));
     QCOMPARE(h.label("Label13")->text(), QStringLiteral("1 Players Found"));
     QVERIFY(h.recorder.messages.isEmpty());
+}
+
+void tst_MainFormSearch::webApiSearchFromTheWindow()
+{
+    // As a new user goes: "Steam Web API" chosen, the key typed, the player found on a server
+    // the API listed; the key reaches the keyring and the request, never the settings or a box.
+    // Then the row's menu copies its Steam link.
+    const QString key = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
+    testsupport::FakeA2sServer server;
+    QVERIFY(server.listen());
+    server.setPlayers({ { "Gordon", 4, 90.f } });
+    testsupport::FakeWebApi api;
+    QVERIFY(api.listen());
+    const QString address = server.addressText() + ':' + QString::number(server.port());
+    api.respond = [&](const testsupport::FakeWebApi::Request &request) {
+        return request.key == key ? testsupport::FakeWebApi::List({ address })
+                                  : testsupport::FakeWebApi::Status(403, "Forbidden");
+    };
+    const QByteArray base = api.base().toString().toLatin1();
+    FormHarness h(true, { { "WebApiUrl", base.constData() } });
+    QVERIFY(h.shown);
+    h.next();
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam Web API")));
+    QVERIFY(h.set("txtApiKey", key));
+    QVERIFY(h.set("txtPlayerName_0", QStringLiteral("gordon")));
+    h.next();
+    QCOMPARE(h.form->currentPage(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(h.label("lblStatus")->text(), QStringLiteral("Status: Done."), Wait);
+    results::ResultsModel *model = h.form->resultsModel();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(model->index(0, ResultRow::PlayerName).data().toString(), QStringLiteral("Gordon"));
+    // No game chosen: one list per app id, each asked with the key typed.
+    QCOMPARE(api.requests.size(), 8);
+    for (const testsupport::FakeWebApi::Request &request : api.requests)
+        QCOMPARE(request.key, key);
+    QVERIFY(h.recorder.messages.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(h.keys->key, key, Wait);
+
+    auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
+    Q_EMIT list->customContextMenuRequested(list->visualRect(model->index(0, 0)).center());
+    QMenu *menu = list->findChild<QMenu *>(QStringLiteral("RowMenu"));
+    QVERIFY(menu);
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    // Some offscreen platforms keep no clipboard at all.
+    if (QGuiApplication::clipboard()->text() == QLatin1String("old")) {
+        menu->findChild<QAction *>(QStringLiteral("actCopySteamLink"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("steam://connect/") + address);
+    }
+    menu->close();
+
+    h.form->close();
+    QVERIFY(h.backend->completedSaves() > 0);
+    for (const auto &[name, text] : h.backend->writes())
+        QVERIFY2(!text.contains(key), qPrintable(name));
 }
 
 QTEST_MAIN(tst_MainFormSearch)
