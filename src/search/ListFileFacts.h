@@ -50,4 +50,22 @@ struct ListFileResult
     friend bool operator==(const ListFileResult &, const ListFileResult &) = default;
 };
 
+// What adding one server to a list file came to. The file is only ever appended to.
+enum class ListFileAddEnd {
+    Added, // the line is at the end of the file, which was created if it was missing
+    AlreadyListed, // a line of the file names that address and port already: nothing written
+    NotRegularFile, // a directory, a device, a pipe: left alone
+    TooLarge, // over ServerListFileReader::MaxFileBytes: it could not be checked for the server
+    Unreadable,
+    Unwritable, // no permission, no such folder, a full disk
+};
+
+struct ListFileAddResult
+{
+    ListFileAddEnd end = ListFileAddEnd::Added;
+    QString detail; // the system's reason for a failure; may be empty
+
+    friend bool operator==(const ListFileAddResult &, const ListFileAddResult &) = default;
+};
+
 } // namespace rollcall::search

@@ -35,9 +35,10 @@ ListFileProblem::Kind KindOf(protocol::ListLineFault fault)
     return ListFileProblem::Kind::TooManyEntries;
 }
 
-// The file as bytes, or why there are none. Only a regular file is opened: a FIFO or a device
-// could block the thread or never end.
-ListFileEnd readBytes(const QString &path, QByteArray *bytes, QString *detail)
+} // namespace
+
+// Only a regular file is opened: a FIFO or a device could block the thread or never end.
+ListFileEnd ReadServerListBytes(const QString &path, QByteArray *bytes, QString *detail)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -62,7 +63,41 @@ ListFileEnd readBytes(const QString &path, QByteArray *bytes, QString *detail)
     return ListFileEnd::Read;
 }
 
-} // namespace
+ListFileAddResult AddServerToListFile(const QString &path, const protocol::ServerEntry &server)
+{
+    const std::optional<quint32> address = protocol::ParseDottedIPv4(server.Address);
+    QByteArray content;
+    QString detail;
+    if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
+        switch (ReadServerListBytes(path, &content, &detail)) {
+        case ListFileEnd::Read:
+            break;
+        case ListFileEnd::NotRegularFile:
+            return { ListFileAddEnd::NotRegularFile, QString() };
+        case ListFileEnd::TooLarge:
+            return { ListFileAddEnd::TooLarge, QString() };
+        case ListFileEnd::Missing: // a link to nothing: writing would create its target
+        case ListFileEnd::Unreadable:
+            return { ListFileAddEnd::Unreadable, detail };
+        }
+    }
+    for (const protocol::ListFileEntry &entry : protocol::ParseServerListFile(content).Entries) {
+        const bool sameHost = address ? entry.Address == address : entry.Host == server.Address.toLower();
+        if (sameHost && entry.Port == server.Port)
+            return { ListFileAddEnd::AlreadyListed, QString() };
+    }
+
+    const QByteArray lineEnd = content.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+    QByteArray line = protocol::ServerListLine(server.Address, quint16(server.Port)).toUtf8() + lineEnd;
+    if (!content.isEmpty() && !content.endsWith('\n'))
+        line.prepend(lineEnd);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return { ListFileAddEnd::Unwritable, file.errorString() };
+    if (file.write(line) != line.size() || !file.flush())
+        return { ListFileAddEnd::Unwritable, file.errorString() };
+    return { ListFileAddEnd::Added, QString() };
+}
 
 struct ServerListFileReader::Private
 {
@@ -241,7 +276,7 @@ void ServerListFileReader::readFile(const QString &path)
     d->reset();
     QByteArray content;
     QString detail;
-    const ListFileEnd end = readBytes(path, &content, &detail);
+    const ListFileEnd end = ReadServerListBytes(path, &content, &detail);
     if (end != ListFileEnd::Read) {
         d->reading = true;
         d->finishLater(ListFileResult { end, detail, {}, {} });

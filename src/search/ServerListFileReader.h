@@ -16,6 +16,15 @@
 
 namespace rollcall::search {
 
+// The bytes of a list file, or why there are none (Read when there are). Only a regular file
+// of at most ServerListFileReader::MaxFileBytes is opened.
+ListFileEnd ReadServerListBytes(const QString &path, QByteArray *bytes, QString *detail);
+
+// Appends "address:port" as a line of its own unless a line of the file names that server
+// already ("10.0.0.1" matches 10.0.0.1:27015). Creates a missing file; never rewrites one:
+// a last line without its line end gets one first, and the file's own line ends are kept.
+ListFileAddResult AddServerToListFile(const QString &path, const protocol::ServerEntry &server);
+
 class ServerListFileReader final : public QObject
 {
     Q_OBJECT

@@ -1,10 +1,13 @@
 // Reading a server list file: what stops a file from being read, host names looked up (only
 // "localhost", which the hosts file answers, so nothing leaves the machine), the unusable-address
-// rule, each server once, and a read dropped in the middle.
+// rule, each server once, and a read dropped in the middle. Then adding a server to a file,
+// which only ever appends.
 
 #include "search/ServerListFileReader.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,6 +67,9 @@ private slots:
     void servers();
     void givenContent();
     void abortDropsTheRead();
+    void addServer_data();
+    void addServer();
+    void addServerRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -219,6 +225,83 @@ void tst_ServerListFileReader::abortDropsTheRead()
     QCOMPARE(addresses(*result), QStringList(QStringLiteral("10.0.0.1:27031")));
     QTest::qWait(200);
     QVERIFY(spy.isEmpty());
+}
+
+void tst_ServerListFileReader::addServer_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "-": no file
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("added");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("created") << QByteArray("-") << "10.0.0.1" << 27015 << true
+                             << QByteArray("10.0.0.1:27015\n");
+    QTest::newRow("emptyFile") << QByteArray("") << "10.0.0.1" << 27016 << true
+                               << QByteArray("10.0.0.1:27016\n");
+    QTest::newRow("appended") << QByteArray("# mine\n10.0.0.2\n") << "10.0.0.1" << 27015 << true
+                              << QByteArray("# mine\n10.0.0.2\n10.0.0.1:27015\n");
+    QTest::newRow("lastLineKept") << QByteArray("10.0.0.2 # no line end") << "10.0.0.1" << 27015 << true
+                                  << QByteArray("10.0.0.2 # no line end\n10.0.0.1:27015\n");
+    QTest::newRow("crlfKept") << QByteArray("10.0.0.2\r\n10.0.0.3") << "10.0.0.1" << 27015 << true
+                              << QByteArray("10.0.0.2\r\n10.0.0.3\r\n10.0.0.1:27015\r\n");
+    QTest::newRow("otherPort") << QByteArray("10.0.0.1\n") << "10.0.0.1" << 27016 << true
+                               << QByteArray("10.0.0.1\n10.0.0.1:27016\n");
+    QTest::newRow("dup_defaultPort") << QByteArray("10.0.0.1\n") << "10.0.0.1" << 27015 << false
+                                     << QByteArray("10.0.0.1\n");
+    QTest::newRow("dup_withComment") << QByteArray("  10.0.0.1:27017 # x") << "10.0.0.1" << 27017 << false
+                                     << QByteArray("  10.0.0.1:27017 # x");
+    QTest::newRow("dup_amongBadLines") << QByteArray("\xff\xfe junk\n10.0.0.1:27015\n") << "10.0.0.1" << 27015
+                                       << false << QByteArray("\xff\xfe junk\n10.0.0.1:27015\n");
+    QTest::newRow("commentedOutIsNotListed") << QByteArray("# 10.0.0.1\n") << "10.0.0.1" << 27015 << true
+                                             << QByteArray("# 10.0.0.1\n10.0.0.1:27015\n");
+}
+
+void tst_ServerListFileReader::addServer()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    QFETCH(bool, added);
+    QFETCH(QByteArray, after);
+
+    const QString path
+        = m_dir.filePath(QStringLiteral("add-%1.txt").arg(QLatin1String(QTest::currentDataTag())));
+    if (before != "-")
+        QVERIFY(!writeFile(m_dir, QFileInfo(path).fileName(), before).isEmpty());
+    const ListFileAddResult result = AddServerToListFile(path, { address, port });
+    QCOMPARE(result.end, added ? ListFileAddEnd::Added : ListFileAddEnd::AlreadyListed);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), after);
+
+    // What was added is listed from then on, and what the reader finds.
+    QCOMPARE(AddServerToListFile(path, { address, port }).end, ListFileAddEnd::AlreadyListed);
+}
+
+void tst_ServerListFileReader::addServerRefused()
+{
+    const protocol::ServerEntry server { QStringLiteral("10.0.0.1"), 27015 };
+    QDir(m_dir.path()).mkdir(QStringLiteral("addFolder"));
+    QCOMPARE(AddServerToListFile(m_dir.filePath(QStringLiteral("addFolder")), server).end,
+        ListFileAddEnd::NotRegularFile);
+
+    const QByteArray huge(ServerListFileReader::MaxFileBytes + 1, '#');
+    const QString hugePath = writeFile(m_dir, QStringLiteral("addHuge.txt"), huge);
+    QCOMPARE(AddServerToListFile(hugePath, server).end, ListFileAddEnd::TooLarge);
+    QCOMPARE(QFileInfo(hugePath).size(), huge.size());
+
+    const ListFileAddResult noFolder
+        = AddServerToListFile(m_dir.filePath(QStringLiteral("no/such/folder.txt")), server);
+    QCOMPARE(noFolder.end, ListFileAddEnd::Unwritable);
+    QVERIFY(!noFolder.detail.isEmpty());
+#ifdef Q_OS_UNIX
+    // A link to nothing is not followed into a new file somewhere else.
+    const QString link = m_dir.filePath(QStringLiteral("addDangling"));
+    QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("addTarget")), link));
+    QCOMPARE(AddServerToListFile(link, server).end, ListFileAddEnd::Unreadable);
+    QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("addTarget"))));
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_ServerListFileReader)
