@@ -5,6 +5,7 @@
 // Header-only on purpose: the wording library reads these without linking the network core.
 
 #include "protocol/MasterProtocol.h"
+#include "search/ListFileFacts.h"
 
 #include <QString>
 #include <optional>
@@ -31,11 +32,19 @@ struct RunFailure
         MasterTimedOut, // nothing came back before the master time-out
         NoServersListed, // the master answered, with an empty list
         SocketFailure, // a follow-up request could not be sent
+        ListFileUnreadable, // the server list file could not be read: `listFileEnd`, `detail`
+        NoUsableServer, // the list file names no server that can be asked; `problems` say why
     };
 
     Kind kind = Kind::MasterUnreachable;
     QString master; // the master server as the search was given it
     QString masterAddress; // "IPv4:port" that was asked; empty when none was
+    // A list file's failures: the file as given ("-" for standard input), why it was not read,
+    // and its bad lines.
+    QString listFile;
+    ListFileEnd listFileEnd = ListFileEnd::Read;
+    QString detail;
+    QList<ListFileProblem> problems;
 
     friend bool operator==(const RunFailure &, const RunFailure &) = default;
 };
@@ -48,12 +57,15 @@ struct RunNotice
         MasterStoppedAnswering, // silent after some pages; it allows a client only so many a minute
         BadMasterReply, // a reply that is not a master list ended the list
         MalformedMasterReply, // a page that broke off inside an entry ended the list
+        ListFileBadLines, // the list file's `problems` were passed over; its other servers searched
     };
 
     Kind kind = Kind::MasterStoppedAnswering;
     int listed = 0;
     QString master; // the master server as the search was given it
     QString masterAddress; // "IPv4:port" that was asked
+    QString listFile; // the list file as given ("-" for standard input)
+    QList<ListFileProblem> problems;
 
     friend bool operator==(const RunNotice &, const RunNotice &) = default;
 };

@@ -4,6 +4,7 @@
 #include "protocol/SteamMasterProtocol.h"
 #include "search/MasterClient.h"
 #include "search/QueryPool.h"
+#include "search/ServerListFileReader.h"
 #include "search/SteamListCache.h"
 #include "search/SteamMasterClient.h"
 
@@ -76,10 +77,15 @@ struct SearchRun::Private
     SearchRun *q;
     MasterClient master;
     SteamMasterClient steamMaster;
+    ServerListFileReader listFile;
+    std::optional<QByteArray> listFileContent;
+    QString listFilePath;
+    std::optional<qint32> listFileCap;
     QueryPool pool;
     SteamListCache *listCache = &ProgramSteamListCache();
     SteamListCache::Key listKey;
     bool steam = false; // this run's list comes from the Steam master
+    bool listFileRun = false; // this run's list comes from a server list file
     // Bumped by start(), stop() and tearDown(): a report sequence whose run was replaced while a
     // receiver held the thread (a modal box's nested loop) must not go on.
     quint64 generation = 0;
@@ -119,11 +125,19 @@ struct SearchRun::Private
     // A master exchange that ended without a list: the progress, the end, then the failure, last.
     void endWithFailure(RunFailure::Kind kind)
     {
+        RunFailure failure;
+        failure.kind = kind;
+        failure.master = masterServer;
+        failure.masterAddress = askedAddress();
+        endWithFailure(failure);
+    }
+
+    void endWithFailure(const RunFailure &failure)
+    {
         pool.destroy();
         active = false;
         progress.phase = RunPhase::Done;
-        progress.failure = RunFailure { kind, masterServer, askedAddress() };
-        const RunFailure failure = *progress.failure;
+        progress.failure = failure;
         if (reportProgress() && report([&] { Q_EMIT q->runEnded(); }))
             Q_EMIT q->failed(failure);
     }
@@ -165,7 +179,7 @@ struct SearchRun::Private
     // Last of the list's reports: the master offered more than a run takes.
     void reportListCut(qsizetype kept)
     {
-        if (master.listEnd() == ListEnd::Ceiling)
+        if (!listFileRun && master.listEnd() == ListEnd::Ceiling)
             report([&] { Q_EMIT q->masterListCut(int(kept)); });
     }
 
@@ -200,6 +214,44 @@ struct SearchRun::Private
             Qt::QueuedConnection);
     }
 
+    void startListFile(const SearchCriteria &criteria)
+    {
+        listFilePath = criteria.ServerListFile;
+        listFileCap
+            = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
+        if (listFileContent)
+            listFile.readContent(*listFileContent);
+        else
+            listFile.readFile(listFilePath);
+    }
+
+    void listFileRead(const ListFileResult &result)
+    {
+        if (result.end != ListFileEnd::Read || result.servers.isEmpty()) {
+            RunFailure failure;
+            failure.kind = result.end != ListFileEnd::Read ? RunFailure::Kind::ListFileUnreadable
+                                                           : RunFailure::Kind::NoUsableServer;
+            failure.listFile = listFilePath;
+            failure.listFileEnd = result.end;
+            failure.detail = result.detail;
+            failure.problems = result.problems;
+            endWithFailure(failure);
+            return;
+        }
+        // The cap counts servers, as a master's list does: the first ones of the file are asked.
+        const QList<protocol::ServerEntry> servers
+            = listFileCap ? result.servers.mid(0, qMax(1, *listFileCap)) : result.servers;
+        if (!result.problems.isEmpty()) {
+            RunNotice notice;
+            notice.kind = RunNotice::Kind::ListFileBadLines;
+            notice.listed = int(servers.size());
+            notice.listFile = listFilePath;
+            notice.problems = result.problems;
+            progress.notice = notice;
+        }
+        masterFinished(servers);
+    }
+
     // False when a receiver replaced or ended the run meanwhile.
     bool steamServersAdded(const QList<protocol::ServerEntry> &batch)
     {
@@ -224,8 +276,14 @@ struct SearchRun::Private
             endWithFailure(KindOf(outcome.end));
             return;
         }
-        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end))
-            progress.notice = RunNotice { *kind, progress.listed, masterServer, askedAddress() };
+        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end)) {
+            RunNotice notice;
+            notice.kind = *kind;
+            notice.listed = progress.listed;
+            notice.master = masterServer;
+            notice.masterAddress = askedAddress();
+            progress.notice = notice;
+        }
         // The pool reports its end now if every query is over already.
         pool.closeList();
     }
@@ -281,6 +339,8 @@ SearchRun::SearchRun(QObject *parent)
         [this](const QList<protocol::ServerEntry> &batch) { d->steamServersAdded(batch); });
     connect(&d->steamMaster, &SteamMasterClient::finished, this,
         [this](const SteamMasterClient::Outcome &outcome) { d->steamListEnded(outcome, true); });
+    connect(&d->listFile, &ServerListFileReader::finished, this,
+        [this](const ListFileResult &result) { d->listFileRead(result); });
 }
 
 SearchRun::~SearchRun()
@@ -288,6 +348,7 @@ SearchRun::~SearchRun()
     ++d->generation;
     d->master.abort();
     d->steamMaster.abort();
+    d->listFile.abort();
     d->pool.destroy();
 }
 
@@ -296,14 +357,22 @@ void SearchRun::start(const SearchCriteria &criteria)
     ++d->generation;
     d->master.abort();
     d->steamMaster.abort();
+    d->listFile.abort();
     d->steam = criteria.Protocol == ListProtocol::Steam;
+    d->listFileRun = criteria.Protocol == ListProtocol::ListFile;
     d->active = true;
     d->masterServer = criteria.MasterServer;
     d->progress = RunProgress();
     // Settings come from a file a user may edit: keep them in the ranges the options allow.
     const int connections = qBound(1, criteria.MaxConnections, 99);
     const int timeoutMs = qBound(1, criteria.QueryTimeout, 99999);
-    if (d->steam) {
+    if (criteria.Protocol == ListProtocol::ListFile) {
+        if (criteria.ListFileQueries == ServerQueries::A2s)
+            d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
+        else
+            d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
+        d->startListFile(criteria);
+    } else if (d->steam) {
         d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
         d->startSteam(criteria);
     } else {
@@ -327,6 +396,7 @@ void SearchRun::stop()
     ++d->generation;
     d->master.abort();
     d->steamMaster.abort();
+    d->listFile.abort();
     d->pool.destroy();
     d->reportDone();
 }
@@ -336,6 +406,7 @@ void SearchRun::tearDown()
     ++d->generation;
     d->master.abort();
     d->steamMaster.abort();
+    d->listFile.abort();
     d->pool.destroy();
     d->active = false;
 }
@@ -403,6 +474,11 @@ void SearchRun::setSteamListCache(SteamListCache *cache)
 std::optional<RunNotice> SearchRun::notice() const
 {
     return d->progress.notice;
+}
+
+void SearchRun::setServerListContent(const std::optional<QByteArray> &content)
+{
+    d->listFileContent = content;
 }
 
 } // namespace rollcall::search

@@ -79,6 +79,42 @@ QString ListFileReadText(search::ListFileEnd end, const QString &detail, const Q
     return QCoreApplication::translate("RunTexts", "%1 could not be read.").arg(path);
 }
 
+QString ListFileLabel(const QString &listFile)
+{
+    return listFile == QLatin1String("-") ? QCoreApplication::translate("RunTexts", "standard input")
+                                          : listFile;
+}
+
+UserMessage ListFileFailureMessage(const search::RunFailure &failure, int maxShown)
+{
+    const QString label = ListFileLabel(failure.listFile);
+    if (failure.kind != search::RunFailure::Kind::NoUsableServer)
+        return { UserMessage::Icon::Exclamation,
+            QCoreApplication::translate("RunTexts", "The server list file could not be read."),
+            ListFileReadText(failure.listFileEnd, failure.detail, label) };
+    const QString details = failure.problems.isEmpty()
+        ? QCoreApplication::translate("RunTexts", "%1 has no server lines.").arg(label)
+        : QCoreApplication::translate("RunTexts", "File: %1").arg(label) + QLatin1Char('\n')
+            + ListFileProblemsText(failure.problems, maxShown);
+    return { UserMessage::Icon::Exclamation,
+        QCoreApplication::translate("RunTexts", "The server list file names no server that can be searched."),
+        details };
+}
+
+UserMessage ListFileNoticeMessage(const search::RunNotice &notice, int maxShown)
+{
+    const qsizetype count = notice.problems.size();
+    const QString text = count == 1
+        ? QCoreApplication::translate(
+            "RunTexts", "1 line of the server list file was passed over; the other servers were searched.")
+        : QCoreApplication::translate(
+            "RunTexts", "%1 lines of the server list file were passed over; the other servers were searched.")
+              .arg(count);
+    return { UserMessage::Icon::Exclamation, text,
+        QCoreApplication::translate("RunTexts", "File: %1").arg(ListFileLabel(notice.listFile))
+            + QLatin1Char('\n') + ListFileProblemsText(notice.problems, maxShown) };
+}
+
 UserMessage ListFileAddMessage(const search::ListFileAddResult &result, const QString &path)
 {
     QString reason;

@@ -1,5 +1,7 @@
 #include "ui/RunTexts.h"
 
+#include "ui/ListFileTexts.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 #include <cmath>
@@ -57,6 +59,8 @@ UserMessage MessageFor(RunFailure::Kind kind)
         return Warning(text(UnknownListError), text(TryLater));
     case RunFailure::Kind::MasterTimedOut:
     case RunFailure::Kind::NoServersListed:
+    case RunFailure::Kind::ListFileUnreadable: // worded by ListFileFailureMessage
+    case RunFailure::Kind::NoUsableServer:
         break;
     }
     return Warning(
@@ -112,15 +116,20 @@ QString LeftText(const search::RunProgress &progress)
         .arg(QString::number(progress.left), QString::number(100 - HandedOutPercent(progress)));
 }
 
-UserMessage FailureMessage(const search::RunFailure &failure)
+UserMessage FailureMessage(const search::RunFailure &failure, int maxProblemsShown)
 {
+    if (failure.kind == RunFailure::Kind::ListFileUnreadable
+        || failure.kind == RunFailure::Kind::NoUsableServer)
+        return ListFileFailureMessage(failure, maxProblemsShown);
     UserMessage message = MessageFor(failure.kind);
     message.informativeText = MasterTried(failure.master, failure.masterAddress);
     return message;
 }
 
-UserMessage NoticeMessage(const search::RunNotice &notice)
+UserMessage NoticeMessage(const search::RunNotice &notice, int maxProblemsShown)
 {
+    if (notice.kind == search::RunNotice::Kind::ListFileBadLines)
+        return ListFileNoticeMessage(notice, maxProblemsShown);
     const bool one = notice.listed == 1;
     const QString count = QString::number(notice.listed);
     const QString searched = one
@@ -144,6 +153,8 @@ UserMessage NoticeMessage(const search::RunNotice &notice)
         break;
     case search::RunNotice::Kind::MalformedMasterReply:
         message = Warning(text(UnknownListError), searched);
+        break;
+    case search::RunNotice::Kind::ListFileBadLines:
         break;
     }
     message.informativeText = MasterTried(notice.master, notice.masterAddress);

@@ -103,6 +103,8 @@ search::SearchCriteria savedCriteria(SavedMasters &masters)
     criteria.MaxServerAmount = storedInt(saved.MaxServerAmount, 5000, 0, 2147483647);
     criteria.GameFilter = saved.GameFilter;
     criteria.MapFilter = saved.MapFilter;
+    criteria.ListFileQueries = saved.ListFileQueries == QLatin1String("a2s") ? search::ServerQueries::A2s
+                                                                             : search::ServerQueries::Legacy;
     return criteria;
 }
 
@@ -112,7 +114,7 @@ struct CommandLine
     {
         parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
         parser.addOptions({ help, version, name, pattern, game, map, master, maxServers, connections, timeout,
-            format, progress, noHeader, info, rules, players, protocol, region });
+            format, progress, noHeader, info, rules, players, protocol, region, serversFile });
     }
 
     static QCommandLineOption valued(const char *option, const char *valueName)
@@ -139,6 +141,7 @@ struct CommandLine
     const QCommandLineOption players = valued("players", "ADDRESS:PORT");
     const QCommandLineOption protocol = valued("protocol", "legacy|steam");
     const QCommandLineOption region = valued("region", "NAME|0-255");
+    const QCommandLineOption serversFile = valued("servers-file", "FILE");
 };
 
 void checkOnceEach(const CommandLine &cl)
@@ -147,8 +150,9 @@ void checkOnceEach(const CommandLine &cl)
     if (!parser.positionalArguments().isEmpty())
         usageError(QStringLiteral("unexpected argument '%1' (names go after --name or --pattern)")
                        .arg(parser.positionalArguments().first()));
-    for (const QCommandLineOption *single : { &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections,
-             &cl.timeout, &cl.format, &cl.info, &cl.rules, &cl.players, &cl.protocol, &cl.region }) {
+    for (const QCommandLineOption *single :
+        { &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections, &cl.timeout, &cl.format, &cl.info,
+            &cl.rules, &cl.players, &cl.protocol, &cl.region, &cl.serversFile }) {
         if (parser.values(*single).size() > 1)
             usageError(QStringLiteral("--%1: given more than once").arg(single->names().first()));
     }
@@ -181,7 +185,7 @@ bool parseSingleQuery(const CommandLine &cl, Options &options)
         > 1)
         usageError(QStringLiteral("--info, --rules and --players: ask one of them at a time"));
     for (const QCommandLineOption *searchOnly : { &cl.name, &cl.pattern, &cl.game, &cl.map, &cl.master,
-             &cl.maxServers, &cl.connections, &cl.progress, &cl.noHeader, &cl.region }) {
+             &cl.maxServers, &cl.connections, &cl.progress, &cl.noHeader, &cl.region, &cl.serversFile }) {
         if (cl.parser.isSet(*searchOnly))
             usageError(QStringLiteral("--%1: only for a search, not with a single-server query")
                            .arg(searchOnly->names().first()));
@@ -215,8 +219,8 @@ void parseNames(const CommandLine &cl, search::SearchCriteria &criteria)
         search::NameSlot &target = criteria.Slots[slot++];
         target.EnableSearch = true;
         target.UseWildcards = isPattern;
-        // Steam servers send UTF-8 names, so any text may be looked for; legacy ones Latin-1.
-        const bool steam = criteria.Protocol == search::ListProtocol::Steam;
+        // Servers asked with A2S send UTF-8 names, so any text may be looked for; legacy ones Latin-1.
+        const bool steam = search::QueriesOf(criteria) == search::ServerQueries::A2s;
         target.PlayerName = steam ? text.toUtf8() : latin1Name(option, text);
         const bool valid = steam ? search::UnicodeWildcardPattern(text).isValid()
                                  : search::isValidWildcardPattern(search::LowerLatin1(target.PlayerName));
@@ -286,9 +290,41 @@ void parseSearchOptions(const CommandLine &cl, search::SearchCriteria &criteria)
     }
 }
 
+// --servers-file: the file lists the servers, so nothing of a master's applies; --protocol
+// only chooses the queries they are asked with.
+void parseServersFile(const CommandLine &cl, search::SearchCriteria &criteria)
+{
+    criteria.Protocol = search::ListProtocol::ListFile;
+    criteria.ServerListFile = cl.parser.value(cl.serversFile);
+    if (criteria.ServerListFile.isEmpty())
+        usageError(QStringLiteral("--servers-file: empty; give a file, or - to read standard input"));
+    for (const QCommandLineOption *masterOnly : { &cl.master, &cl.region, &cl.game, &cl.map }) {
+        if (cl.parser.isSet(*masterOnly))
+            usageError(QStringLiteral("--%1: not with --servers-file, which lists the servers itself")
+                           .arg(masterOnly->names().first()));
+    }
+    // The saved filters are the masters' business: a list file's servers are all asked.
+    criteria.GameFilter.clear();
+    criteria.MapFilter.clear();
+    if (!cl.parser.isSet(cl.protocol))
+        return;
+    const QString value = cl.parser.value(cl.protocol);
+    if (value == QLatin1String("steam"))
+        criteria.ListFileQueries = search::ServerQueries::A2s;
+    else if (value == QLatin1String("legacy"))
+        criteria.ListFileQueries = search::ServerQueries::Legacy;
+    else
+        usageError(
+            QStringLiteral("--protocol: with --servers-file, expected legacy or steam, got '%1'").arg(value));
+}
+
 // --protocol over the saved one; the master's default follows the protocol.
 void parseProtocol(const CommandLine &cl, search::SearchCriteria &criteria, const SavedMasters &masters)
 {
+    if (cl.parser.isSet(cl.serversFile)) {
+        parseServersFile(cl, criteria);
+        return;
+    }
     if (cl.parser.isSet(cl.protocol)) {
         const QString value = cl.parser.value(cl.protocol);
         if (value == QLatin1String("steam"))
