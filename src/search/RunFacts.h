@@ -6,6 +6,7 @@
 
 #include "protocol/MasterProtocol.h"
 #include "search/ListFileFacts.h"
+#include "search/WebApiFacts.h"
 
 #include <QString>
 #include <optional>
@@ -34,17 +35,19 @@ struct RunFailure
         SocketFailure, // a follow-up request could not be sent
         ListFileUnreadable, // the server list file could not be read: `listFileEnd`, `detail`
         NoUsableServer, // the list file names no server that can be asked; `problems` say why
+        WebApiFailed, // the Steam Web API gave no server: `webApi` says how its list ended
     };
 
     Kind kind = Kind::MasterUnreachable;
-    QString master; // the master server as the search was given it
+    QString master; // the master server as the search was given it; the Web API's base address
     QString masterAddress; // "IPv4:port" that was asked; empty when none was
     // A list file's failures: the file as given ("-" for standard input), why it was not read,
     // and its bad lines.
-    QString listFile;
+    QString listFile {};
     ListFileEnd listFileEnd = ListFileEnd::Read;
-    QString detail;
-    QList<ListFileProblem> problems;
+    QString detail {};
+    QList<ListFileProblem> problems {};
+    WebApiOutcome webApi {}; // WebApiFailed only
 
     friend bool operator==(const RunFailure &, const RunFailure &) = default;
 };
@@ -58,14 +61,18 @@ struct RunNotice
         BadMasterReply, // a reply that is not a master list ended the list
         MalformedMasterReply, // a page that broke off inside an entry ended the list
         ListFileBadLines, // the list file's `problems` were passed over; its other servers searched
+        // A Web API request failed after others had listed servers, or the list reached the
+        // ceiling: `webApi` says how it ended.
+        WebApiCutShort,
     };
 
     Kind kind = Kind::MasterStoppedAnswering;
     int listed = 0;
-    QString master; // the master server as the search was given it
+    QString master; // the master server as the search was given it; the Web API's base address
     QString masterAddress; // "IPv4:port" that was asked
-    QString listFile; // the list file as given ("-" for standard input)
-    QList<ListFileProblem> problems;
+    QString listFile {}; // the list file as given ("-" for standard input)
+    QList<ListFileProblem> problems {};
+    WebApiOutcome webApi {}; // WebApiCutShort only
 
     friend bool operator==(const RunNotice &, const RunNotice &) = default;
 };

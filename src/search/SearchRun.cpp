@@ -7,8 +7,10 @@
 #include "search/ServerListFileReader.h"
 #include "search/SteamListCache.h"
 #include "search/SteamMasterClient.h"
+#include "search/WebApiClient.h"
 
 #include <QPointer>
+#include <QUrl>
 
 namespace rollcall::search {
 
@@ -66,6 +68,21 @@ std::optional<RunNotice::Kind> NoticeOf(SteamMasterClient::End end)
     }
 }
 
+// The base as the user gave it, for messages: a key pasted into it must not be shown.
+QString ShownWebApiBase(const QString &base)
+{
+    const QUrl url(base.trimmed(), QUrl::StrictMode);
+    if (!url.isValid())
+        return QString();
+    return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
+// Lists that ended early yet brought servers: they are searched, and the end is told after.
+bool CutShort(WebApiEnd end)
+{
+    return end != WebApiEnd::Complete && end != WebApiEnd::CapReached;
+}
+
 } // namespace
 
 struct SearchRun::Private
@@ -77,6 +94,7 @@ struct SearchRun::Private
     SearchRun *q;
     MasterClient master;
     SteamMasterClient steamMaster;
+    WebApiClient webApi;
     ServerListFileReader listFile;
     std::optional<QByteArray> listFileContent;
     QString listFilePath;
@@ -84,8 +102,7 @@ struct SearchRun::Private
     QueryPool pool;
     SteamListCache *listCache = &ProgramSteamListCache();
     SteamListCache::Key listKey;
-    bool steam = false; // this run's list comes from the Steam master
-    bool listFileRun = false; // this run's list comes from a server list file
+    ListProtocol source = ListProtocol::Legacy;
     // Bumped by start(), stop() and tearDown(): a report sequence whose run was replaced while a
     // receiver held the thread (a modal box's nested loop) must not go on.
     quint64 generation = 0;
@@ -120,15 +137,36 @@ struct SearchRun::Private
         return report([&] { Q_EMIT q->noticed(notice); });
     }
 
-    QString askedAddress() const { return steam ? steamMaster.askedAddress() : master.askedAddress(); }
+    QString askedAddress() const
+    {
+        switch (source) {
+        case ListProtocol::Legacy:
+            return master.askedAddress();
+        case ListProtocol::Steam:
+            return steamMaster.askedAddress();
+        case ListProtocol::WebApi:
+        case ListProtocol::ListFile:
+            break;
+        }
+        return QString();
+    }
+
+    void abortLists()
+    {
+        master.abort();
+        steamMaster.abort();
+        webApi.abort();
+        listFile.abort();
+    }
 
     // A master exchange that ended without a list: the progress, the end, then the failure, last.
-    void endWithFailure(RunFailure::Kind kind)
+    void endWithFailure(RunFailure::Kind kind, const WebApiOutcome &webApiEnd = {})
     {
         RunFailure failure;
         failure.kind = kind;
         failure.master = masterServer;
         failure.masterAddress = askedAddress();
+        failure.webApi = webApiEnd;
         endWithFailure(failure);
     }
 
@@ -179,7 +217,7 @@ struct SearchRun::Private
     // Last of the list's reports: the master offered more than a run takes.
     void reportListCut(qsizetype kept)
     {
-        if (!listFileRun && master.listEnd() == ListEnd::Ceiling)
+        if (source == ListProtocol::Legacy && master.listEnd() == ListEnd::Ceiling)
             report([&] { Q_EMIT q->masterListCut(int(kept)); });
     }
 
@@ -205,13 +243,67 @@ struct SearchRun::Private
             [this, started, servers] {
                 if (started != generation)
                     return;
-                if (!servers.isEmpty() && !steamServersAdded(servers))
+                if (!servers.isEmpty() && !listBatchAdded(servers))
                     return;
                 steamListEnded(
                     SteamMasterClient::Outcome { SteamMasterClient::End::Complete, int(servers.size()) },
                     false);
             },
             Qt::QueuedConnection);
+    }
+
+    // False when a receiver replaced or ended the run meanwhile. The Web API's batches come here
+    // too: its lists are asked as they arrive, as the Steam master's pages are.
+    bool listBatchAdded(const QList<protocol::ServerEntry> &batch)
+    {
+        progress.listed += int(batch.size());
+        const int handed = pool.append(batch);
+        progress.handedOut = qMin(pool.nextServerIndex(), progress.listed);
+        progress.left = progress.listed - progress.handedOut;
+        if (handed > 0) {
+            progress.phase = RunPhase::Refreshing;
+            progress.server = pool.entry(pool.nextServerIndex());
+        } else if (progress.phase == RunPhase::Resolving) {
+            progress.phase = RunPhase::DownloadingList;
+        }
+        return reportProgress();
+    }
+
+    void steamListEnded(const SteamMasterClient::Outcome &outcome, bool fromMaster)
+    {
+        if (fromMaster && listCache)
+            listCache->store(listKey, steamMaster.servers(), outcome.end);
+        if (progress.listed == 0) {
+            endWithFailure(KindOf(outcome.end));
+            return;
+        }
+        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end)) {
+            RunNotice notice;
+            notice.kind = *kind;
+            notice.listed = progress.listed;
+            notice.master = masterServer;
+            notice.masterAddress = askedAddress();
+            progress.notice = notice;
+        }
+        // The pool reports its end now if every query is over already.
+        pool.closeList();
+    }
+
+    void webApiListEnded(const WebApiOutcome &outcome)
+    {
+        if (progress.listed == 0) {
+            endWithFailure(RunFailure::Kind::WebApiFailed, outcome);
+            return;
+        }
+        if (CutShort(outcome.end)) {
+            RunNotice notice;
+            notice.kind = RunNotice::Kind::WebApiCutShort;
+            notice.listed = progress.listed;
+            notice.master = masterServer;
+            notice.webApi = outcome;
+            progress.notice = notice;
+        }
+        pool.closeList();
     }
 
     void startListFile(const SearchCriteria &criteria)
@@ -250,42 +342,6 @@ struct SearchRun::Private
             progress.notice = notice;
         }
         masterFinished(servers);
-    }
-
-    // False when a receiver replaced or ended the run meanwhile.
-    bool steamServersAdded(const QList<protocol::ServerEntry> &batch)
-    {
-        progress.listed += int(batch.size());
-        const int handed = pool.append(batch);
-        progress.handedOut = qMin(pool.nextServerIndex(), progress.listed);
-        progress.left = progress.listed - progress.handedOut;
-        if (handed > 0) {
-            progress.phase = RunPhase::Refreshing;
-            progress.server = pool.entry(pool.nextServerIndex());
-        } else if (progress.phase == RunPhase::Resolving) {
-            progress.phase = RunPhase::DownloadingList;
-        }
-        return reportProgress();
-    }
-
-    void steamListEnded(const SteamMasterClient::Outcome &outcome, bool fromMaster)
-    {
-        if (fromMaster && listCache)
-            listCache->store(listKey, steamMaster.servers(), outcome.end);
-        if (progress.listed == 0) {
-            endWithFailure(KindOf(outcome.end));
-            return;
-        }
-        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end)) {
-            RunNotice notice;
-            notice.kind = *kind;
-            notice.listed = progress.listed;
-            notice.master = masterServer;
-            notice.masterAddress = askedAddress();
-            progress.notice = notice;
-        }
-        // The pool reports its end now if every query is over already.
-        pool.closeList();
     }
 
     void querySent(const protocol::ServerEntry &server)
@@ -336,9 +392,13 @@ SearchRun::SearchRun(QObject *parent)
         &d->pool, &QueryPool::querySent, this, [this](const protocol::ServerEntry &s) { d->querySent(s); });
     connect(&d->pool, &QueryPool::finished, this, [this] { d->reportDone(); });
     connect(&d->steamMaster, &SteamMasterClient::serversAdded, this,
-        [this](const QList<protocol::ServerEntry> &batch) { d->steamServersAdded(batch); });
+        [this](const QList<protocol::ServerEntry> &batch) { d->listBatchAdded(batch); });
     connect(&d->steamMaster, &SteamMasterClient::finished, this,
         [this](const SteamMasterClient::Outcome &outcome) { d->steamListEnded(outcome, true); });
+    connect(&d->webApi, &WebApiClient::serversAdded, this,
+        [this](const QList<protocol::ServerEntry> &batch) { d->listBatchAdded(batch); });
+    connect(&d->webApi, &WebApiClient::finished, this,
+        [this](const WebApiOutcome &outcome) { d->webApiListEnded(outcome); });
     connect(&d->listFile, &ServerListFileReader::finished, this,
         [this](const ListFileResult &result) { d->listFileRead(result); });
 }
@@ -346,40 +406,41 @@ SearchRun::SearchRun(QObject *parent)
 SearchRun::~SearchRun()
 {
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
-    d->listFile.abort();
+    d->abortLists();
     d->pool.destroy();
 }
 
 void SearchRun::start(const SearchCriteria &criteria)
 {
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
-    d->listFile.abort();
-    d->steam = criteria.Protocol == ListProtocol::Steam;
-    d->listFileRun = criteria.Protocol == ListProtocol::ListFile;
+    d->abortLists();
+    d->source = criteria.Protocol;
     d->active = true;
-    d->masterServer = criteria.MasterServer;
+    d->masterServer = criteria.Protocol == ListProtocol::WebApi ? ShownWebApiBase(criteria.WebApiUrl)
+                                                                : criteria.MasterServer;
     d->progress = RunProgress();
     // Settings come from a file a user may edit: keep them in the ranges the options allow.
     const int connections = qBound(1, criteria.MaxConnections, 99);
     const int timeoutMs = qBound(1, criteria.QueryTimeout, 99999);
-    if (criteria.Protocol == ListProtocol::ListFile) {
+    const std::optional<qint32> cap
+        = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
+    if (criteria.Protocol == ListProtocol::Steam) {
+        d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
+        d->startSteam(criteria);
+    } else if (criteria.Protocol == ListProtocol::ListFile) {
         if (criteria.ListFileQueries == ServerQueries::A2s)
             d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
         else
             d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
         d->startListFile(criteria);
-    } else if (d->steam) {
+    } else if (criteria.Protocol == ListProtocol::WebApi) {
         d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
-        d->startSteam(criteria);
+        d->webApi.start(QUrl(criteria.WebApiUrl.trimmed(), QUrl::StrictMode), criteria.ApiKey,
+            protocol::SteamMasterFilters(criteria.GameFilter, criteria.MapFilter), cap);
     } else {
         d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
-        d->master.start(criteria.MasterServer,
-            protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter),
-            criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt);
+        d->master.start(
+            criteria.MasterServer, protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter), cap);
     }
 
     if (d->report([&] { Q_EMIT runStarted(); }))
@@ -394,9 +455,7 @@ void SearchRun::stop()
         return;
     }
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
-    d->listFile.abort();
+    d->abortLists();
     d->pool.destroy();
     d->reportDone();
 }
@@ -404,9 +463,7 @@ void SearchRun::stop()
 void SearchRun::tearDown()
 {
     ++d->generation;
-    d->master.abort();
-    d->steamMaster.abort();
-    d->listFile.abort();
+    d->abortLists();
     d->pool.destroy();
     d->active = false;
 }
@@ -464,6 +521,11 @@ void SearchRun::setSteamReplyTimeout(std::chrono::milliseconds timeout)
 void SearchRun::setSteamPacing(int perWindow, std::chrono::milliseconds window)
 {
     d->steamMaster.setPacing(perWindow, window);
+}
+
+void SearchRun::setWebApiTimeout(std::chrono::milliseconds timeout)
+{
+    d->webApi.setTimeout(timeout);
 }
 
 void SearchRun::setSteamListCache(SteamListCache *cache)

@@ -4,7 +4,8 @@
 // It owns the master client and the query pool and reports facts: the run's progress as
 // numbers, the rows found, its end, and a typed failure when it got no list.
 // In Steam mode the list comes from the Steam master page by page, and each page's servers are
-// asked as soon as it arrives; a complete list is reused for five minutes (SteamListCache).
+// asked as soon as it arrives; a complete list is reused for five minutes (SteamListCache). The
+// Steam Web API's list is asked the same way, one answer per app id, and never reused.
 // A server list file is read and its names looked up before its servers are asked, and its bad
 // lines are a notice at the end: the good ones are searched all the same.
 // Every handler finishes updating the run's state before it emits anything, and a failure is
@@ -63,6 +64,8 @@ public:
     // shorten them. The pacing counts the requests of earlier runs too.
     void setSteamReplyTimeout(std::chrono::milliseconds timeout);
     void setSteamPacing(int perWindow, std::chrono::milliseconds window);
+    // How long each Steam Web API request may take (30 s); tests shorten it.
+    void setWebApiTimeout(std::chrono::milliseconds timeout);
     // Where complete Steam lists are kept for reuse: ProgramSteamListCache() unless set;
     // nullptr keeps none. The cache must outlive the runs that use it.
     void setSteamListCache(SteamListCache *cache);

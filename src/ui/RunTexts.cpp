@@ -1,9 +1,11 @@
 #include "ui/RunTexts.h"
 
 #include "ui/ListFileTexts.h"
+#include "ui/WebApiTexts.h"
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QStringList>
 #include <cmath>
 
 namespace rollcall::ui {
@@ -45,6 +47,30 @@ QString MasterTried(const QString &master, const QString &masterAddress)
         .arg(given.isEmpty() ? masterAddress : given);
 }
 
+// What the server or the network said, then the address asked (never with the key, which is
+// not part of the base).
+QString WebApiDetails(const QString &said, const QString &base)
+{
+    QStringList lines;
+    if (!said.isEmpty())
+        lines << said;
+    if (!base.isEmpty())
+        lines << QCoreApplication::translate("RunTexts", "Steam Web API address: %1").arg(base);
+    return lines.join(QLatin1Char('\n'));
+}
+
+UserMessage WebApiMessage(const search::WebApiOutcome &outcome, const QString &base)
+{
+    std::optional<UserMessage> worded = WebApiOutcomeMessage(outcome);
+    // A list that came back whole but empty: the filters matched nobody.
+    UserMessage message = worded
+        ? *worded
+        : UserMessage(UserMessage::Icon::Exclamation,
+            QCoreApplication::translate("RunTexts", "The Steam Web API listed no servers for this search."));
+    message.informativeText = WebApiDetails(message.informativeText, base);
+    return message;
+}
+
 UserMessage MessageFor(RunFailure::Kind kind)
 {
     switch (kind) {
@@ -61,6 +87,7 @@ UserMessage MessageFor(RunFailure::Kind kind)
     case RunFailure::Kind::NoServersListed:
     case RunFailure::Kind::ListFileUnreadable: // worded by ListFileFailureMessage
     case RunFailure::Kind::NoUsableServer:
+    case RunFailure::Kind::WebApiFailed:
         break;
     }
     return Warning(
@@ -121,6 +148,8 @@ UserMessage FailureMessage(const search::RunFailure &failure, int maxProblemsSho
     if (failure.kind == RunFailure::Kind::ListFileUnreadable
         || failure.kind == RunFailure::Kind::NoUsableServer)
         return ListFileFailureMessage(failure, maxProblemsShown);
+    if (failure.kind == RunFailure::Kind::WebApiFailed)
+        return WebApiMessage(failure.webApi, failure.master);
     UserMessage message = MessageFor(failure.kind);
     message.informativeText = MasterTried(failure.master, failure.masterAddress);
     return message;
@@ -136,6 +165,13 @@ UserMessage NoticeMessage(const search::RunNotice &notice, int maxProblemsShown)
         ? QCoreApplication::translate("RunTexts", "The 1 server received before it was searched.")
         : QCoreApplication::translate("RunTexts", "The %1 servers received before it were searched.")
               .arg(count);
+    if (notice.kind == search::RunNotice::Kind::WebApiCutShort) {
+        UserMessage message = WebApiMessage(notice.webApi, notice.master);
+        // The ceiling's own words say what was searched.
+        if (notice.webApi.end != search::WebApiEnd::CeilingReached)
+            message.text = TwoPartMessage(message.text, searched);
+        return message;
+    }
     UserMessage message;
     switch (notice.kind) {
     case search::RunNotice::Kind::MasterStoppedAnswering:
@@ -155,6 +191,7 @@ UserMessage NoticeMessage(const search::RunNotice &notice, int maxProblemsShown)
         message = Warning(text(UnknownListError), searched);
         break;
     case search::RunNotice::Kind::ListFileBadLines:
+    case search::RunNotice::Kind::WebApiCutShort:
         break;
     }
     message.informativeText = MasterTried(notice.master, notice.masterAddress);

@@ -158,7 +158,7 @@ void TestRollcallFindSteam::options_data()
     QTest::newRow("region_legacy") << "--region asia --protocol legacy" << 2 << -1
                                    << "only for --protocol steam";
     QTest::newRow("protocol_unknown")
-        << "--protocol source" << 2 << -1 << "--protocol: expected legacy or steam";
+        << "--protocol source" << 2 << -1 << "--protocol: expected legacy, steam or webapi";
     QTest::newRow("pattern_invalid") << "--pattern [я-а]" << 2 << -1 << "wildcard pattern";
 }
 

@@ -27,11 +27,8 @@ RunProgress Progress(RunPhase phase, int listed, int left, int rows, int failure
     progress.left = left;
     progress.rows = rows;
     progress.server = { QStringLiteral("10.0.0.7"), 27016 };
-    if (failure >= 0) {
-        progress.failure = RunFailure();
-        progress.failure->kind = RunFailure::Kind(failure);
-        progress.failure->master = QStringLiteral("master:27010");
-    }
+    if (failure >= 0)
+        progress.failure = RunFailure { RunFailure::Kind(failure), QStringLiteral("master:27010"), {} };
     return progress;
 }
 

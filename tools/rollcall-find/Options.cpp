@@ -2,13 +2,17 @@
 
 #include "protocol/MasterProtocol.h"
 #include "protocol/SteamMasterProtocol.h"
+#include "protocol/WebApiProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/UnicodeMatcher.h"
+#include "settings/ApiKey.h"
 #include "settings/SettingsStore.h"
+#include "ui/WebApiTexts.h"
 
 #include <QCommandLineParser>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -91,7 +95,9 @@ search::SearchCriteria savedCriteria(SavedMasters &masters)
     std::fputs(LoadProblemNote(*backend).constData(), stderr);
     search::SearchCriteria criteria;
     criteria.Protocol = saved.Protocol == QLatin1String("steam") ? search::ListProtocol::Steam
+        : saved.Protocol == QLatin1String("webapi")              ? search::ListProtocol::WebApi
                                                                  : search::ListProtocol::Legacy;
+    criteria.WebApiUrl = saved.WebApiUrl;
     criteria.Region = quint8(storedInt(saved.SteamRegion, 255, 0, 255));
     masters.legacy
         = saved.MasterServer.isEmpty() ? QString::fromLatin1(search::MasterPresets[0]) : saved.MasterServer;
@@ -114,7 +120,8 @@ struct CommandLine
     {
         parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
         parser.addOptions({ help, version, name, pattern, game, map, master, maxServers, connections, timeout,
-            format, progress, noHeader, info, rules, players, protocol, region, serversFile });
+            format, progress, noHeader, info, rules, players, protocol, region, keyFile, webApiUrl,
+            serversFile });
     }
 
     static QCommandLineOption valued(const char *option, const char *valueName)
@@ -139,8 +146,10 @@ struct CommandLine
     const QCommandLineOption info = valued("info", "ADDRESS:PORT");
     const QCommandLineOption rules = valued("rules", "ADDRESS:PORT");
     const QCommandLineOption players = valued("players", "ADDRESS:PORT");
-    const QCommandLineOption protocol = valued("protocol", "legacy|steam");
+    const QCommandLineOption protocol = valued("protocol", "legacy|steam|webapi");
     const QCommandLineOption region = valued("region", "NAME|0-255");
+    const QCommandLineOption keyFile = valued("key-file", "FILE");
+    const QCommandLineOption webApiUrl = valued("webapi-url", "URL");
     const QCommandLineOption serversFile = valued("servers-file", "FILE");
 };
 
@@ -152,7 +161,7 @@ void checkOnceEach(const CommandLine &cl)
                        .arg(parser.positionalArguments().first()));
     for (const QCommandLineOption *single :
         { &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections, &cl.timeout, &cl.format, &cl.info,
-            &cl.rules, &cl.players, &cl.protocol, &cl.region, &cl.serversFile }) {
+            &cl.rules, &cl.players, &cl.protocol, &cl.region, &cl.keyFile, &cl.webApiUrl, &cl.serversFile }) {
         if (parser.values(*single).size() > 1)
             usageError(QStringLiteral("--%1: given more than once").arg(single->names().first()));
     }
@@ -184,8 +193,9 @@ bool parseSingleQuery(const CommandLine &cl, Options &options)
             [&](const auto &single) { return cl.parser.isSet(*single.first); })
         > 1)
         usageError(QStringLiteral("--info, --rules and --players: ask one of them at a time"));
-    for (const QCommandLineOption *searchOnly : { &cl.name, &cl.pattern, &cl.game, &cl.map, &cl.master,
-             &cl.maxServers, &cl.connections, &cl.progress, &cl.noHeader, &cl.region, &cl.serversFile }) {
+    for (const QCommandLineOption *searchOnly :
+        { &cl.name, &cl.pattern, &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections, &cl.progress,
+            &cl.noHeader, &cl.region, &cl.keyFile, &cl.webApiUrl, &cl.serversFile }) {
         if (cl.parser.isSet(*searchOnly))
             usageError(QStringLiteral("--%1: only for a search, not with a single-server query")
                            .arg(searchOnly->names().first()));
@@ -331,10 +341,73 @@ void parseProtocol(const CommandLine &cl, search::SearchCriteria &criteria, cons
             criteria.Protocol = search::ListProtocol::Steam;
         else if (value == QLatin1String("legacy"))
             criteria.Protocol = search::ListProtocol::Legacy;
+        else if (value == QLatin1String("webapi"))
+            criteria.Protocol = search::ListProtocol::WebApi;
         else
-            usageError(QStringLiteral("--protocol: expected legacy or steam, got '%1'").arg(value));
+            usageError(QStringLiteral("--protocol: expected legacy, steam or webapi, got '%1'").arg(value));
     }
     criteria.MasterServer = criteria.Protocol == search::ListProtocol::Steam ? masters.steam : masters.legacy;
+}
+
+// The Web API's base and key. The key is never part of a message: a file is named by its path and
+// the variable by its name.
+void parseWebApi(const CommandLine &cl, Options &options)
+{
+    const QCommandLineParser &parser = cl.parser;
+    search::SearchCriteria &criteria = options.criteria;
+    if (criteria.Protocol != search::ListProtocol::WebApi) {
+        for (const QCommandLineOption *webApiOnly : { &cl.keyFile, &cl.webApiUrl }) {
+            if (parser.isSet(*webApiOnly))
+                usageError(
+                    QStringLiteral("--%1: only for --protocol webapi").arg(webApiOnly->names().first()));
+        }
+        return;
+    }
+    for (const QCommandLineOption *masterOnly : { &cl.master, &cl.region }) {
+        if (parser.isSet(*masterOnly))
+            usageError(QStringLiteral("--%1: not for --protocol webapi, which asks the Steam Web API "
+                                      "(give --webapi-url URL to ask it elsewhere)")
+                           .arg(masterOnly->names().first()));
+    }
+    if (parser.isSet(cl.webApiUrl))
+        criteria.WebApiUrl = parser.value(cl.webApiUrl).trimmed();
+    const QUrl base(criteria.WebApiUrl, QUrl::StrictMode);
+    const QString shown = base.isValid()
+        ? base.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment)
+        : QStringLiteral("(not an address)");
+    const QString given = parser.isSet(cl.webApiUrl) ? QStringLiteral("--webapi-url")
+                                                     : QStringLiteral("the saved Steam Web API address");
+    switch (protocol::ClassifyWebApiBase(base)) {
+    case protocol::WebApiBaseKind::Https:
+    case protocol::WebApiBaseKind::LoopbackHttp:
+        break;
+    case protocol::WebApiBaseKind::PlainHttp:
+        usageError(QStringLiteral("%1 '%2': plain http:// would send the key unencrypted; use https:// "
+                                  "(http:// is only for this computer: 127.0.0.0/8, ::1, localhost)")
+                       .arg(given, shown));
+    case protocol::WebApiBaseKind::Unusable:
+        usageError(QStringLiteral("%1 '%2': not an https:// address, such as %3")
+                       .arg(given, shown, QLatin1String(protocol::DefaultWebApiBase)));
+    }
+
+    std::optional<QString> fileKey;
+    if (parser.isSet(cl.keyFile)) {
+        const QString path = parser.value(cl.keyFile);
+        const settings::KeyFile file = settings::ReadKeyFile(path);
+        if (file.problem != settings::KeyFile::Problem::None)
+            usageError(QStringLiteral("--key-file: ") + ui::KeyFileProblemText(file, path));
+        fileKey = file.key;
+    }
+    std::optional<QString> environmentKey;
+    if (qEnvironmentVariableIsSet(settings::SteamKeyVariable))
+        environmentKey = qEnvironmentVariable(settings::SteamKeyVariable);
+    const settings::KeyChoice choice = settings::ChooseKey(fileKey, environmentKey);
+    if (choice.source == settings::KeySource::Environment && !settings::IsPlausibleKey(choice.key))
+        usageError(QStringLiteral("%1 holds more than a key: spaces, line breaks or characters a key "
+                                  "does not have")
+                       .arg(QLatin1String(settings::SteamKeyVariable)));
+    criteria.ApiKey = choice.key;
+    options.keyFromKeyring = choice.source == settings::KeySource::Keyring;
 }
 
 } // namespace
@@ -364,6 +437,7 @@ Options ParseOptions(const QStringList &arguments)
     if (parseSingleQuery(cl, options))
         return options;
     parseNames(cl, options.criteria);
+    parseWebApi(cl, options);
     parseSearchOptions(cl, options.criteria);
     return options;
 }

@@ -32,6 +32,9 @@ struct Options
     bool progress = false;
     bool header = true; // tsv: the header line first
     search::SearchCriteria criteria;
+    // --protocol webapi without --key-file or ROLLCALL_STEAM_KEY: the key is read from the keyring
+    // before the search starts.
+    bool keyFromKeyring = false;
     protocol::QueryKind queryKind = protocol::QueryKind::Players;
     ServerAddress server;
 };

@@ -10,8 +10,10 @@
 #include "search/SearchRun.h"
 #include "search/ServerListFileReader.h"
 #include "search/ServerSocket.h"
+#include "settings/ApiKeyStore.h"
 #include "ui/RunTexts.h"
 #include "ui/Version.h"
+#include "ui/WebApiTexts.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -41,13 +43,20 @@ Names to look for (one or two, in the order given; letter case never matters):
                      name that starts with "[HEV]"
 
 Where and how to search (defaults: Rollcall's saved options, else its defaults):
-  --protocol legacy|steam
+  --protocol legacy|steam|webapi
                         legacy (Rollcall's default): the Half-Life master's list and the
                         servers' text queries; names are Latin-1. steam: the Steam
                         master's list, page by page (it allows about 25 pages a minute;
                         each page's servers are asked as it arrives) and A2S queries with
                         challenges; names are UTF-8, so --name and --pattern take any
-                        text, matched caselessly ("STRASSE" finds "Straße")
+                        text, matched caselessly ("STRASSE" finds "Straße"). webapi: the
+                        Steam Web API's list (with your own key), then A2S as steam
+  --key-file FILE       webapi: the key is the file's content without surrounding white
+                        space; without it, the ROLLCALL_STEAM_KEY variable, else the key
+                        Rollcall keeps in the desktop's keyring. The key is never printed
+  --webapi-url URL      webapi: ask this base address instead of the saved one (default
+                        https://api.steampowered.com); plain http:// only for this
+                        computer (127.0.0.0/8, ::1, localhost)
   --region NAME|0-255   steam only: world, us-east, us-west, south-america, europe, asia,
                         australia, middle-east, africa, or the region byte itself
   --master HOST[:PORT]  master server (default port 27010); without it, the saved master
@@ -96,6 +105,10 @@ that stays silent for 30 s (steam: 5 s for its first page), or a --servers-file 
 cannot be read or names no server that can be asked (message on stderr).
 A Steam master that stops answering after some pages is no failure: the servers it
 listed are searched, a note on stderr says so, and the status follows the rows.
+webapi: a refused key, a limit on requests, a server error, an answer that is not a
+server list or one not complete within 30 s is a failed exchange (status 2), unless
+an earlier answer listed servers: then those are searched and a note says why the
+list is short.
 
 Examples:
   rollcall-find --name Gordon
@@ -103,6 +116,7 @@ Examples:
   rollcall-find --pattern '[[]tag]*' --master localhost:27010 --format json
   rollcall-find --protocol steam --region europe --name ИВАН --game cstrike
   rollcall-find --servers-file lan.txt --protocol steam --name gordon
+  rollcall-find --protocol webapi --key-file ~/.config/steam-key --name gordon
   rollcall-find --players 127.0.0.1:27015
 )";
 
@@ -192,8 +206,13 @@ int queryOneA2s(
 
 int searchStatus(const search::SearchRun &run)
 {
-    if (const std::optional<search::RunFailure> failure = run.failure())
-        return failure->kind == search::RunFailure::Kind::NoServersListed ? NothingFound : Failed;
+    if (const std::optional<search::RunFailure> failure = run.failure()) {
+        // A list that came back whole and empty is the answer "nobody to find", as a master's.
+        const bool emptyList = failure->kind == search::RunFailure::Kind::NoServersListed
+            || (failure->kind == search::RunFailure::Kind::WebApiFailed
+                && failure->webApi.end == search::WebApiEnd::Complete);
+        return emptyList ? NothingFound : Failed;
+    }
     return run.rowCount() > 0 ? Found : NothingFound;
 }
 
@@ -289,6 +308,30 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
     return status;
 }
 
+// --protocol webapi without a key given: the keyring's, asked before anything else is sent.
+std::optional<QString> keyFromKeyring()
+{
+    settings::ApiKeyStore store;
+    std::optional<QString> key;
+    QObject::connect(&store, &settings::ApiKeyStore::readFinished, &store,
+        [&](settings::KeyringStatus status, const QString &stored) {
+            if (!stored.isEmpty()) {
+                key = stored;
+            } else if (const std::optional<ui::UserMessage> message = ui::KeyringMessage(status, false)) {
+                std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(message->text));
+            }
+            QCoreApplication::exit(0);
+        });
+    store.read();
+    QCoreApplication::exec();
+    if (!key)
+        std::fprintf(stderr,
+            "rollcall-find: no Steam Web API key: give --key-file FILE, set %s, or enter one in "
+            "Rollcall's options\n",
+            settings::SteamKeyVariable);
+    return key;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -307,16 +350,24 @@ int main(int argc, char *argv[])
         std::printf("rollcall-find %s\n", qPrintable(ui::ProgramVersionText()));
         break;
     case find::Options::Action::QueryOne:
-        if (options.criteria.Protocol == search::ListProtocol::Steam)
+        if (search::QueriesOf(options.criteria) == search::ServerQueries::A2s)
             status = queryOneA2s(
                 options.queryKind, options.server, options.criteria.QueryTimeout, options.format);
         else
             status
                 = queryOne(options.queryKind, options.server, options.criteria.QueryTimeout, options.format);
         break;
-    case find::Options::Action::Search:
-        status = runSearch(options.criteria, options.format, options.header, options.progress);
+    case find::Options::Action::Search: {
+        search::SearchCriteria criteria = options.criteria;
+        if (options.keyFromKeyring) {
+            const std::optional<QString> key = keyFromKeyring();
+            if (!key)
+                return Failed;
+            criteria.ApiKey = *key;
+        }
+        status = runSearch(criteria, options.format, options.header, options.progress);
         break;
+    }
     }
     std::fflush(stdout);
     return status;
