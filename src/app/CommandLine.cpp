@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "protocol/WebApiProtocol.h"
 #include "ui/Version.h"
 
+#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -28,7 +30,27 @@ bool among(const auto &list, const QString &name)
 StartRequest refuse(const QString &why)
 {
     return { StartRequest::Kind::Refuse,
-        QStringLiteral("rollcall: ") + why + QStringLiteral("\nTry 'rollcall --help'.\n") };
+        QStringLiteral("rollcall: ") + why + QStringLiteral("\nTry 'rollcall --help'.\n"), {} };
+}
+
+// Refused here, before the window opens, rather than at the first search: an address the
+// search would refuse anyway, or one that would carry the key across the network readable.
+QString webApiUrlProblem(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    switch (protocol::ClassifyWebApiBase(url)) {
+    case protocol::WebApiBaseKind::Https:
+    case protocol::WebApiBaseKind::LoopbackHttp:
+        return {};
+    case protocol::WebApiBaseKind::PlainHttp:
+        return QStringLiteral(
+            "--webapi-url '%1' is plain http:// to another machine, which would send the key "
+            "readable; use https://, or http:// only to 127.0.0.1, ::1 or localhost")
+            .arg(text);
+    case protocol::WebApiBaseKind::Unusable:
+        break;
+    }
+    return QStringLiteral("--webapi-url '%1' is not an https:// address with a host").arg(text);
 }
 
 } // namespace
@@ -43,6 +65,9 @@ QString HelpText()
         "Options:\n"
         "  -h, --help     Print this help and exit.\n"
         "  -v, --version  Print the version and exit.\n"
+        "  --webapi-url URL\n"
+        "                 Ask the Steam Web API at URL instead of the saved address, for this run\n"
+        "                 only (https://, or http:// to this machine).\n"
         "\n"
         "Qt's own options, with one dash (-platform NAME, -style NAME, -reverse, ...), go to Qt.\n"
         "The same search without a window: rollcall-find --help\n");
@@ -52,8 +77,18 @@ StartRequest ReadCommandLine(const QStringList &arguments)
 {
     bool help = false;
     bool version = false;
+    QString webApiUrl;
+    const QString webApiOption = QStringLiteral("--webapi-url");
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
+        if (argument == webApiOption || argument.startsWith(webApiOption + QLatin1Char('='))) {
+            if (argument == webApiOption && ++i == arguments.size())
+                return refuse(QStringLiteral("option '%1' needs a value").arg(argument));
+            webApiUrl = argument == webApiOption ? arguments[i] : argument.mid(webApiOption.size() + 1);
+            if (const QString problem = webApiUrlProblem(webApiUrl); !problem.isEmpty())
+                return refuse(problem);
+            continue;
+        }
         if (argument == QLatin1String("-h") || argument == QLatin1String("--help")
             || argument == QLatin1String("-?")) {
             help = true;
@@ -82,11 +117,13 @@ StartRequest ReadCommandLine(const QStringList &arguments)
             return refuse(QStringLiteral("option '%1' needs a value").arg(argument));
     }
     if (help)
-        return { StartRequest::Kind::PrintHelp, HelpText() };
+        return { StartRequest::Kind::PrintHelp, HelpText(), {} };
     if (version)
         return { StartRequest::Kind::PrintVersion,
-            QStringLiteral("rollcall ") + ui::ProgramVersionText() + QLatin1Char('\n') };
-    return {};
+            QStringLiteral("rollcall ") + ui::ProgramVersionText() + QLatin1Char('\n'), {} };
+    StartRequest request;
+    request.WebApiUrl = webApiUrl;
+    return request;
 }
 
 } // namespace rollcall::app

@@ -14,10 +14,12 @@ struct StartRequest
     enum class Kind { OpenWindow, PrintHelp, PrintVersion, Refuse };
     Kind Action = Kind::OpenWindow;
     QString Text; // what to print: the help, the version line, or why the arguments are refused
+    QString WebApiUrl; // --webapi-url: the Steam Web API's base for this run; empty for the saved one
 };
 
-// `arguments` without the program name. The window takes no arguments of its own; Qt's
-// (-platform, -style, -reverse, ...) are let through for the application object to read.
+// `arguments` without the program name. The window's one option of its own is --webapi-url URL
+// (or --webapi-url=URL); Qt's (-platform, -style, -reverse, ...) are let through for the
+// application object to read.
 StartRequest ReadCommandLine(const QStringList &arguments);
 
 QString HelpText();

@@ -1,7 +1,9 @@
 #include "app/MainForm.h"
 
+#include "app/KeyVault.h"
 #include "app/OptionsPage.h"
 #include "app/SearchPage.h"
+#include "app/SourceFields.h"
 #include "launch/ExecutablePath.h"
 #include "launch/SteamGame.h"
 #include "results/ResultsModel.h"
@@ -11,6 +13,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/Icons.h"
 #include "ui/Seams.h"
+#include "ui/WebApiTexts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +27,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
 
 namespace rollcall::app {
 
@@ -101,9 +106,11 @@ QString saveProblemText(const settings::SettingsBackend &backend)
 
 } // namespace
 
-MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *parent)
+MainForm::MainForm(
+    std::unique_ptr<settings::SettingsBackend> backend, std::unique_ptr<KeyVault> keys, QWidget *parent)
     : QWidget(parent)
     , m_backend(backend ? std::move(backend) : settings::CreateDefaultBackend())
+    , m_keys(keys ? std::move(keys) : CreateKeyringVault())
     , m_executablePath(new launch::ExecutablePath(this))
     , m_model(new results::ResultsModel(this))
     , m_run(new search::SearchRun(this))
@@ -153,6 +160,10 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 
     setPictureContainerIndex(0);
     loadSettings();
+    // Asked now and answered later: a keyring may take its time, and the window opens meanwhile.
+    connect(m_keys.get(), &KeyVault::readFinished, this, &MainForm::keyRead);
+    connect(m_keys.get(), &KeyVault::writeFinished, this, &MainForm::keyWritten);
+    m_keys->read();
 
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(
@@ -162,6 +173,11 @@ MainForm::MainForm(std::unique_ptr<settings::SettingsBackend> backend, QWidget *
 }
 
 MainForm::~MainForm() = default;
+
+void MainForm::overrideWebApiUrl(const QString &url)
+{
+    m_options->sources()->overrideWebApiUrl(url);
+}
 
 QString MainForm::executablePath() const
 {
@@ -264,6 +280,7 @@ void MainForm::startSearchRun()
     m_resultsPage->searchStarted(search::QueriesOf(criteria));
     m_searchPage->resetProgress();
     m_runExists = true;
+    storeKey();
     m_run->start(criteria);
 }
 
@@ -283,6 +300,7 @@ void MainForm::loadSettings()
         = settings::LoadSettings(*m_backend, QLatin1String(search::MasterPresets[0]), defaultGamePath());
     m_options->applySettings(values);
     m_executablePath->setValue(values.ExecutablePath);
+    m_executablePath->setJoinThroughSteam(values.JoinThroughSteam);
     // Told once the window is up, over it rather than before it.
     const QString problem = loadProblemText(*m_backend);
     if (!problem.isEmpty()) {
@@ -297,10 +315,42 @@ void MainForm::saveSettings()
     settings::SettingsValues values;
     m_options->storeSettings(values);
     values.ExecutablePath = m_executablePath->value();
+    values.JoinThroughSteam = m_executablePath->joinThroughSteam();
     settings::SaveSettings(*m_backend, values);
     const QString problem = saveProblemText(*m_backend);
     if (!problem.isEmpty())
         ui::seams().showMessage(this, ui::UserMessage { ui::UserMessage::Icon::Exclamation, problem });
+}
+
+void MainForm::keyRead(settings::KeyringStatus status, const QString &key)
+{
+    // A write already asked for is newer than what the keyring held.
+    if (m_keyWrites == 0)
+        m_storedKey = key;
+    m_options->sources()->offerApiKey(key);
+    const std::optional<ui::UserMessage> state = ui::KeyringMessage(status, false);
+    m_options->sources()->setKeyringState(state ? state->text : QString());
+}
+
+void MainForm::storeKey()
+{
+    const QString key = m_options->sources()->apiKey();
+    if (key == m_storedKey)
+        return;
+    // Not asked again for the same key: a keyring that did not take it now would only keep the
+    // next search or the closing window waiting.
+    m_storedKey = key;
+    ++m_keyWrites;
+    m_keys->write(key);
+}
+
+void MainForm::keyWritten(settings::KeyringStatus status)
+{
+    m_keyWrites = std::max(0, m_keyWrites - 1);
+    const std::optional<ui::UserMessage> state = ui::KeyringMessage(status, true);
+    m_options->sources()->setKeyringState(state ? state->text : QString());
+    if (m_keyWrites == 0 && m_quitAfterWrites)
+        QCoreApplication::quit();
 }
 
 void MainForm::sessionEnding()
@@ -312,8 +362,10 @@ void MainForm::sessionEnding()
 
 void MainForm::closeEvent(QCloseEvent *event)
 {
-    if (!m_sessionEnding)
+    if (!m_sessionEnding) {
         saveSettings();
+        storeKey();
+    }
     event->accept();
     // Every other window lives only as long as this one.
     QList<QPointer<QWidget>> others;
@@ -325,6 +377,13 @@ void MainForm::closeEvent(QCloseEvent *event)
     for (const QPointer<QWidget> &w : others) {
         if (w)
             w->close();
+    }
+    // The keyring answers through the event loop: the program ends once it has, or once the
+    // vault gives up waiting for it.
+    if (m_keyWrites > 0) {
+        m_quitAfterWrites = true;
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        return;
     }
     QCoreApplication::quit();
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// The options page's choice of master: the protocol, the Steam master's region, and the master
-// box, whose presets and text follow the protocol chosen. Each protocol keeps its own last master,
-// so trying the other one and coming back loses nothing typed.
+// The options page's choice of where the server list comes from: the protocol, the Steam master's
+// region, and the master box, whose presets and text follow the protocol chosen. Each master
+// protocol keeps its own last master, so trying another one and coming back loses nothing typed.
+// The Web API and a list file ask no master: the box and the region are hidden for them.
 
 #include "search/SearchCriteria.h"
 #include "settings/SettingsStore.h"
@@ -25,7 +26,7 @@ class MasterChoice final : public QObject
 
 public:
     // Adds "Protocol:" and the region to `row` of the frame's grid, beside the master box.
-    MasterChoice(QComboBox *master, QWidget *frame, QGridLayout *grid, int row);
+    MasterChoice(QComboBox *master, QLabel *masterLabel, QWidget *frame, QGridLayout *grid, int row);
 
     search::ListProtocol protocol() const { return m_shown; }
     quint8 region() const;
@@ -35,12 +36,16 @@ public:
     // Both masters as last shown or typed, the protocol and the region.
     void store(settings::SettingsValues &values) const;
 
+Q_SIGNALS:
+    void protocolShown(rollcall::search::ListProtocol protocol);
+
 private:
     void chosen();
     void show(search::ListProtocol protocol);
     void showRegion(const QString &storedByte);
 
     QComboBox *m_master;
+    QLabel *m_masterLabel;
     QComboBox *m_protocol = nullptr;
     QLabel *m_regionLabel = nullptr;
     QComboBox *m_region = nullptr;

@@ -1,6 +1,7 @@
 #include "app/OptionsPage.h"
 
 #include "app/MasterChoice.h"
+#include "app/SourceFields.h"
 #include "protocol/MasterProtocol.h"
 #include "search/PlayerMatcher.h"
 #include "search/UnicodeMatcher.h"
@@ -203,19 +204,38 @@ void OptionsPage::buildMasterSettings()
     m_cap->setAccessibleName(tr("Max amount of servers to download"));
     m_cap->setEnabled(false);
     connect(m_capOn, &QCheckBox::clicked, this, [this] { setCapEnabled(true); });
-    grid->addWidget(makeLabel(frame, "Label18", tr("Us&e:"), m_master), 0, 0);
+    auto *masterLabel = makeLabel(frame, "Label18", tr("Us&e:"), m_master);
+    grid->addWidget(masterLabel, 0, 0);
     grid->addWidget(m_master, 0, 1, 1, 2);
     grid->addWidget(m_capOn, 1, 0, 1, 2);
     grid->addWidget(m_cap, 1, 2, Qt::AlignLeft);
     // Below the master's own rows, so nothing that was there moves.
-    m_masterChoice = new MasterChoice(m_master, frame, grid, 2);
+    m_masterChoice = new MasterChoice(m_master, masterLabel, frame, grid, 2);
+    m_sources = new SourceFields(frame, grid, 3);
+    connect(m_masterChoice, &MasterChoice::protocolShown, m_sources, &SourceFields::show);
+    m_sources->show(m_masterChoice->protocol());
     grid->setColumnStretch(2, 1);
     layout()->addWidget(frame);
 }
 
+// Servers asked with A2S send UTF-8, so any text can be looked for; legacy servers send Latin-1.
+bool OptionsPage::namesAreUtf8() const
+{
+    switch (m_masterChoice->protocol()) {
+    case search::ListProtocol::Legacy:
+        return false;
+    case search::ListProtocol::Steam:
+    case search::ListProtocol::WebApi:
+        return true;
+    case search::ListProtocol::ListFile:
+        break;
+    }
+    return m_sources->listQueries() == search::ServerQueries::A2s;
+}
+
 bool OptionsPage::isValidPattern(const QString &name) const
 {
-    if (m_masterChoice->protocol() == search::ListProtocol::Steam)
+    if (namesAreUtf8())
         return search::UnicodeWildcardPattern(name).isValid();
     return search::isValidWildcardPattern(name.toLatin1());
 }
@@ -314,8 +334,12 @@ bool OptionsPage::validate()
         refuseNumber(m_cap, QStringLiteral("5000"));
         return false;
     }
-    if (m_master->currentText().isEmpty()) {
+    if (m_master->isVisibleTo(this) && m_master->currentText().isEmpty()) {
         refuse(m_master, tr("Please enter a master server address or choose one."));
+        return false;
+    }
+    if (const SourceFields::Fault fault = m_sources->check(m_masterChoice->protocol()); fault.control) {
+        refuse(fault.control, fault.text);
         return false;
     }
     if (m_game->currentText().contains(QLatin1Char('\\'))) {
@@ -349,9 +373,7 @@ search::SearchCriteria OptionsPage::criteria() const
     for (size_t i = 0; i < 2; ++i) {
         c.Slots[i].EnableSearch = m_enable[i]->isChecked();
         c.Slots[i].UseWildcards = m_wildcards[i]->isChecked();
-        // Steam servers send UTF-8, so any text can be looked for; legacy servers send Latin-1.
-        c.Slots[i].PlayerName = c.Protocol == search::ListProtocol::Steam ? m_name[i]->text().toUtf8()
-                                                                          : m_name[i]->text().toLatin1();
+        c.Slots[i].PlayerName = namesAreUtf8() ? m_name[i]->text().toUtf8() : m_name[i]->text().toLatin1();
     }
     c.GameFilter = m_game->currentText();
     c.MapFilter = m_map->text();
@@ -361,6 +383,7 @@ search::SearchCriteria OptionsPage::criteria() const
     c.MaxServerAmount = qint32(std::clamp<qint64>(NumericBoxFilter::valueOf(m_cap->text()), 0, 999999));
     c.MaxConnections = int(std::clamp<qint64>(NumericBoxFilter::valueOf(m_maxConn->text()), 1, 99));
     c.QueryTimeout = int(std::clamp<qint64>(NumericBoxFilter::valueOf(m_timeout->text()), 1, 99999));
+    m_sources->fill(c);
     return c;
 }
 
@@ -374,6 +397,7 @@ void OptionsPage::applySettings(const settings::SettingsValues &values)
     m_maxConn->setText(values.MaxConnections);
     m_timeout->setText(values.QueryTimeout);
     m_masterChoice->apply(values);
+    m_sources->apply(values);
     m_capOn->setChecked(values.EnableMaxServers);
     m_cap->setText(values.MaxServerAmount);
     m_game->setEditText(values.GameFilter);
@@ -392,6 +416,7 @@ void OptionsPage::storeSettings(settings::SettingsValues &values) const
     values.MaxConnections = m_maxConn->text();
     values.QueryTimeout = m_timeout->text();
     m_masterChoice->store(values);
+    m_sources->store(values);
     values.EnableMaxServers = m_capOn->isChecked();
     values.MaxServerAmount = m_cap->text();
     values.GameFilter = m_game->currentText();

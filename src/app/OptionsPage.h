@@ -18,6 +18,7 @@ class QLineEdit;
 namespace rollcall::app {
 
 class MasterChoice;
+class SourceFields;
 
 // Lets only the digits and Backspace into a box, and rewrites the box as a plain number when
 // it loses the focus. A validator cannot do both: it would still see control characters and
@@ -55,12 +56,16 @@ public:
     // The controls as shown, unvalidated; the executable path is left as it is.
     void storeSettings(settings::SettingsValues &values) const;
 
+    // The Web API's key and base, which the main window reads and stores apart from the settings.
+    SourceFields *sources() const { return m_sources; }
+
 private:
     void buildNames();
     void buildQuerySettings();
     void buildMasterSettings();
     void buildFilter();
     bool isValidPattern(const QString &name) const;
+    bool namesAreUtf8() const;
     void setSlotEnabled(int slot, bool moveFocus);
     void setCapEnabled(bool moveFocus);
     void refuse(QWidget *control, const QString &text);
@@ -73,6 +78,7 @@ private:
     QLineEdit *m_timeout = nullptr;
     QComboBox *m_master = nullptr;
     MasterChoice *m_masterChoice = nullptr;
+    SourceFields *m_sources = nullptr;
     QCheckBox *m_capOn = nullptr;
     QLineEdit *m_cap = nullptr;
     QComboBox *m_game = nullptr;

@@ -39,6 +39,8 @@ int main(int argc, char *argv[])
     rollcall::app::InstallTranslations(QLocale(), rollcall::app::TranslationFolders());
 
     rollcall::app::MainForm window;
+    if (!request.WebApiUrl.isEmpty())
+        window.overrideWebApiUrl(request.WebApiUrl);
     window.show();
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "launch/GameCommandLine.h"
 
+#include "protocol/ServerAddressRules.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -53,6 +55,26 @@ QString BrowseStartFolder(const QString &currentPath)
 #else
     return QDir::homePath();
 #endif
+}
+
+std::optional<QUrl> SteamConnectUrl(const QString &ip, qint64 port)
+{
+    const std::optional<quint32> address = protocol::ParseDottedIPv4(ip);
+    if (!address || port > 65535 || !protocol::IsQueryableServer(*address, port))
+        return std::nullopt;
+    return QUrl(QStringLiteral("steam://connect/%1:%2").arg(ip).arg(port));
+}
+
+bool JoinsThroughSteam(const QString &storedChoice, const QString &executable, bool hasSteamHandler)
+{
+    if (storedChoice == QLatin1String("1"))
+        return true;
+    if (storedChoice == QLatin1String("0"))
+        return false;
+    const ProgramProblem problem = InspectProgram(executable);
+    const bool noExecutable = executable.trimmed().isEmpty() || problem == ProgramProblem::Missing
+        || problem == ProgramProblem::Folder;
+    return noExecutable && hasSteamHandler;
 }
 
 } // namespace rollcall::launch

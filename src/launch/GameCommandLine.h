@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
+#include <optional>
 
 namespace rollcall::launch {
 
@@ -28,6 +30,14 @@ LaunchCommand BuildLaunchCommand(
 // for none of these reasons failed inside the system (a file of the wrong kind, say).
 enum class ProgramProblem { None, Missing, Folder, NotExecutable };
 ProgramProblem InspectProgram(const QString &path);
+
+// Joining through Steam builds no command line, so the game directory never reaches one; the
+// address still must be one a game server can have: canonical dotted IPv4 and a port of 1-65535.
+std::optional<QUrl> SteamConnectUrl(const QString &ip, qint64 port);
+
+// "1" and "0" are the user's own choice. Never chosen: through Steam when no game executable
+// is set (none named, or nothing at that path) and the desktop has a program for steam: links.
+bool JoinsThroughSteam(const QString &storedChoice, const QString &executable, bool hasSteamHandler);
 
 // Where the browse dialog opens: the folder of the current path when it exists, else the
 // usual install folder on Windows and the home folder elsewhere.

@@ -12,6 +12,7 @@
 #include "ui/Sizing.h"
 #include "ui/WindowHelpers.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -93,6 +94,7 @@ LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
     connect(m_close, &QPushButton::clicked, this, &LaunchForm::close);
     connect(m_info, &QPushButton::clicked, this, &LaunchForm::toggleInfo);
     connect(m_browse, &QPushButton::clicked, this, &LaunchForm::browse);
+    connect(m_joinSteam, &QCheckBox::toggled, this, &LaunchForm::joinChosen);
     connect(m_socket, &search::ServerSocket::replyReceived, this, &LaunchForm::replyArrived);
 
     // Loading.
@@ -105,6 +107,10 @@ LaunchForm::LaunchForm(ExecutablePath *executablePath, QWidget *parent)
                 m_path->setText(path);
         });
     }
+    m_joinSteam->setChecked(
+        JoinsThroughSteam(m_executablePath ? m_executablePath->joinThroughSteam() : QString(), m_path->text(),
+            ui::seams().hasUrlHandler(QStringLiteral("steam"))));
+    joinChosen();
 }
 
 void LaunchForm::buildControls()
@@ -139,6 +145,8 @@ void LaunchForm::buildControls()
         + style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, m_browse);
     m_browse->setFixedWidth(std::max(
         ui::Twips(300), m_browse->fontMetrics().horizontalAdvance(m_browse->text()) + 2 * buttonMargin));
+    m_joinSteam = named(new QCheckBox(tr("Join through Steam"), this), "chkJoinSteam");
+    m_joinSteam->setToolTip(tr("Let Steam start the game and join the server"));
     auto *addressLabel = named(new QLabel(tr("&Server Address:"), this), "Label1");
     addressLabel->setBuddy(m_address);
     auto *pathLabel = named(new QLabel(tr("&Half-Life Executable:"), this), "Label2");
@@ -155,10 +163,11 @@ void LaunchForm::buildControls()
     grid->addWidget(pathLabel, 1, 0);
     grid->addWidget(m_path, 1, 1);
     grid->addWidget(m_browse, 1, 2);
-    grid->addLayout(buttons, 2, 1, 1, 2);
-    grid->addWidget(m_list, 3, 0, 1, 3);
+    grid->addWidget(m_joinSteam, 2, 1, 1, 2);
+    grid->addLayout(buttons, 3, 1, 1, 2);
+    grid->addWidget(m_list, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
-    grid->setRowStretch(3, 1);
+    grid->setRowStretch(4, 1);
     // The window is as large as its controls need, and grows and shrinks with the list.
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -168,6 +177,7 @@ void LaunchForm::buildControls()
     setTabOrder(m_list, m_address);
     setTabOrder(m_address, m_path);
     setTabOrder(m_path, m_browse);
+    setTabOrder(m_browse, m_joinSteam);
 }
 
 LaunchForm::~LaunchForm() = default;
@@ -212,8 +222,42 @@ void LaunchForm::reject()
     close();
 }
 
+void LaunchForm::joinChosen()
+{
+    // Steam starts the game it knows: the executable plays no part then.
+    const bool steam = m_joinSteam->isChecked();
+    m_path->setEnabled(!steam);
+    m_browse->setEnabled(!steam);
+}
+
+bool LaunchForm::joinThroughSteam()
+{
+    const std::optional<QUrl> url = SteamConnectUrl(m_serverIp, m_serverPort);
+    if (!url) {
+        ui::seams().showMessage(this,
+            { ui::UserMessage::Icon::Exclamation,
+                tr("Cannot join this server through Steam: its address is not a valid IPv4 address and "
+                   "port.") });
+        return false;
+    }
+    if (!ui::seams().openUrl(*url)) {
+        ui::seams().showMessage(this,
+            { ui::UserMessage::Icon::Critical,
+                ui::TwoPartMessage(tr("Unable to join the server through Steam."),
+                    tr("Please verify that Steam is installed.")),
+                tr("Tried to open:\n%1").arg(url->toString()) });
+        return false;
+    }
+    return true;
+}
+
 void LaunchForm::launch()
 {
+    if (m_joinSteam->isChecked()) {
+        if (joinThroughSteam() && m_executablePath)
+            m_executablePath->setJoinThroughSteam(QStringLiteral("1"));
+        return;
+    }
     const QString gameDirectory = m_list->rows()->valueOf(tr(GameDirectoryRow));
     if (gameDirectory == tr(NotAvailable)) {
         ui::seams().showMessage(this,
@@ -239,8 +283,10 @@ void LaunchForm::launch()
                 StartFailureDetails(path, problem) });
         return;
     }
-    if (m_executablePath)
+    if (m_executablePath) {
         m_executablePath->setValue(path);
+        m_executablePath->setJoinThroughSteam(QStringLiteral("0"));
+    }
 }
 
 void LaunchForm::browse()

@@ -1,13 +1,14 @@
 #pragma once
 
 // The launch window: asks the server for its game directory, then starts the game client
-// connected to it. One exists at a time; closing it unloads it, and the next launch builds
-// it afresh from the program-wide executable path.
+// connected to it, or hands Steam a link to join the server. One exists at a time; closing it unloads it, and
+// the next launch builds it afresh from the program-wide executable path.
 
 #include "search/SearchCriteria.h"
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -45,6 +46,8 @@ private:
     void buildControls();
     void addInfoRows();
     void launch();
+    bool joinThroughSteam();
+    void joinChosen();
     void browse();
     void toggleInfo();
     void replyArrived(const QByteArray &reply);
@@ -60,6 +63,7 @@ private:
     QLineEdit *m_address = nullptr;
     QLineEdit *m_path = nullptr;
     QPushButton *m_browse = nullptr;
+    QCheckBox *m_joinSteam = nullptr;
     search::ServerSocket *m_socket = nullptr;
     search::A2sExchange *m_exchange = nullptr; // while the server is a Steam-mode one
     QString m_serverIp;

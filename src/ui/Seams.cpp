@@ -1,7 +1,9 @@
 #include "ui/Seams.h"
 
+#include "launch/SchemeHandler.h"
 #include "ui/About.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -43,7 +45,8 @@ bool startDetached(const QString &program, const QStringList &arguments)
 
 Seams makeDefaults()
 {
-    return Seams { &showMessageBox, &chooseFileWithDialog, &startDetached, &ShowAboutBox };
+    return Seams { &showMessageBox, &chooseFileWithDialog, &startDetached, &ShowAboutBox,
+        &QDesktopServices::openUrl, &launch::DesktopHasSchemeHandler };
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 
+class QUrl;
 class QWidget;
 
 namespace rollcall::ui {
@@ -25,6 +26,10 @@ struct Seams
     std::function<bool(const QString &program, const QStringList &arguments)> startProcess;
     // The About box (version, licence, links), modal.
     std::function<void(QWidget *parent)> showAbout;
+    // Hands a link to the desktop's program for it (a browser, Steam); false when none took it.
+    std::function<bool(const QUrl &url)> openUrl;
+    // Whether the desktop has a program for links of this scheme ("steam").
+    std::function<bool(const QString &scheme)> hasUrlHandler;
 };
 
 Seams &seams();

@@ -3,6 +3,7 @@
 // A main window under test: settings in memory, messages recorded instead of shown, the
 // window shown and active so focus can be checked.
 
+#include "app/KeyVault.h"
 #include "app/MainForm.h"
 #include "settings/MemorySettingsBackend.h"
 #include "ui/Seams.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QList>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 namespace rollcall::testing {
@@ -64,6 +66,42 @@ inline bool setControl(const QWidget *form, const QString &name, const QString &
     return w != nullptr;
 }
 
+// The key kept in memory, answering through the event loop as the keyring does; `status` is
+// what the "keyring" says to every call. Tests never reach the user's own keyring.
+class MemoryKeyVault final : public app::KeyVault
+{
+public:
+    explicit MemoryKeyVault(QString stored = {}, settings::KeyringStatus answer = settings::KeyringStatus::Ok)
+        : key(std::move(stored))
+        , status(answer)
+    { }
+
+    void read() override
+    {
+        ++reads;
+        const settings::KeyringStatus now = key.isEmpty() && status == settings::KeyringStatus::Ok
+            ? settings::KeyringStatus::NotFound
+            : status;
+        QTimer::singleShot(0, this, [this, now] { Q_EMIT readFinished(now, key); });
+    }
+    void write(const QString &written) override
+    {
+        writes.append(written);
+        key = written;
+        QTimer::singleShot(0, this, [this] { Q_EMIT writeFinished(status); });
+    }
+
+    QString key;
+    settings::KeyringStatus status;
+    int reads = 0;
+    QStringList writes;
+};
+
+inline std::unique_ptr<app::KeyVault> MemoryKeys()
+{
+    return std::make_unique<MemoryKeyVault>();
+}
+
 struct FormHarness
 {
     // `stored`: settings in the backend before the window reads them.
@@ -74,7 +112,9 @@ struct FormHarness
         for (const auto &[name, text] : stored)
             memory->setText(QLatin1String(name), QLatin1String(text));
         backend = memory.get();
-        form = std::make_unique<app::MainForm>(std::move(memory));
+        auto vault = std::make_unique<MemoryKeyVault>();
+        keys = vault.get();
+        form = std::make_unique<app::MainForm>(std::move(memory), std::move(vault));
         if (show) {
             form->show();
             form->activateWindow();
@@ -95,6 +135,7 @@ struct FormHarness
 
     MessageRecorder recorder;
     settings::MemorySettingsBackend *backend = nullptr;
+    MemoryKeyVault *keys = nullptr;
     std::unique_ptr<app::MainForm> form;
     bool shown = false;
 };

@@ -19,6 +19,8 @@ private Q_SLOTS:
     void readCommandLine();
     void withoutDisplay_data();
     void withoutDisplay();
+    void webApiUrl_data();
+    void webApiUrl();
 };
 
 void tst_CommandLine::readCommandLine_data()
@@ -98,6 +100,59 @@ void tst_CommandLine::withoutDisplay()
     QCOMPARE(process.readAllStandardError(), err);
     QCOMPARE(process.exitCode(), status);
     QCOMPARE(process.readAllStandardOutput(), out);
+}
+
+void tst_CommandLine::webApiUrl_data()
+{
+    QTest::addColumn<QString>("arguments"); // split at spaces
+    QTest::addColumn<QString>("url"); // for this run; empty when refused
+    QTest::addColumn<QString>("text"); // a piece of the refusal
+
+    QTest::newRow("ok_https") << "--webapi-url https://steam.example/api"
+                              << "https://steam.example/api"
+                              << "";
+    QTest::newRow("ok_equals") << "--webapi-url=http://127.0.0.1:8088"
+                               << "http://127.0.0.1:8088"
+                               << "";
+    QTest::newRow("ok_localhostWithQt") << "-platform offscreen --webapi-url http://localhost:9/x -reverse"
+                                        << "http://localhost:9/x"
+                                        << "";
+    QTest::newRow("ok_lastWins") << "--webapi-url https://a.example --webapi-url=https://b.example"
+                                 << "https://b.example"
+                                 << "";
+    QTest::newRow("bad_plainHttpElsewhere") << "--webapi-url http://api.steampowered.com"
+                                            << ""
+                                            << "--webapi-url 'http://api.steampowered.com' is plain http://";
+    QTest::newRow("bad_otherScheme") << "--webapi-url ftp://127.0.0.1/"
+                                     << ""
+                                     << "is not an https:// address";
+    QTest::newRow("bad_noHost") << "--webapi-url=https://"
+                                << ""
+                                << "is not an https:// address";
+    QTest::newRow("bad_empty") << "--webapi-url="
+                               << ""
+                               << "is not an https:// address";
+    QTest::newRow("bad_missingValue") << "--webapi-url"
+                                      << ""
+                                      << "option '--webapi-url' needs a value";
+    QTest::newRow("bad_prefixOnly") << "--webapi-urlx https://a.example"
+                                    << ""
+                                    << "unknown option '--webapi-urlx'";
+}
+
+void tst_CommandLine::webApiUrl()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QString, url);
+    QFETCH(QString, text);
+    const StartRequest request = ReadCommandLine(arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    QCOMPARE(request.Action, url.isEmpty() ? Action::Refuse : Action::OpenWindow);
+    QCOMPARE(request.WebApiUrl, url);
+    QVERIFY2(request.Text.contains(text), qPrintable(request.Text));
+    // --help still answers, whatever the address.
+    QCOMPARE(
+        ReadCommandLine({ QStringLiteral("--webapi-url=https://a.example"), QStringLiteral("-h") }).Action,
+        Action::PrintHelp);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

@@ -266,6 +266,25 @@ void tst_MainForm::validation_data()
         QStringLiteral("Invalid character in game type."), "cboGameType");
     row("filter_map", { "cboGameType=cstrike", "txtMap=de\\dust" }, next,
         QStringLiteral("Invalid character in map name."), "txtMap", QStringLiteral("de\\dust"));
+    // The sources without a master: their own fields are checked, the hidden master box is not.
+    const QString webApi = QStringLiteral("cboProtocol=Steam Web API");
+    const QString noKey = QStringLiteral("Please enter your Steam Web API key.");
+    row("key_missing", { webApi }, next, noKey, "txtApiKey");
+    row("key_blank", { webApi, "txtApiKey=  \t" }, next, noKey, "txtApiKey");
+    row("key_withSpace", { webApi, "txtApiKey=ABCD 1234" }, next,
+        QStringLiteral(
+            "This is not a Steam Web API key: a key has no spaces and only plain letters, digits and "
+            "punctuation."),
+        "txtApiKey");
+    row("key_nonAscii", { webApi, "txtApiKey=ABCDÉ1234" }, next,
+        QStringLiteral(
+            "This is not a Steam Web API key: a key has no spaces and only plain letters, digits and "
+            "punctuation."),
+        "txtApiKey");
+    row("listFile_missing", { "cboMaster=", "cboProtocol=Server list file" }, next,
+        QStringLiteral("Please choose a server list file."), "txtListFile");
+    row("listFile_blankOnBack", { "cboProtocol=Server list file", "txtListFile= " }, back,
+        QStringLiteral("Please choose a server list file."), "txtListFile");
     // The longest filter that still fits one master request, and one character more.
     const QString longest(protocol::MaxMasterFilterLength, u'g');
     row("ok_gameFilterAtItsLimit", { "cboGameType=" + longest }, next);
@@ -464,7 +483,7 @@ void tst_MainForm::iniRoundTrip()
     testing::MessageRecorder recorder;
     QStringList saved;
     {
-        app::MainForm first;
+        app::MainForm first(nullptr, testing::MemoryKeys());
         first.findChild<QPushButton *>(QStringLiteral("Command2_1"))->click();
         for (const auto &[name, value] : ChangedOptions)
             QVERIFY(testing::setControl(&first, QLatin1String(name), QLatin1String(value)));
@@ -473,7 +492,7 @@ void tst_MainForm::iniRoundTrip()
         first.close();
     }
     QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("Rollcall/Half-Life.conf"))));
-    app::MainForm second;
+    app::MainForm second(nullptr, testing::MemoryKeys());
     QCOMPARE(optionsShown(&second), saved);
     QVERIFY(recorder.messages.isEmpty());
 }
@@ -619,7 +638,7 @@ void tst_MainForm::steamSettings()
     for (const auto &[name, text] : stored)
         memory->setText(name, text);
     settings::MemorySettingsBackend *backend = memory.get();
-    app::MainForm form(std::move(memory));
+    app::MainForm form(std::move(memory), testing::MemoryKeys());
     QCOMPARE(masterShown(&form), shown);
     form.show();
     form.close();
@@ -638,7 +657,7 @@ void tst_MainForm::steamIniRoundTrip()
 {
     testing::MessageRecorder recorder;
     {
-        app::MainForm first;
+        app::MainForm first(nullptr, testing::MemoryKeys());
         first.findChild<QPushButton *>(QStringLiteral("Command2_1"))->click();
         QVERIFY(testing::setControl(&first, QStringLiteral("cboMaster"), QStringLiteral("master:27010")));
         QVERIFY(testing::setControl(&first, QStringLiteral("cboProtocol"), QStringLiteral("Steam master")));
@@ -648,7 +667,7 @@ void tst_MainForm::steamIniRoundTrip()
         first.show();
         first.close();
     }
-    app::MainForm second;
+    app::MainForm second(nullptr, testing::MemoryKeys());
     QCOMPARE(masterShown(&second), (QStringList { "Steam master", "Australia", "127.0.0.1:27011" }));
     QCOMPARE(
         second.findChild<QLineEdit *>(QStringLiteral("txtPlayerName_0"))->text(), QStringLiteral("Иван"));
@@ -711,7 +730,7 @@ void tst_MainForm::settingsThatAreNotAFile()
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
 
     testing::MessageRecorder recorder;
-    app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path));
+    app::MainForm form(std::make_unique<settings::IniSettingsBackend>(path), testing::MemoryKeys());
     form.show();
     QStringList expected = { ui::TwoPartMessage(
         QStringLiteral("Your saved options could not be read from %1: it is not a regular file.").arg(path),

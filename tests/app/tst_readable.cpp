@@ -5,6 +5,8 @@
 #include "FakeServers.h"
 #include "FormHarness.h"
 #include "SteamFakes.h"
+#include "app/OptionsPage.h"
+#include "app/SourceFields.h"
 #include "info/InfoForm.h"
 #include "launch/ExecutablePath.h"
 #include "launch/LaunchForm.h"
@@ -229,6 +231,18 @@ void tst_Readable::mainWindowLabels()
     QVERIFY(h.set("cboRegion", QStringLiteral("South America")));
     QCOMPARE(cutLabels(h.form.get()), QStringList());
     QCOMPARE(cutChoices(h.form.get()), QStringList());
+    // The Web API's key line with its button and link, and the keyring's longest word under it.
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Steam Web API")));
+    h.form->findChild<app::OptionsPage *>()->sources()->setKeyringState(
+        QStringLiteral("No keyring answered, so the Steam Web API key cannot be stored. The key is kept only "
+                       "until Rollcall closes."));
+    QTRY_COMPARE(cutLabels(h.form.get()), QStringList());
+    QCOMPARE(cutButtons(h.form.get()), QStringList());
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Server list file")));
+    QVERIFY(h.set("cboListQueries", QStringLiteral("Half-Life")));
+    QCOMPARE(cutLabels(h.form.get()), QStringList());
+    QCOMPARE(cutChoices(h.form.get()), QStringList());
+    QCOMPARE(cutButtons(h.form.get()), QStringList());
     QVERIFY(h.set("cboProtocol", QStringLiteral("Half-Life master")));
     h.set("txtPlayerName_0", QStringLiteral("x"));
     h.set("cboMaster", master.addressText());

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
@@ -54,6 +55,12 @@ private Q_SLOTS:
     void browse();
     void steamGameCheckThroughA2s_data();
     void steamGameCheckThroughA2s();
+    void joinThroughSteamOpensTheLinkOnly();
+    void joinRefusedForAnUnusableAddress_data();
+    void joinRefusedForAnUnusableAddress();
+    void joinDefault_data();
+    void joinDefault();
+    void joinChoiceRememberedAfterALaunch();
 
 private:
     QPointer<LaunchForm> open(const QByteArray &gameDirectory = "valve");
@@ -62,6 +69,9 @@ private:
     ExecutablePath m_path;
     QList<UserMessage> m_messages;
     int m_starts = 0;
+    QList<QUrl> m_opened;
+    bool m_steamHandler = false;
+    bool m_openWorks = true;
 };
 
 void TestLaunchForm::init()
@@ -69,8 +79,17 @@ void TestLaunchForm::init()
     m_server = std::make_unique<FakeGameServer>();
     QVERIFY(m_server->listen());
     m_path.setValue(DefaultPath);
+    m_path.setJoinThroughSteam(QString());
     m_messages.clear();
     m_starts = 0;
+    m_opened.clear();
+    m_steamHandler = false;
+    m_openWorks = true;
+    seams().hasUrlHandler = [this](const QString &scheme) { return scheme == "steam" && m_steamHandler; };
+    seams().openUrl = [this](const QUrl &url) {
+        m_opened.append(url);
+        return m_openWorks;
+    };
     seams().showMessage = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
     seams().startProcess = [this](const QString &, const QStringList &) {
         ++m_starts;
@@ -287,6 +306,123 @@ void TestLaunchForm::steamGameCheckThroughA2s()
                 QStringLiteral("Cannot launch Half-Life with the game directory sent by this server.") } }));
         QVERIFY(arguments.isEmpty());
     }
+    delete form;
+}
+
+void TestLaunchForm::joinThroughSteamOpensTheLinkOnly()
+{
+    m_path.setJoinThroughSteam(QStringLiteral("1"));
+    // No game directory is needed, and a hostile one does not matter: no command line is built.
+    QPointer<LaunchForm> form = open("cstrike +exec x");
+    auto *join = child<QCheckBox>(form, "chkJoinSteam");
+    QVERIFY(join->isChecked());
+    QCOMPARE(join->text(), QStringLiteral("Join through Steam"));
+    QVERIFY(!child<QLineEdit>(form, "txtPath")->isEnabled());
+    child(form, "Command1")->click();
+    QCOMPARE(
+        m_opened, (QList<QUrl> { QUrl("steam://connect/127.0.0.1:" + QString::number(m_server->port())) }));
+    QCOMPARE(m_starts, 0);
+    QVERIFY(m_messages.isEmpty());
+
+    // A desktop that takes no steam: link says so, and names what was tried.
+    m_openWorks = false;
+    m_opened.clear();
+    child(form, "Command1")->click();
+    QCOMPARE(m_opened.size(), 1);
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages[0].icon, UserMessage::Icon::Critical);
+    QVERIFY(m_messages[0].informativeText.contains(QStringLiteral("steam://connect/127.0.0.1:")));
+    QCOMPARE(m_starts, 0);
+    delete form;
+}
+
+void TestLaunchForm::joinRefusedForAnUnusableAddress_data()
+{
+    QTest::addColumn<QString>("ip");
+    QTest::addColumn<bool>("serverPort"); // else port 0
+    QTest::newRow("name") << "localhost" << true;
+    QTest::newRow("portZero") << "127.0.0.1" << false;
+}
+
+void TestLaunchForm::joinRefusedForAnUnusableAddress()
+{
+    QFETCH(QString, ip);
+    QFETCH(bool, serverPort);
+    m_path.setJoinThroughSteam(QStringLiteral("1"));
+    QPointer<LaunchForm> form = new LaunchForm(&m_path);
+    form->GetInfo(ip, serverPort ? m_server->port() : 0);
+    form->show();
+    child(form, "Command1")->click();
+    QCOMPARE(m_messages,
+        (QList<UserMessage> { { UserMessage::Icon::Exclamation,
+            QStringLiteral(
+                "Cannot join this server through Steam: its address is not a valid IPv4 address and "
+                "port.") } }));
+    QVERIFY(m_opened.isEmpty());
+    QCOMPARE(m_starts, 0);
+    delete form;
+}
+
+void TestLaunchForm::joinDefault_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("path"); // "self": this test's own executable, a program that exists
+    QTest::addColumn<bool>("handler");
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("noPath_handler") << ""
+                                    << "" << true << true;
+    QTest::newRow("missingProgram_handler") << "" << DefaultPath << true << true;
+    QTest::newRow("program_handler") << ""
+                                     << "self" << true << false;
+    QTest::newRow("noPath_noHandler") << ""
+                                      << "" << false << false;
+    QTest::newRow("chosenOff_noPath_handler") << "0"
+                                              << "" << true << false;
+    QTest::newRow("chosenOn_program_noHandler") << "1"
+                                                << "self" << false << true;
+}
+
+void TestLaunchForm::joinDefault()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, path);
+    QFETCH(bool, handler);
+    QFETCH(bool, checked);
+    m_path.setJoinThroughSteam(stored);
+    m_path.setValue(path == QLatin1String("self") ? QCoreApplication::applicationFilePath() : path);
+    m_steamHandler = handler;
+    QPointer<LaunchForm> form = open();
+    QCOMPARE(child<QCheckBox>(form, "chkJoinSteam")->isChecked(), checked);
+    QCOMPARE(child<QLineEdit>(form, "txtPath")->isEnabled(), !checked);
+    QCOMPARE(m_path.joinThroughSteam(), stored); // only a launch records a choice
+    delete form;
+}
+
+void TestLaunchForm::joinChoiceRememberedAfterALaunch()
+{
+    m_path.setValue(QString());
+    m_steamHandler = true;
+    QPointer<LaunchForm> form = open("valve");
+    auto *join = child<QCheckBox>(form, "chkJoinSteam");
+    QVERIFY(join->isChecked());
+    // The user turns it off and starts the executable the fake start accepts.
+    join->click();
+    QVERIFY(child<QLineEdit>(form, "txtPath")->isEnabled());
+    child<QLineEdit>(form, "txtPath")->setText(QStringLiteral("/games/hl.sh"));
+    QTRY_COMPARE_WITH_TIMEOUT(gameDirectoryOf(form), QStringLiteral("valve"), Wait);
+    child(form, "Command1")->click();
+    QCOMPARE(m_starts, 1);
+    QVERIFY(m_opened.isEmpty());
+    QCOMPARE(m_path.joinThroughSteam(), QStringLiteral("0"));
+    // A failed join records nothing; one that worked records the choice.
+    join->click();
+    m_openWorks = false;
+    child(form, "Command1")->click();
+    QCOMPARE(m_path.joinThroughSteam(), QStringLiteral("0"));
+    m_openWorks = true;
+    child(form, "Command1")->click();
+    QCOMPARE(m_path.joinThroughSteam(), QStringLiteral("1"));
+    QCOMPARE(m_starts, 1);
     delete form;
 }
 
