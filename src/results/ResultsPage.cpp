@@ -7,9 +7,11 @@
 #include "protocol/A2sProtocol.h"
 #include "protocol/QueryProtocol.h"
 #include "search/A2sExchange.h"
+#include "search/ServerListFileReader.h"
 #include "search/ServerSocket.h"
 #include "ui/CutTextTips.h"
 #include "ui/Icons.h"
+#include "ui/ListFileTexts.h"
 #include "ui/PingTexts.h"
 #include "ui/Seams.h"
 #include "ui/Sizing.h"
@@ -444,6 +446,8 @@ void ResultsPage::showRowMenu(const QPoint &at)
     add(tr("&Copy address"), "actCopyAddress", &ResultsPage::copy);
     add(tr("Copy &Steam link"), "actCopySteamLink", &ResultsPage::copySteamLink);
     add(tr("Copy player &name"), "actCopyPlayerName", &ResultsPage::copyPlayerName);
+    menu->addSeparator();
+    add(tr("&Add server to list file"), "actAddToListFile", &ResultsPage::addToListFile);
     menu->popup(m_w.list->viewport()->mapToGlobal(where));
 }
 
@@ -461,6 +465,26 @@ void ResultsPage::copyPlayerName()
     if (server)
         QGuiApplication::clipboard()->setText(
             m_w.model->rowById(server->id).value_or(ResultRow {}).cell(ResultRow::PlayerName));
+}
+
+void ResultsPage::addToListFile()
+{
+    const std::optional<SelectedServer> server = selectedServer();
+    if (!server)
+        return;
+    if (m_serverListFile.isEmpty()) {
+        const QString chosen = ui::seams().chooseFile(m_w.window, tr("Add Server to List File"), QString(),
+            QString(), tr("Server lists (*.txt *.lst);;All files (*)"));
+        if (chosen.isEmpty())
+            return;
+        m_serverListFile = chosen;
+        Q_EMIT serverListFileChosen(chosen);
+    }
+    const search::ListFileAddResult result
+        = search::AddServerToListFile(m_serverListFile, { server->address, server->port });
+    if (result.end == search::ListFileAddEnd::Added || result.end == search::ListFileAddEnd::AlreadyListed)
+        return;
+    ui::seams().showMessage(m_w.window, ui::ListFileAddMessage(result, m_serverListFile));
 }
 
 void ResultsPage::ping()

@@ -81,10 +81,17 @@ public:
     // The row menu's own commands: the address as a link Steam opens, and the player's name.
     void copySteamLink();
     void copyPlayerName();
+    // Appends the selected server to the user's server list file, once. Without a file set, the
+    // user chooses one first, and it is kept for the next time.
+    void addToListFile();
+    void setServerListFile(const QString &path) { m_serverListFile = path; }
+    QString serverListFile() const { return m_serverListFile; }
 
 Q_SIGNALS:
     // The user pressed Stop; the button is already off.
     void stopRequested();
+    // The user chose a server list file to add servers to: worth remembering beyond this page.
+    void serverListFileChosen(const QString &path);
 
 private:
     void showRowMenu(const QPoint &at);
@@ -126,6 +133,7 @@ private:
     int m_tag = 0;
     bool m_runActive = false;
     bool m_selectionChangedByPress = false;
+    QString m_serverListFile;
 
     // The refresh in flight: the row itself, not its position, so reordering cannot misdirect it.
     RowId m_refreshRow = 0;

@@ -5,6 +5,7 @@
 // Header-only on purpose: the wording library reads these without linking the network core.
 
 #include "protocol/MasterProtocol.h"
+#include "search/ListFileFacts.h"
 #include "search/WebApiFacts.h"
 
 #include <QString>
@@ -32,12 +33,20 @@ struct RunFailure
         MasterTimedOut, // nothing came back before the master time-out
         NoServersListed, // the master answered, with an empty list
         SocketFailure, // a follow-up request could not be sent
+        ListFileUnreadable, // the server list file could not be read: `listFileEnd`, `detail`
+        NoUsableServer, // the list file names no server that can be asked; `problems` say why
         WebApiFailed, // the Steam Web API gave no server: `webApi` says how its list ended
     };
 
     Kind kind = Kind::MasterUnreachable;
     QString master; // the master server as the search was given it; the Web API's base address
     QString masterAddress; // "IPv4:port" that was asked; empty when none was
+    // A list file's failures: the file as given ("-" for standard input), why it was not read,
+    // and its bad lines.
+    QString listFile {};
+    ListFileEnd listFileEnd = ListFileEnd::Read;
+    QString detail {};
+    QList<ListFileProblem> problems {};
     WebApiOutcome webApi {}; // WebApiFailed only
 
     friend bool operator==(const RunFailure &, const RunFailure &) = default;
@@ -51,6 +60,7 @@ struct RunNotice
         MasterStoppedAnswering, // silent after some pages; it allows a client only so many a minute
         BadMasterReply, // a reply that is not a master list ended the list
         MalformedMasterReply, // a page that broke off inside an entry ended the list
+        ListFileBadLines, // the list file's `problems` were passed over; its other servers searched
         // A Web API request failed after others had listed servers, or the list reached the
         // ceiling: `webApi` says how it ended.
         WebApiCutShort,
@@ -60,6 +70,8 @@ struct RunNotice
     int listed = 0;
     QString master; // the master server as the search was given it; the Web API's base address
     QString masterAddress; // "IPv4:port" that was asked
+    QString listFile {}; // the list file as given ("-" for standard input)
+    QList<ListFileProblem> problems {};
     WebApiOutcome webApi {}; // WebApiCutShort only
 
     friend bool operator==(const RunNotice &, const RunNotice &) = default;

@@ -4,6 +4,7 @@
 #include "protocol/SteamMasterProtocol.h"
 #include "search/MasterClient.h"
 #include "search/QueryPool.h"
+#include "search/ServerListFileReader.h"
 #include "search/SteamListCache.h"
 #include "search/SteamMasterClient.h"
 #include "search/WebApiClient.h"
@@ -94,6 +95,10 @@ struct SearchRun::Private
     MasterClient master;
     SteamMasterClient steamMaster;
     WebApiClient webApi;
+    ServerListFileReader listFile;
+    std::optional<QByteArray> listFileContent;
+    QString listFilePath;
+    std::optional<qint32> listFileCap;
     QueryPool pool;
     SteamListCache *listCache = &ProgramSteamListCache();
     SteamListCache::Key listKey;
@@ -151,16 +156,26 @@ struct SearchRun::Private
         master.abort();
         steamMaster.abort();
         webApi.abort();
+        listFile.abort();
     }
 
     // A master exchange that ended without a list: the progress, the end, then the failure, last.
     void endWithFailure(RunFailure::Kind kind, const WebApiOutcome &webApiEnd = {})
     {
+        RunFailure failure;
+        failure.kind = kind;
+        failure.master = masterServer;
+        failure.masterAddress = askedAddress();
+        failure.webApi = webApiEnd;
+        endWithFailure(failure);
+    }
+
+    void endWithFailure(const RunFailure &failure)
+    {
         pool.destroy();
         active = false;
         progress.phase = RunPhase::Done;
-        progress.failure = RunFailure { kind, masterServer, askedAddress(), webApiEnd };
-        const RunFailure failure = *progress.failure;
+        progress.failure = failure;
         if (reportProgress() && report([&] { Q_EMIT q->runEnded(); }))
             Q_EMIT q->failed(failure);
     }
@@ -202,7 +217,7 @@ struct SearchRun::Private
     // Last of the list's reports: the master offered more than a run takes.
     void reportListCut(qsizetype kept)
     {
-        if (master.listEnd() == ListEnd::Ceiling)
+        if (source == ListProtocol::Legacy && master.listEnd() == ListEnd::Ceiling)
             report([&] { Q_EMIT q->masterListCut(int(kept)); });
     }
 
@@ -262,8 +277,14 @@ struct SearchRun::Private
             endWithFailure(KindOf(outcome.end));
             return;
         }
-        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end))
-            progress.notice = RunNotice { *kind, progress.listed, masterServer, askedAddress() };
+        if (const std::optional<RunNotice::Kind> kind = NoticeOf(outcome.end)) {
+            RunNotice notice;
+            notice.kind = *kind;
+            notice.listed = progress.listed;
+            notice.master = masterServer;
+            notice.masterAddress = askedAddress();
+            progress.notice = notice;
+        }
         // The pool reports its end now if every query is over already.
         pool.closeList();
     }
@@ -275,10 +296,52 @@ struct SearchRun::Private
             return;
         }
         if (CutShort(outcome.end)) {
-            progress.notice = RunNotice { RunNotice::Kind::WebApiCutShort, progress.listed, masterServer,
-                QString(), outcome };
+            RunNotice notice;
+            notice.kind = RunNotice::Kind::WebApiCutShort;
+            notice.listed = progress.listed;
+            notice.master = masterServer;
+            notice.webApi = outcome;
+            progress.notice = notice;
         }
         pool.closeList();
+    }
+
+    void startListFile(const SearchCriteria &criteria)
+    {
+        listFilePath = criteria.ServerListFile;
+        listFileCap
+            = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
+        if (listFileContent)
+            listFile.readContent(*listFileContent);
+        else
+            listFile.readFile(listFilePath);
+    }
+
+    void listFileRead(const ListFileResult &result)
+    {
+        if (result.end != ListFileEnd::Read || result.servers.isEmpty()) {
+            RunFailure failure;
+            failure.kind = result.end != ListFileEnd::Read ? RunFailure::Kind::ListFileUnreadable
+                                                           : RunFailure::Kind::NoUsableServer;
+            failure.listFile = listFilePath;
+            failure.listFileEnd = result.end;
+            failure.detail = result.detail;
+            failure.problems = result.problems;
+            endWithFailure(failure);
+            return;
+        }
+        // The cap counts servers, as a master's list does: the first ones of the file are asked.
+        const QList<protocol::ServerEntry> servers
+            = listFileCap ? result.servers.mid(0, qMax(1, *listFileCap)) : result.servers;
+        if (!result.problems.isEmpty()) {
+            RunNotice notice;
+            notice.kind = RunNotice::Kind::ListFileBadLines;
+            notice.listed = int(servers.size());
+            notice.listFile = listFilePath;
+            notice.problems = result.problems;
+            progress.notice = notice;
+        }
+        masterFinished(servers);
     }
 
     void querySent(const protocol::ServerEntry &server)
@@ -336,6 +399,8 @@ SearchRun::SearchRun(QObject *parent)
         [this](const QList<protocol::ServerEntry> &batch) { d->listBatchAdded(batch); });
     connect(&d->webApi, &WebApiClient::finished, this,
         [this](const WebApiOutcome &outcome) { d->webApiListEnded(outcome); });
+    connect(&d->listFile, &ServerListFileReader::finished, this,
+        [this](const ListFileResult &result) { d->listFileRead(result); });
 }
 
 SearchRun::~SearchRun()
@@ -362,6 +427,12 @@ void SearchRun::start(const SearchCriteria &criteria)
     if (criteria.Protocol == ListProtocol::Steam) {
         d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
         d->startSteam(criteria);
+    } else if (criteria.Protocol == ListProtocol::ListFile) {
+        if (criteria.ListFileQueries == ServerQueries::A2s)
+            d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
+        else
+            d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
+        d->startListFile(criteria);
     } else if (criteria.Protocol == ListProtocol::WebApi) {
         d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
         d->webApi.start(QUrl(criteria.WebApiUrl.trimmed(), QUrl::StrictMode), criteria.ApiKey,
@@ -465,6 +536,11 @@ void SearchRun::setSteamListCache(SteamListCache *cache)
 std::optional<RunNotice> SearchRun::notice() const
 {
     return d->progress.notice;
+}
+
+void SearchRun::setServerListContent(const std::optional<QByteArray> &content)
+{
+    d->listFileContent = content;
 }
 
 } // namespace rollcall::search

@@ -6,6 +6,8 @@
 // In Steam mode the list comes from the Steam master page by page, and each page's servers are
 // asked as soon as it arrives; a complete list is reused for five minutes (SteamListCache). The
 // Steam Web API's list is asked the same way, one answer per app id, and never reused.
+// A server list file is read and its names looked up before its servers are asked, and its bad
+// lines are a notice at the end: the good ones are searched all the same.
 // Every handler finishes updating the run's state before it emits anything, and a failure is
 // always the last thing it emits: a window shows it in a modal box whose nested event loop may
 // deliver other sockets' events or even a new start().
@@ -14,6 +16,7 @@
 #include "search/RunFacts.h"
 #include "search/SearchCriteria.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -68,6 +71,9 @@ public:
     void setSteamListCache(SteamListCache *cache);
     // Why the list this run searched was cut short; nullopt when it was not.
     std::optional<RunNotice> notice() const;
+    // The content of the server list file for the runs that follow, instead of reading the
+    // file they name: what a tool read from standard input. nullopt reads the file again.
+    void setServerListContent(const std::optional<QByteArray> &content);
 
 Q_SIGNALS:
     // A new run began: rows of the previous one are no longer part of it.

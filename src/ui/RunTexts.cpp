@@ -1,5 +1,6 @@
 #include "ui/RunTexts.h"
 
+#include "ui/ListFileTexts.h"
 #include "ui/WebApiTexts.h"
 
 #include <QCoreApplication>
@@ -84,6 +85,8 @@ UserMessage MessageFor(RunFailure::Kind kind)
         return Warning(text(UnknownListError), text(TryLater));
     case RunFailure::Kind::MasterTimedOut:
     case RunFailure::Kind::NoServersListed:
+    case RunFailure::Kind::ListFileUnreadable: // worded by ListFileFailureMessage
+    case RunFailure::Kind::NoUsableServer:
     case RunFailure::Kind::WebApiFailed:
         break;
     }
@@ -140,8 +143,11 @@ QString LeftText(const search::RunProgress &progress)
         .arg(QString::number(progress.left), QString::number(100 - HandedOutPercent(progress)));
 }
 
-UserMessage FailureMessage(const search::RunFailure &failure)
+UserMessage FailureMessage(const search::RunFailure &failure, int maxProblemsShown)
 {
+    if (failure.kind == RunFailure::Kind::ListFileUnreadable
+        || failure.kind == RunFailure::Kind::NoUsableServer)
+        return ListFileFailureMessage(failure, maxProblemsShown);
     if (failure.kind == RunFailure::Kind::WebApiFailed)
         return WebApiMessage(failure.webApi, failure.master);
     UserMessage message = MessageFor(failure.kind);
@@ -149,8 +155,10 @@ UserMessage FailureMessage(const search::RunFailure &failure)
     return message;
 }
 
-UserMessage NoticeMessage(const search::RunNotice &notice)
+UserMessage NoticeMessage(const search::RunNotice &notice, int maxProblemsShown)
 {
+    if (notice.kind == search::RunNotice::Kind::ListFileBadLines)
+        return ListFileNoticeMessage(notice, maxProblemsShown);
     const bool one = notice.listed == 1;
     const QString count = QString::number(notice.listed);
     const QString searched = one
@@ -182,6 +190,7 @@ UserMessage NoticeMessage(const search::RunNotice &notice)
     case search::RunNotice::Kind::MalformedMasterReply:
         message = Warning(text(UnknownListError), searched);
         break;
+    case search::RunNotice::Kind::ListFileBadLines:
     case search::RunNotice::Kind::WebApiCutShort:
         break;
     }

@@ -17,14 +17,15 @@ QString LeftText(const search::RunProgress &progress);
 // The share of the list handed out, for the progress bar beside "Servers Left".
 int HandedOutPercent(const search::RunProgress &progress);
 
-// The message, with the master tried below it.
-UserMessage FailureMessage(const search::RunFailure &failure);
+// The message, with the master tried below it, or the list file's name and its bad lines (the
+// first `maxProblemsShown`; all of them for -1).
+UserMessage FailureMessage(const search::RunFailure &failure, int maxProblemsShown = 20);
 // A notice after the list: the master listed more servers than a run takes, the first `kept`
 // are searched.
 UserMessage ListCutMessage(int kept);
 // What the window shows after the end texts of a run whose list the master cut short, with the
-// master tried below it.
-UserMessage NoticeMessage(const search::RunNotice &notice);
+// master tried below it; or the list file's bad lines passed over, as for FailureMessage.
+UserMessage NoticeMessage(const search::RunNotice &notice, int maxProblemsShown = 20);
 
 // The progress labels (heading, status, total, left and the bar), kept up to date fact by fact.
 // The counts keep their last texts while hidden: only a list that arrives changes them.

@@ -9,11 +9,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -137,6 +140,7 @@ private Q_SLOTS:
     void steamRefreshThroughA2s();
     void steamRowCommandsAskWithA2s();
     void rowMenu();
+    void addToListFile();
 
 private:
     QList<UserMessage> m_messages;
@@ -643,6 +647,65 @@ void TestResultsPage::rowMenu()
     QTRY_VERIFY(!h.list->findChild<QMenu *>(QStringLiteral("RowMenu")));
     Q_EMIT h.list->customContextMenuRequested(QPoint(5, h.list->viewport()->height() - 5));
     QVERIFY(!h.list->findChild<QMenu *>(QStringLiteral("RowMenu")));
+}
+
+void TestResultsPage::addToListFile()
+{
+    // Last in the row menu. Without a file set, the user picks one and the page keeps it; the
+    // address goes in once; a file that cannot take it is said in a box, naming the file.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("lan.txt"));
+    QStringList asked;
+    ui::seams().chooseFile
+        = [&](QWidget *, const QString &title, const QString &startFile, const QString &, const QString &) {
+              asked << title;
+              return asked.size() == 1 ? startFile : path; // the first time the dialog is cancelled
+          };
+    Harness h({ row(27016, "50", "alice"), row(27017, "60", "bob") });
+    QSignalSpy chosen(h.page, &ResultsPage::serverListFileChosen);
+    QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+    const auto addRow = [&h](int index) {
+        const QRect rect = h.list->visualRect(h.model->index(index, ResultRow::PlayerName));
+        Q_EMIT h.list->customContextMenuRequested(rect.center());
+        QMenu *menu = h.list->findChild<QMenu *>(QStringLiteral("RowMenu"));
+        QVERIFY(menu);
+        QAction *last = menu->actions().constLast();
+        QCOMPARE(last->objectName(), QStringLiteral("actAddToListFile"));
+        QCOMPARE(last->text(), QStringLiteral("&Add server to list file"));
+        last->trigger();
+        menu->close();
+        QTRY_VERIFY(!h.list->findChild<QMenu *>(QStringLiteral("RowMenu")));
+    };
+    const auto content = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    };
+
+    addRow(0);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(chosen.isEmpty());
+    QCOMPARE(content(), QByteArray("(none)"));
+
+    addRow(0);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen.constFirst().constFirst().toString(), path);
+    QCOMPARE(h.page->serverListFile(), path);
+    addRow(1);
+    addRow(0);
+    QCOMPARE(asked.size(), 2); // asked once, kept since
+    QCOMPARE(content(), QByteArray("127.0.0.1:27016\n127.0.0.1:27017\n"));
+    QVERIFY(m_messages.isEmpty());
+
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    h.page->setServerListFile(folder);
+    addRow(1);
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(
+        m_messages.constFirst().text, QStringLiteral("The server was not added to the server list file."));
+    QCOMPARE(m_messages.constFirst().informativeText, folder + QStringLiteral(" is not a regular file."));
 }
 
 QTEST_MAIN(TestResultsPage)

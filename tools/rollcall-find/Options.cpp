@@ -109,6 +109,8 @@ search::SearchCriteria savedCriteria(SavedMasters &masters)
     criteria.MaxServerAmount = storedInt(saved.MaxServerAmount, 5000, 0, 2147483647);
     criteria.GameFilter = saved.GameFilter;
     criteria.MapFilter = saved.MapFilter;
+    criteria.ListFileQueries = saved.ListFileQueries == QLatin1String("a2s") ? search::ServerQueries::A2s
+                                                                             : search::ServerQueries::Legacy;
     return criteria;
 }
 
@@ -118,7 +120,8 @@ struct CommandLine
     {
         parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
         parser.addOptions({ help, version, name, pattern, game, map, master, maxServers, connections, timeout,
-            format, progress, noHeader, info, rules, players, protocol, region, keyFile, webApiUrl });
+            format, progress, noHeader, info, rules, players, protocol, region, keyFile, webApiUrl,
+            serversFile });
     }
 
     static QCommandLineOption valued(const char *option, const char *valueName)
@@ -147,6 +150,7 @@ struct CommandLine
     const QCommandLineOption region = valued("region", "NAME|0-255");
     const QCommandLineOption keyFile = valued("key-file", "FILE");
     const QCommandLineOption webApiUrl = valued("webapi-url", "URL");
+    const QCommandLineOption serversFile = valued("servers-file", "FILE");
 };
 
 void checkOnceEach(const CommandLine &cl)
@@ -157,7 +161,7 @@ void checkOnceEach(const CommandLine &cl)
                        .arg(parser.positionalArguments().first()));
     for (const QCommandLineOption *single :
         { &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections, &cl.timeout, &cl.format, &cl.info,
-            &cl.rules, &cl.players, &cl.protocol, &cl.region, &cl.keyFile, &cl.webApiUrl }) {
+            &cl.rules, &cl.players, &cl.protocol, &cl.region, &cl.keyFile, &cl.webApiUrl, &cl.serversFile }) {
         if (parser.values(*single).size() > 1)
             usageError(QStringLiteral("--%1: given more than once").arg(single->names().first()));
     }
@@ -191,7 +195,7 @@ bool parseSingleQuery(const CommandLine &cl, Options &options)
         usageError(QStringLiteral("--info, --rules and --players: ask one of them at a time"));
     for (const QCommandLineOption *searchOnly :
         { &cl.name, &cl.pattern, &cl.game, &cl.map, &cl.master, &cl.maxServers, &cl.connections, &cl.progress,
-            &cl.noHeader, &cl.region, &cl.keyFile, &cl.webApiUrl }) {
+            &cl.noHeader, &cl.region, &cl.keyFile, &cl.webApiUrl, &cl.serversFile }) {
         if (cl.parser.isSet(*searchOnly))
             usageError(QStringLiteral("--%1: only for a search, not with a single-server query")
                            .arg(searchOnly->names().first()));
@@ -296,9 +300,41 @@ void parseSearchOptions(const CommandLine &cl, search::SearchCriteria &criteria)
     }
 }
 
+// --servers-file: the file lists the servers, so nothing of a master's applies; --protocol
+// only chooses the queries they are asked with.
+void parseServersFile(const CommandLine &cl, search::SearchCriteria &criteria)
+{
+    criteria.Protocol = search::ListProtocol::ListFile;
+    criteria.ServerListFile = cl.parser.value(cl.serversFile);
+    if (criteria.ServerListFile.isEmpty())
+        usageError(QStringLiteral("--servers-file: empty; give a file, or - to read standard input"));
+    for (const QCommandLineOption *masterOnly : { &cl.master, &cl.region, &cl.game, &cl.map }) {
+        if (cl.parser.isSet(*masterOnly))
+            usageError(QStringLiteral("--%1: not with --servers-file, which lists the servers itself")
+                           .arg(masterOnly->names().first()));
+    }
+    // The saved filters are the masters' business: a list file's servers are all asked.
+    criteria.GameFilter.clear();
+    criteria.MapFilter.clear();
+    if (!cl.parser.isSet(cl.protocol))
+        return;
+    const QString value = cl.parser.value(cl.protocol);
+    if (value == QLatin1String("steam"))
+        criteria.ListFileQueries = search::ServerQueries::A2s;
+    else if (value == QLatin1String("legacy"))
+        criteria.ListFileQueries = search::ServerQueries::Legacy;
+    else
+        usageError(
+            QStringLiteral("--protocol: with --servers-file, expected legacy or steam, got '%1'").arg(value));
+}
+
 // --protocol over the saved one; the master's default follows the protocol.
 void parseProtocol(const CommandLine &cl, search::SearchCriteria &criteria, const SavedMasters &masters)
 {
+    if (cl.parser.isSet(cl.serversFile)) {
+        parseServersFile(cl, criteria);
+        return;
+    }
     if (cl.parser.isSet(cl.protocol)) {
         const QString value = cl.parser.value(cl.protocol);
         if (value == QLatin1String("steam"))

@@ -8,6 +8,7 @@
 #include "protocol/QueryProtocol.h"
 #include "search/A2sExchange.h"
 #include "search/SearchRun.h"
+#include "search/ServerListFileReader.h"
 #include "search/ServerSocket.h"
 #include "settings/ApiKeyStore.h"
 #include "ui/RunTexts.h"
@@ -15,6 +16,7 @@
 #include "ui/WebApiTexts.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
@@ -62,6 +64,14 @@ Where and how to search (defaults: Rollcall's saved options, else its defaults):
   --game DIR            only servers of this game directory (cstrike, tfc, dmc, valve...);
                         --game "" for every game
   --map NAME            only servers on this map; --map "" for every map
+  --servers-file FILE   search the servers FILE lists instead of a master's (- reads
+                        standard input): one HOST[:PORT] a line (port 27015 when none is
+                        given), HOST an IPv4 address or a name (looked up, IPv4 only); '#'
+                        starts a comment, blank lines are skipped, a server listed twice
+                        is asked once. --protocol chooses the queries: legacy (the
+                        servers' text queries) or steam (A2S, UTF-8 names). Bad lines are
+                        listed on stderr with their numbers and the others searched. Not
+                        with --master, --region, --game or --map
   --max-servers N       ask at most N servers; 0 for no limit (a search never takes
                         more than the first 100,000 servers a master lists)
   --connections N       servers asked at once, 1 to 99
@@ -91,7 +101,8 @@ Asking one server (nothing from the master):
 
 Exit status: 0 rows found (or the server answered), 1 nothing found (or no answer),
 2 bad options, an invalid pattern, or a failed master exchange, including a master
-that stays silent for 30 s (steam: 5 s for its first page) (message on stderr).
+that stays silent for 30 s (steam: 5 s for its first page), or a --servers-file that
+cannot be read or names no server that can be asked (message on stderr).
 A Steam master that stops answering after some pages is no failure: the servers it
 listed are searched, a note on stderr says so, and the status follows the rows.
 webapi: a refused key, a limit on requests, a server error, an answer that is not a
@@ -104,6 +115,7 @@ Examples:
   rollcall-find --name gordon --pattern '*freeman*' --game valve
   rollcall-find --pattern '[[]tag]*' --master localhost:27010 --format json
   rollcall-find --protocol steam --region europe --name ИВАН --game cstrike
+  rollcall-find --servers-file lan.txt --protocol steam --name gordon
   rollcall-find --protocol webapi --key-file ~/.config/steam-key --name gordon
   rollcall-find --players 127.0.0.1:27015
 )";
@@ -209,8 +221,34 @@ void printMessage(const ui::UserMessage &message)
     QString text = message.text;
     text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "));
     std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(text));
-    if (!message.informativeText.isEmpty())
-        std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(message.informativeText));
+    // A list file's bad lines come one a line below it.
+    const QStringList details = message.informativeText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &line : details)
+        std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(line));
+}
+
+// "--servers-file -": the list comes on standard input, read whole before anything is asked.
+// One byte past the reader's bound is enough to tell a list that is too large.
+std::optional<QByteArray> readStandardInput()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "rollcall-find: cannot read standard input: %s\n", qPrintable(in.errorString()));
+        return std::nullopt;
+    }
+    QByteArray content;
+    const qint64 wanted = search::ServerListFileReader::MaxFileBytes + 1;
+    while (content.size() < wanted) {
+        const QByteArray chunk = in.read(wanted - content.size());
+        if (chunk.isEmpty())
+            break;
+        content += chunk;
+    }
+    if (in.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "rollcall-find: cannot read standard input: %s\n", qPrintable(in.errorString()));
+        return std::nullopt;
+    }
+    return content;
 }
 
 int runSearch(const search::SearchCriteria &criteria, find::Format format, bool header, bool progressWanted)
@@ -246,19 +284,26 @@ int runSearch(const search::SearchCriteria &criteria, find::Format format, bool 
         std::fprintf(stderr, "rollcall-find: %s\n", qPrintable(ui::ListCutMessage(kept).text));
     });
 
+    if (criteria.Protocol == search::ListProtocol::ListFile
+        && criteria.ServerListFile == QLatin1String("-")) {
+        const std::optional<QByteArray> content = readStandardInput();
+        if (!content)
+            return Failed;
+        run.setServerListContent(content);
+    }
     run.start(criteria);
     QCoreApplication::exec();
     run.tearDown();
     progress.finish();
     const int status = searchStatus(run);
     if (const std::optional<search::RunFailure> failure = run.failure())
-        printMessage(ui::FailureMessage(*failure));
+        printMessage(ui::FailureMessage(*failure, -1));
     if (format == find::Format::Json && status != Failed)
         writeOut(find::RowsJson(jsonRows));
     // A list cut short was searched all the same: the status follows the rows.
     if (const std::optional<search::RunNotice> notice = run.notice()) {
         std::fflush(stdout);
-        printMessage(ui::NoticeMessage(*notice));
+        printMessage(ui::NoticeMessage(*notice, -1));
     }
     return status;
 }
