@@ -230,6 +230,9 @@ void MainForm::buildResultsCommands()
         p->stop(), p->viewInfo(), p->copy(), p->ping(), p->copyBox() };
     m_resultsPage = new results::ResultsPage(widgets, m_executablePath, this);
     connect(m_resultsPage, &results::ResultsPage::stopRequested, m_run, &search::SearchRun::stop);
+    // A file chosen for "Add server to list file" becomes the options' list file, saved with them.
+    connect(m_resultsPage, &results::ResultsPage::serverListFileChosen, this,
+        [this](const QString &path) { m_options->sources()->setListFile(path); });
     // The run reports its end once, when its last query is done or Stop was pressed.
     connect(m_run, &search::SearchRun::runEnded, this, [this] {
         if (!m_run->isActive())
@@ -278,6 +281,7 @@ void MainForm::startSearchRun()
     m_searchPage->dropPendingRows();
     m_model->clear();
     m_resultsPage->searchStarted(search::QueriesOf(criteria));
+    m_resultsPage->setServerListFile(m_options->sources()->listFile());
     m_searchPage->resetProgress();
     m_runExists = true;
     storeKey();

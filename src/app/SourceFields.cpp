@@ -174,6 +174,16 @@ search::ServerQueries SourceFields::listQueries() const
     return search::ServerQueries(m_queries->currentData().toInt());
 }
 
+QString SourceFields::listFile() const
+{
+    return m_listFile->text().trimmed();
+}
+
+void SourceFields::setListFile(const QString &path)
+{
+    m_listFile->setText(path);
+}
+
 void SourceFields::fill(search::SearchCriteria &criteria) const
 {
     criteria.ApiKey = criteria.Protocol == ListProtocol::WebApi ? apiKey() : QString();

@@ -48,6 +48,9 @@ public:
     // A base for this run only: the setting stays as it was.
     void overrideWebApiUrl(const QString &url) { m_webApiUrlOverride = url; }
     search::ServerQueries listQueries() const;
+    // The list file's path as typed or chosen; the results page adds servers to it.
+    QString listFile() const;
+    void setListFile(const QString &path);
 
     void fill(search::SearchCriteria &criteria) const;
     void apply(const settings::SettingsValues &values);

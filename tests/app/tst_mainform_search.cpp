@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTreeView>
 
 using namespace rollcall;
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void steamSearchRowsAskWithA2s();
     void steamSearchFromTheWindow();
     void webApiSearchFromTheWindow();
+    void listFileSearchAndAddFromTheWindow();
 
 private:
     // The options page filled for a search for "bob" at the fake master, then "Next >".
@@ -368,6 +370,58 @@ void tst_MainFormSearch::webApiSearchFromTheWindow()
     QVERIFY(h.backend->completedSaves() > 0);
     for (const auto &[name, text] : h.backend->writes())
         QVERIFY2(!text.contains(key), qPrintable(name));
+}
+
+void tst_MainFormSearch::listFileSearchAndAddFromTheWindow()
+{
+    // A list file searched with the legacy queries, one bad line told by number after the rows;
+    // then a server added from a row of another search goes to the file the options name.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("lan.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("# LAN party\n" + m_bobServer->addressText().toLatin1() + ':'
+        + QByteArray::number(m_bobServer->port()) + "\nnot a server:x\n");
+    file.close();
+    FormHarness h;
+    QVERIFY(h.shown);
+    h.next();
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Server list file")));
+    QVERIFY(h.set("txtListFile", path));
+    QVERIFY(h.set("cboListQueries", QStringLiteral("Half-Life")));
+    QVERIFY(h.set("txtPlayerName_0", QStringLiteral("bob")));
+    h.next();
+    QTRY_COMPARE_WITH_TIMEOUT(h.label("lblStatus")->text(), QStringLiteral("Status: Done."), Wait);
+    QCOMPARE(h.form->resultsModel()->rowCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder.messages.size(), 1, Wait);
+    QVERIFY2(h.recorder.messages.first().informativeText.contains(QStringLiteral("Line 3:")),
+        qPrintable(h.recorder.messages.first().informativeText));
+
+    // The legacy master's search lists both servers; the other one is added to the list file.
+    h.back();
+    QVERIFY(h.set("cboProtocol", QStringLiteral("Half-Life master")));
+    QVERIFY(h.set("cboMaster", m_master->addressText()));
+    h.next();
+    QTRY_COMPARE_WITH_TIMEOUT(h.label("lblStatus")->text(), QStringLiteral("Status: Done."), Wait);
+    results::ResultsModel *model = h.form->resultsModel();
+    int other = -1;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->index(row, ResultRow::Port).data().toString() == QString::number(m_otherServer->port()))
+            other = row;
+    }
+    QVERIFY(other >= 0);
+    auto *list = h.child<QTreeView>(QStringLiteral("LVPlayersFound"));
+    Q_EMIT list->customContextMenuRequested(list->visualRect(model->index(other, 0)).center());
+    QMenu *menu = list->findChild<QMenu *>(QStringLiteral("RowMenu"));
+    QVERIFY(menu);
+    menu->findChild<QAction *>(QStringLiteral("actAddToListFile"))->trigger();
+    menu->close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    const QByteArray added
+        = m_otherServer->addressText().toLatin1() + ':' + QByteArray::number(m_otherServer->port()) + '\n';
+    QVERIFY2(content.endsWith(added), content.constData());
 }
 
 QTEST_MAIN(tst_MainFormSearch)
