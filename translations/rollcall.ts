@@ -149,6 +149,120 @@
         <source>It answers only so often: wait a minute before the next search.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Line %1: not an IPv4 address or a host name: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: no host before the port: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: the port is not a number from 1 to 65535: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: longer than 1000 characters: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: a list may name at most 10000 servers; the rest of the file was not read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: the host name was not found: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: the host name has no IPv4 address: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: the host name lookup got no answer in time: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: no game server can have this address: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Line %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>... and %n more bad line(s).</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>There is no file at %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is larger than 4 MiB.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be read: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>standard input</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server list file could not be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 has no server lines.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server list file names no server that can be searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 line of the server list file was passed over; the other servers were searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 lines of the server list file were passed over; the other servers were searched.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The server was not added to the server list file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Steam Web API address: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The Steam Web API listed no servers for this search.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>rollcall::app::MainForm</name>
@@ -237,6 +351,14 @@
     </message>
     <message>
         <source>Region %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Steam Web API</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server list file</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -407,6 +529,73 @@
     </message>
     <message>
         <source>Players found</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>rollcall::app::SourceFields</name>
+    <message>
+        <source>Show</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show or hide the API key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get a key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API &amp;key:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No web browser could be opened. A Steam user gets a key at %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Half-Life</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A2S</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;List file:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Query ser&amp;vers with:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter your Steam Web API key.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This is not a Steam Web API key: a key has no spaces and only plain letters, digits and punctuation.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please choose a server list file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hide</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a Server List File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server lists (*.txt *.lst *.cfg);;All Files (*)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -673,6 +862,31 @@
         <source>Half-Life Executable (hl.exe);;Program Files (*.exe);;All Files (*)</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Join through Steam</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Let Steam start the game and join the server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot join this server through Steam: its address is not a valid IPv4 address and port.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unable to join the server through Steam.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please verify that Steam is installed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tried to open:
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>rollcall::results::ResultsModel</name>
@@ -733,6 +947,18 @@
     </message>
     <message>
         <source>Copy player &amp;name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Add server to list file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Server to List File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Server lists (*.txt *.lst);;All files (*)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
