@@ -12,6 +12,7 @@
 #include <QList>
 #include <QNetworkDatagram>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QtEndian>
@@ -250,6 +251,17 @@ public:
         for (int j = 1; j <= i % 3; ++j)
             players << Player { "player" + QByteArray::number(i) + '_' + QByteArray::number(j), j, 60.f * j };
         return players;
+    }
+    // The names on servers first to first + count - 1, sorted: what a search for "player" finds.
+    static QStringList NamesOn(int first, int count)
+    {
+        QStringList list;
+        for (int i = first; i < first + count; ++i) {
+            for (const Player &player : PlayersFor(i))
+                list << QString::fromLatin1(player.Name);
+        }
+        list.sort();
+        return list;
     }
     int playersIn(int first, int count) const
     {

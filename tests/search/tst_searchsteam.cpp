@@ -42,17 +42,6 @@ QString Key(const ServerEntry &entry)
     return entry.Address + ':' + QString::number(entry.Port);
 }
 
-QStringList NamesOn(int first, int count)
-{
-    QStringList list;
-    for (int i = first; i < first + count; ++i) {
-        for (const Player &player : A2sPopulation::PlayersFor(i))
-            list << QString::fromLatin1(player.Name);
-    }
-    list.sort();
-    return list;
-}
-
 // A run with its own list cache and short master waits, so no test depends on another.
 struct Harness
 {
@@ -136,7 +125,7 @@ void TestSearchSteam::pagedList()
 
     QCOMPARE(h.record.failure, std::nullopt);
     QCOMPARE(h.record.notice, std::nullopt);
-    QCOMPARE(h.record.names(), NamesOn(0, searched));
+    QCOMPARE(h.record.names(), A2sPopulation::NamesOn(0, searched));
     QCOMPARE(h.record.answered.size(), searched);
     for (int i = 0; i < servers.size(); ++i) {
         // Challenge, then the players: two requests from a server asked once, none otherwise.
@@ -182,7 +171,7 @@ void TestSearchSteam::queriesStartWhileTheListArrives()
     QTRY_VERIFY_WITH_TIMEOUT(h.record.ended, Wait);
 
     QCOMPARE(master.requests.size(), 3); // the end marker comes on a page of its own
-    QCOMPARE(h.record.names(), NamesOn(0, 6));
+    QCOMPARE(h.record.names(), A2sPopulation::NamesOn(0, 6));
     for (int i = 0; i < 3; ++i)
         QVERIFY2(
             servers.at(i).requestTimes.first() < master.requestTimes.at(1), qPrintable(QString::number(i)));
@@ -230,7 +219,7 @@ void TestSearchSteam::listCutShort()
 
     // What came before the cut is searched whole; nothing after it is asked.
     const int received = cutAt * 3;
-    QCOMPARE(h.record.names(), NamesOn(0, received));
+    QCOMPARE(h.record.names(), A2sPopulation::NamesOn(0, received));
     for (int i = received; i < servers.size(); ++i)
         QCOMPARE(servers.at(i).requests, 0);
     QCOMPARE(h.record.failure, std::nullopt);
@@ -308,12 +297,12 @@ void TestSearchSteam::completeListReused()
         return record.names();
     };
     const SearchCriteria criteria = SteamCriteria(master.address());
-    QCOMPARE(search(criteria), NamesOn(0, 5));
+    QCOMPARE(search(criteria), A2sPopulation::NamesOn(0, 5));
     QCOMPARE(master.requests.size(), 3);
 
     // Within five minutes the same list is not asked again, but every server is: players change.
     servers.at(1).players << Player { "player_new", 0, 1.f };
-    QStringList expected = NamesOn(0, 5) << QStringLiteral("player_new");
+    QStringList expected = A2sPopulation::NamesOn(0, 5) << QStringLiteral("player_new");
     expected.sort();
     QCOMPARE(search(criteria), expected);
     QCOMPARE(master.requests.size(), 3);
@@ -437,7 +426,7 @@ void TestSearchSteam::spoofedRepliesIgnored()
     h.run.start(SteamCriteria(master.address()));
     QTRY_VERIFY_WITH_TIMEOUT(h.record.ended, Wait);
 
-    QCOMPARE(h.record.names(), NamesOn(0, 2));
+    QCOMPARE(h.record.names(), A2sPopulation::NamesOn(0, 2));
     QCOMPARE(servers.at(2).requests, 0);
     QCOMPARE(h.run.serverCount(), 2);
 }

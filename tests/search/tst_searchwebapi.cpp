@@ -45,17 +45,6 @@ QStringList Addresses(const QList<ServerEntry> &entries)
     return list;
 }
 
-QStringList NamesOn(int first, int count)
-{
-    QStringList list;
-    for (int i = first; i < first + count; ++i) {
-        for (const Player &player : A2sPopulation::PlayersFor(i))
-            list << QString::fromLatin1(player.Name);
-    }
-    list.sort();
-    return list;
-}
-
 void VerifyKeyless(const ui::UserMessage &message)
 {
     QVERIFY2(!message.text.contains(TheKey), qPrintable(message.text));
@@ -122,7 +111,7 @@ void TestSearchWebApi::listSearched()
 
     QCOMPARE(record.failure, std::nullopt);
     QCOMPARE(record.notice, std::nullopt);
-    QCOMPARE(record.names(), NamesOn(0, searched));
+    QCOMPARE(record.names(), A2sPopulation::NamesOn(0, searched));
     QCOMPARE(run.serverCount(), searched);
     for (int i = 0; i < servers.size(); ++i)
         QCOMPARE(servers.at(i).answers, i < searched ? 1 : 0);
@@ -214,7 +203,7 @@ void TestSearchWebApi::laterAnswerFails()
     QCOMPARE(record.failure, std::nullopt);
     QCOMPARE(record.events.last(), QStringLiteral("notice"));
     QCOMPARE(record.events.at(record.events.size() - 2), QStringLiteral("done"));
-    QCOMPARE(record.names(), NamesOn(0, 3));
+    QCOMPARE(record.names(), A2sPopulation::NamesOn(0, 3));
     QCOMPARE(record.notice->kind, RunNotice::Kind::WebApiCutShort);
     QCOMPARE(record.notice->listed, 3);
     QCOMPARE(record.notice->webApi.end, WebApiEnd::KeyRefused);
