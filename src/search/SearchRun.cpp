@@ -306,11 +306,10 @@ struct SearchRun::Private
         pool.closeList();
     }
 
-    void startListFile(const SearchCriteria &criteria)
+    void startListFile(const QString &path, std::optional<qint32> cap)
     {
-        listFilePath = criteria.ServerListFile;
-        listFileCap
-            = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
+        listFilePath = path;
+        listFileCap = cap;
         if (listFileContent)
             listFile.readContent(*listFileContent);
         else
@@ -424,23 +423,26 @@ void SearchRun::start(const SearchCriteria &criteria)
     const int timeoutMs = qBound(1, criteria.QueryTimeout, 99999);
     const std::optional<qint32> cap
         = criteria.EnableMaxServers ? std::optional<qint32>(criteria.MaxServerAmount) : std::nullopt;
-    if (criteria.Protocol == ListProtocol::Steam) {
+    // The pool asks the way the list's servers answer, whichever source listed them.
+    if (QueriesOf(criteria) == ServerQueries::A2s)
         d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
-        d->startSteam(criteria);
-    } else if (criteria.Protocol == ListProtocol::ListFile) {
-        if (criteria.ListFileQueries == ServerQueries::A2s)
-            d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
-        else
-            d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
-        d->startListFile(criteria);
-    } else if (criteria.Protocol == ListProtocol::WebApi) {
-        d->pool.createA2s(connections, timeoutMs, UnicodeNameMatcher(criteria.Slots));
-        d->webApi.start(QUrl(criteria.WebApiUrl.trimmed(), QUrl::StrictMode), criteria.ApiKey,
-            protocol::SteamMasterFilters(criteria.GameFilter, criteria.MapFilter), cap);
-    } else {
+    else
         d->pool.create(connections, timeoutMs, PlayerMatcher(criteria.Slots));
+    switch (criteria.Protocol) {
+    case ListProtocol::Legacy:
         d->master.start(
             criteria.MasterServer, protocol::MasterFilterText(criteria.GameFilter, criteria.MapFilter), cap);
+        break;
+    case ListProtocol::Steam:
+        d->startSteam(criteria);
+        break;
+    case ListProtocol::WebApi:
+        d->webApi.start(QUrl(criteria.WebApiUrl.trimmed(), QUrl::StrictMode), criteria.ApiKey,
+            protocol::SteamMasterFilters(criteria.GameFilter, criteria.MapFilter), cap);
+        break;
+    case ListProtocol::ListFile:
+        d->startListFile(criteria.ServerListFile, cap);
+        break;
     }
 
     if (d->report([&] { Q_EMIT runStarted(); }))
